@@ -1,0 +1,23 @@
+#pragma once
+
+#include "UTResultObject.h"
+
+#include <cstdint>
+#include <string>
+
+namespace model {
+
+// One found file.
+class TFile : public TResultObject {
+public:
+    std::string FileName;
+    std::string FullPath;
+    std::int32_t OccurenceCount = 0;
+    std::int32_t Attributes = 0;
+
+    bool IsHidden() const { return (Attributes & 0x02) != 0; }
+    bool IsSystem() const { return (Attributes & 0x04) != 0; }
+    const std::string& ReportLine() const { return FullPath; }
+};
+
+} // namespace model

@@ -1,0 +1,547 @@
+// POSIX implementation of the platform layer.
+#include "UPlatform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// Closes a file descriptor on every path out.
+class TFd {
+public:
+    explicit TFd(int fd = -1) : fd_(fd) {}
+    ~TFd() { Reset(); }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    void Reset() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+    }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string BaseName(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == PathDelim) {
+        p.pop_back();
+    }
+    const size_t s = p.rfind(PathDelim);
+    return s == std::string::npos ? p : p.substr(s + 1);
+}
+
+bool IsHiddenName(const std::string& name) {
+    return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
+// Attribute bits for an entry named `name` whose lstat is `lst`; `dirfd`/`rel` locate it for the
+// stat of a link's target and for the write-access test.
+int AttributesFrom(const struct stat& lst, int dirfd, const char* rel, const std::string& name) {
+    int attr = 0;
+    struct stat st = lst;
+    bool isLink = S_ISLNK(lst.st_mode);
+    if (isLink) {
+        if (::fstatat(dirfd, rel, &st, 0) != 0) {
+            // A dangling link is neither a file nor a folder.
+            attr |= faSysFile;
+            if (IsHiddenName(name)) {
+                attr |= faHidden;
+            }
+            return attr;
+        }
+    }
+    if (S_ISDIR(st.st_mode)) {
+        attr |= faDirectory;
+        if (isLink) {
+            attr |= faReparsePoint;
+        }
+    } else if (S_ISREG(st.st_mode)) {
+        attr |= faArchive;
+    } else {
+        attr |= faSysFile;
+    }
+    if (IsHiddenName(name)) {
+        attr |= faHidden;
+    }
+    const bool noWriteBits = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if (noWriteBits || ::faccessat(dirfd, rel, W_OK, AT_EACCESS) != 0) {
+        attr |= faReadOnly;
+    }
+    return attr;
+}
+
+} // namespace
+
+std::string LastErrorText() { return std::strerror(errno); }
+
+int AttributesOf(const std::string& path) {
+    struct stat lst;
+    if (path.empty() || ::lstat(path.c_str(), &lst) != 0) {
+        return -1;
+    }
+    return AttributesFrom(lst, AT_FDCWD, path.c_str(), BaseName(path));
+}
+
+bool FindFileInfo(const std::string& path, TSearchRec& rec) {
+    struct stat lst;
+    if (path.empty() || ::lstat(path.c_str(), &lst) != 0) {
+        return false;
+    }
+    rec.Name = BaseName(path);
+    rec.Attr = AttributesFrom(lst, AT_FDCWD, path.c_str(), rec.Name);
+    struct stat st;
+    rec.Size = ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+    return true;
+}
+
+struct TDirEnumerator::Impl {
+    DIR* dir = nullptr;
+    unsigned char type = DT_UNKNOWN;
+    int attr = -1;
+    ~Impl() {
+        if (dir != nullptr) {
+            ::closedir(dir);
+        }
+    }
+};
+
+TDirEnumerator::TDirEnumerator(const std::string& folder) : impl_(std::make_unique<Impl>()) {
+    impl_->dir = ::opendir(folder.empty() ? "." : folder.c_str());
+}
+
+TDirEnumerator::~TDirEnumerator() = default;
+
+bool TDirEnumerator::Next() {
+    if (impl_->dir == nullptr) {
+        return false;
+    }
+    errno = 0;
+    const dirent* e = ::readdir(impl_->dir);
+    if (e == nullptr) {
+        return false;
+    }
+    name_ = e->d_name;
+    impl_->type = e->d_type;
+    impl_->attr = -1;
+    return true;
+}
+
+bool TDirEnumerator::IsDirectory() {
+    if (impl_->type == DT_DIR) {
+        return true;
+    }
+    if (impl_->type == DT_REG || impl_->type == DT_FIFO || impl_->type == DT_SOCK ||
+        impl_->type == DT_CHR || impl_->type == DT_BLK) {
+        return false;
+    }
+    // Links and unknown types need a look at the entry itself.
+    const int a = Attributes();
+    return (a & faDirectory) != 0 && (a & faReparsePoint) == 0;
+}
+
+int TDirEnumerator::Attributes() {
+    if (impl_->attr < 0) {
+        struct stat lst;
+        const int dfd = ::dirfd(impl_->dir);
+        if (::fstatat(dfd, name_.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) {
+            impl_->attr = faSysFile;
+        } else {
+            impl_->attr = AttributesFrom(lst, dfd, name_.c_str(), name_);
+        }
+    }
+    return impl_->attr;
+}
+
+bool SetCurrentDir(const std::string& path) { return !path.empty() && ::chdir(path.c_str()) == 0; }
+
+std::string GetCurrentDir() {
+    std::vector<char> buf(PATH_MAX);
+    for (;;) {
+        if (::getcwd(buf.data(), buf.size()) != nullptr) {
+            return std::string(buf.data());
+        }
+        if (errno != ERANGE) {
+            return std::string();
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string ExpandFileName(const std::string& name) {
+    std::string full;
+    if (!name.empty() && name[0] == PathDelim) {
+        full = name;
+    } else {
+        full = GetCurrentDir();
+        if (full.empty() || full.back() != PathDelim) {
+            full += PathDelim;
+        }
+        full += name;
+    }
+    // Resolve "." and ".." lexically; keep a trailing separator.
+    const bool trailing = !full.empty() && full.back() == PathDelim;
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i < full.size()) {
+        size_t j = full.find(PathDelim, i);
+        if (j == std::string::npos) {
+            j = full.size();
+        }
+        std::string part = full.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        i = j + 1;
+    }
+    std::string out;
+    for (const std::string& p : parts) {
+        out += PathDelim;
+        out += p;
+    }
+    if (out.empty() || trailing) {
+        out += PathDelim;
+    }
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        struct stat lst;
+        // A dangling link is still an entry of that name.
+        return !path.empty() && ::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode);
+    }
+    return !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return false;
+    }
+    // A hard link then an unlink never replaces an existing target; folders and file systems
+    // without hard links fall back to a checked rename.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) == 0) {
+            return true;
+        }
+        ::unlink(to.c_str());
+        return false;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) {
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool ForceDirectories(const std::string& pathIn) {
+    std::string path = pathIn;
+    while (path.size() > 1 && path.back() == PathDelim) {
+        path.pop_back();
+    }
+    if (path.empty()) {
+        return false;
+    }
+    if (DirectoryExists(path)) {
+        return true;
+    }
+    const size_t s = path.rfind(PathDelim);
+    if (s != std::string::npos && s > 0 && !ForceDirectories(path.substr(0, s))) {
+        return false;
+    }
+    return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(path));
+}
+
+void ReadWholeFile(const std::string& path, std::string& buffer) {
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto fail = [&]() {
+        throw EPlatformError("Cannot open file \"" + path + "\". " + LastErrorText());
+    };
+    if (!fd.Valid()) {
+        fail();
+    }
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0) {
+        fail();
+    }
+    // Regular files are read with one read of their size; anything else grows as it goes.
+    size_t want = S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 65536;
+    buffer.resize(want);
+    size_t got = 0;
+    for (;;) {
+        if (got == buffer.size()) {
+            if (S_ISREG(st.st_mode) && got == want) {
+                // The file may have grown since fstat; probe for more.
+                char probe;
+                const ssize_t n = ::read(fd.Get(), &probe, 1);
+                if (n < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (n <= 0) {
+                    if (n < 0) {
+                        fail();
+                    }
+                    break;
+                }
+                buffer.push_back(probe);
+                ++got;
+            }
+            buffer.resize(buffer.size() * 2 + 4096);
+        }
+        const ssize_t n = ::read(fd.Get(), buffer.data() + got, buffer.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail();
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    buffer.resize(got);
+}
+
+namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A temporary name in the target's folder; the ".fstmp" marker lets a later run recognise and
+// remove what a killed process left behind.
+std::string TempNameFor(const std::string& path) {
+    const size_t s = path.rfind(PathDelim);
+    const std::string dir = s == std::string::npos ? std::string() : path.substr(0, s + 1);
+    const std::string base = s == std::string::npos ? path : path.substr(s + 1);
+    return dir + "." + base + "." + std::to_string(::getpid()) + ".fstmp";
+}
+
+// Creates the temporary file with `mode`, fills it, flushes it to disk.
+bool WriteTemp(const std::string& tmp, std::string_view data, mode_t mode) {
+    TFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777));
+    if (!fd.Valid()) {
+        return false;
+    }
+    if (!WriteAll(fd.Get(), data) || ::fdatasync(fd.Get()) != 0 || !fd.Close()) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteWholeFile(const std::string& path, std::string_view data) {
+    if (path.empty()) {
+        return false;
+    }
+    mode_t mode = 0666 & ~[] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            return false;
+        }
+        mode = st.st_mode & 07777;
+    }
+    const std::string tmp = TempNameFor(path);
+    ::unlink(tmp.c_str());
+    if (!WriteTemp(tmp, data, mode)) {
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool CopyContents(const std::string& from, const std::string& to, bool replace) {
+    TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.Valid()) {
+        return false;
+    }
+    struct stat st;
+    if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    const std::string tmp = TempNameFor(to);
+    ::unlink(tmp.c_str());
+    {
+        TFd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+        if (!out.Valid()) {
+            return false;
+        }
+        std::vector<char> buf(1 << 20);
+        bool ok = true;
+        for (;;) {
+            const ssize_t n = ::read(in.Get(), buf.data(), buf.size());
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0) {
+                break;
+            }
+            if (!WriteAll(out.Get(), std::string_view(buf.data(), static_cast<size_t>(n)))) {
+                ok = false;
+                break;
+            }
+        }
+        // umask may have narrowed the mode at creation.
+        ok = ok && ::fchmod(out.Get(), st.st_mode & 07777) == 0;
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ok = ok && ::futimens(out.Get(), times) == 0;
+        ok = ok && ::fdatasync(out.Get()) == 0;
+        ok = out.Close() && ok;
+        if (!ok) {
+            ::unlink(tmp.c_str());
+            return false;
+        }
+    }
+    bool placed;
+    if (replace) {
+        placed = ::rename(tmp.c_str(), to.c_str()) == 0;
+    } else {
+        // link() fails with EEXIST instead of replacing.
+        placed = ::link(tmp.c_str(), to.c_str()) == 0;
+        ::unlink(tmp.c_str());
+        return placed;
+    }
+    if (!placed) {
+        ::unlink(tmp.c_str());
+    }
+    return placed;
+}
+
+} // namespace
+
+bool CopyFile(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return false;
+    }
+    struct stat a, b;
+    if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino) {
+        return false; // copying a file onto itself would destroy it
+    }
+    if (::stat(to.c_str(), &b) == 0 && !S_ISREG(b.st_mode)) {
+        return false;
+    }
+    return CopyContents(from, to, true);
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return false;
+    }
+    struct stat lst;
+    if (::lstat(to.c_str(), &lst) == 0) {
+        return false;
+    }
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) == 0) {
+            return true;
+        }
+        ::unlink(to.c_str());
+        return false;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno != EXDEV && errno != EPERM && errno != ENOTSUP && errno != EMLINK) {
+        return false;
+    }
+    // Another file system (or no hard links there): a complete, flushed copy first, then the
+    // source goes.
+    if (!CopyContents(from, to, false)) {
+        return false;
+    }
+    if (::unlink(from.c_str()) != 0) {
+        ::unlink(to.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string ExecutablePath() {
+    std::vector<char> buf(PATH_MAX);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) {
+            return std::string();
+        }
+        if (static_cast<size_t>(n) < buf.size()) {
+            return std::string(buf.data(), static_cast<size_t>(n));
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string ExeDirectory() {
+    const std::string exe = ExecutablePath();
+    const size_t s = exe.rfind(PathDelim);
+    return s == std::string::npos ? std::string() : exe.substr(0, s + 1);
+}
+
+} // namespace platform

@@ -1,0 +1,107 @@
+// The file-system services the rest of the program uses, behind one narrow API.
+// Paths and names are byte strings end to end; nothing here assumes UTF-8.
+// UPlatform.cpp implements it with POSIX calls; a Win32 implementation can take its place.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Attribute bits, as a directory entry reports them.
+constexpr int faReadOnly = 0x01;
+constexpr int faHidden = 0x02;
+constexpr int faSysFile = 0x04;
+constexpr int faVolumeID = 0x08;
+constexpr int faDirectory = 0x10;
+constexpr int faArchive = 0x20;
+constexpr int faAnyFile = 0x3F;
+// A symbolic link to a folder carries faDirectory | faReparsePoint: the walk neither enters it
+// nor takes it for a file.
+constexpr int faReparsePoint = 0x400;
+
+// The path separator of this platform, and its string form.
+constexpr char PathDelim = '/';
+constexpr const char* PathDelimStr = "/";
+
+// A failure of the platform, carrying the message text shown to the user.
+class EPlatformError : public std::runtime_error {
+public:
+    explicit EPlatformError(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+// The attribute bits of the entry `name` (a path); `-1` when it does not exist.
+int AttributesOf(const std::string& path);
+
+struct TSearchRec {
+    std::string Name; // last component only
+    int Attr = 0;
+    std::int64_t Size = 0;
+};
+
+// Looks up the directory entry of one path; false when there is none.
+bool FindFileInfo(const std::string& path, TSearchRec& rec);
+
+// Enumerates one folder in the order the system lists its entries ("." and ".." included).
+// Opening a folder that cannot be listed gives an empty enumeration, no error.
+class TDirEnumerator {
+public:
+    explicit TDirEnumerator(const std::string& folder);
+    ~TDirEnumerator();
+    TDirEnumerator(const TDirEnumerator&) = delete;
+    TDirEnumerator& operator=(const TDirEnumerator&) = delete;
+
+    // Moves to the next entry; false at the end.
+    bool Next();
+    const std::string& Name() const { return name_; }
+    // Cheap test, usually answered without a stat: a real folder (not a link to one).
+    bool IsDirectory();
+    // The entry's full attribute bits; looked up on first use for each entry.
+    int Attributes();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::string name_;
+};
+
+// The current directory.
+bool SetCurrentDir(const std::string& path);
+std::string GetCurrentDir(); // absolute, without a trailing separator (except the root "/")
+// The absolute form of `name` taken relative to the current directory, "." and ".." resolved
+// lexically.
+std::string ExpandFileName(const std::string& name);
+
+bool FileExists(const std::string& path);      // an entry that is not a folder
+bool DirectoryExists(const std::string& path); // a folder (or a link to one)
+
+// Renames without ever replacing an existing target; false on failure.
+bool RenameFile(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+// Creates every missing folder of `path`, outermost first.
+bool ForceDirectories(const std::string& path);
+
+// Reads a whole file into `buffer` (its previous capacity is reused). Throws EPlatformError with
+// "Cannot open file \"path\". reason" when the file cannot be opened or read.
+void ReadWholeFile(const std::string& path, std::string& buffer);
+// Writes a whole file through a temporary file and a rename, so the name always holds either
+// its old or its new content. False on failure, the old file untouched.
+bool WriteWholeFile(const std::string& path, std::string_view data);
+// Copies a file, replacing `to` when it exists; the target appears only when complete. Keeps
+// the permission bits and the modification time.
+bool CopyFile(const std::string& from, const std::string& to);
+// Moves a file, never replacing an existing `to`; across file systems by a flushed copy and a
+// delete of the source.
+bool MoveFile(const std::string& from, const std::string& to);
+
+// The running program's full path, and its folder with a trailing separator.
+std::string ExecutablePath();
+std::string ExeDirectory();
+
+// The text of the last system error, for messages.
+std::string LastErrorText();
+
+} // namespace platform
