@@ -1,0 +1,44 @@
+// The frozen choices of one search run, and the callbacks through which the engine reaches
+// whoever shows its results.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace settings {
+class TSearchOptions;
+}
+
+namespace engine {
+
+struct TSearchRequest {
+    std::string StartFolder; // absolute; empty when no folder is selected
+    std::vector<std::string> Masks;
+    std::string SearchText;
+    std::string ReplaceText;
+    bool DoSearch = false;
+    bool DoReplace = false;
+    bool MatchCase = false;
+    bool UseRegex = false;
+    bool Recurse = false;
+    bool MakeBackups = false;
+    // Shared, not copied: a change made while a run pumps messages applies to later entries.
+    const settings::TSearchOptions* Options = nullptr;
+};
+
+// Called synchronously; each returns only when its work is done.
+struct TSearchHooks {
+    std::function<void(const std::string&)> ShowStatus;
+    std::function<void(double)> ShowProgress;
+    std::function<void(const std::string&)> ShowMessage;
+    std::function<void()> PumpMessages;
+};
+
+// Totals of a folder (and everything below it) or of a whole run.
+struct TSearchTotals {
+    int OccurenceCount = 0;
+    int FileCount = 0;
+};
+
+} // namespace engine
