@@ -1,0 +1,29 @@
+// What the result operations and the window's commands need of the person at the screen:
+// messages, questions and file choices. The desktop program answers with real dialogs; tests
+// answer from a script.
+#pragma once
+
+#include <string>
+
+namespace operations {
+
+enum class TAnswer { Yes, No, Cancel };
+
+class TUserInterface {
+public:
+    virtual ~TUserInterface() = default;
+
+    // A modal information box with an OK button; returns when it is closed.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A modal error box titled with the application's title (errors that ended a command).
+    virtual void ShowError(const std::string& text) = 0;
+    // A warning box with Yes and No.
+    virtual TAnswer AskYesNo(const std::string& text) = 0;
+    // A warning box with Yes, No and Cancel.
+    virtual TAnswer AskYesNoCancel(const std::string& text) = 0;
+    // The save dialog: default suffix "log", filter "Log Files (*.log)" and "All Files (*.*)",
+    // no overwrite warning of its own. False when cancelled.
+    virtual bool ChooseSaveFile(const std::string& initialFolder, std::string& fileName) = 0;
+};
+
+} // namespace operations
