@@ -1,0 +1,85 @@
+#include "UMainSettings.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string HistoryKey(const std::string& prefix, size_t index) {
+    return prefix + std::to_string(index);
+}
+
+} // namespace
+
+void FillDefaultLists(TvtRegVal& store) {
+    store.SetBooleans({"RecurseDirs=1", "SearchForText=1", "chkRegex=0", "ReplaceWith=0",
+                       "Maximized=0", "MatchCase=0"});
+    store.SetFloats({});
+    store.SetIntegers(
+        {"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0", "pnlLeftWidth=350"});
+    std::vector<std::string> strings = {
+        "Directory=", "FileMask=*.*", "SearchText=", "ReplaceWith=", "SaveDir=", "FolderPath="};
+    for (size_t i = 0; i < kHistorySize; ++i) {
+        strings.push_back(HistoryKey(kMaskHistoryPrefix, i) + (i == 0 ? "=*.*" : "="));
+    }
+    for (const char* prefix : {kSearchHistoryPrefix, kReplaceHistoryPrefix}) {
+        for (size_t i = 0; i < kHistorySize; ++i) {
+            strings.push_back(HistoryKey(prefix, i) + "=");
+        }
+    }
+    store.SetStrings(std::move(strings));
+}
+
+void ConfigureMainStore(TvtRegVal& store) {
+    store.IniFileName = "Fernsweep.ini";
+    store.IniSection.clear();
+    store.UseStartUpDir = true;
+    store.UseRegistry = false;
+    FillDefaultLists(store);
+}
+
+void AddToHistory(std::vector<std::string>& items, const std::string& text) {
+    const auto found = std::find(items.begin(), items.end(), text);
+    if (found != items.end()) {
+        std::rotate(items.begin(), found, found + 1);
+        return;
+    }
+    items.insert(items.begin(), text);
+    if (items.size() > kHistorySize) {
+        items.resize(kHistorySize);
+    }
+}
+
+std::vector<std::string> LoadHistory(const TvtRegVal& store, const std::string& prefix) {
+    std::vector<std::string> items;
+    for (size_t i = 0; i < kHistorySize; ++i) {
+        std::string entry = store.GetString(HistoryKey(prefix, i));
+        if (!entry.empty()) {
+            items.push_back(std::move(entry));
+        }
+    }
+    return items;
+}
+
+void SaveHistory(TvtRegVal& store, const std::string& prefix,
+                 const std::vector<std::string>& items) {
+    // The store holds ten keys per list; a longer list (which AddToHistory never makes)
+    // would otherwise fail the whole save at its eleventh entry.
+    const size_t count = std::min(items.size(), kHistorySize);
+    for (size_t i = 0; i < count; ++i) {
+        store.SetString(HistoryKey(prefix, i), items[i]);
+    }
+}
+
+void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options) {
+    options.SetArchive(LowInt32(store.GetInteger("soArchive")));
+    options.SetReadOnly(LowInt32(store.GetInteger("soReadOnly")));
+    options.SetSystem(LowInt32(store.GetInteger("soSystem")));
+    options.SetHidden(LowInt32(store.GetInteger("soHidden")));
+}
+
+void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
+    store.SetInteger("soArchive", options.Archive());
+    store.SetInteger("soReadOnly", options.ReadOnly());
+    store.SetInteger("soSystem", options.System());
+    store.SetInteger("soHidden", options.Hidden());
+}

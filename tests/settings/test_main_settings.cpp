@@ -1,0 +1,92 @@
+#include "SettingsTestUtil.h"
+#include "UMainSettings.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The main window at its design position and size, in the normal state.
+class TPlaceholderWindow : public TPlacementTarget {
+public:
+    std::string Name() const override { return "frmMain"; }
+    bool GetNormalBounds(TPlacementRect& r) const override {
+        r = {328, 115, 328 + 731, 115 + 484};
+        return true;
+    }
+    TWindowState WindowState() const override { return wsNormal; }
+    void SetWindowState(TWindowState) override {}
+    void SetLeft(std::int32_t) override {}
+    void SetTop(std::int32_t) override {}
+    void SetWidth(std::int32_t) override {}
+    void SetHeight(std::int32_t) override {}
+};
+
+} // namespace
+
+TEST(AddToHistory, RepeatedTextMovesUpWithoutDuplicate) {
+    Lines h;
+    for (const char* t : {"abc", "def", "abc"}) {
+        AddToHistory(h, t);
+    }
+    EXPECT_EQ(h, (Lines{"abc", "def"}));
+    AddToHistory(h, "ABC"); // letter case counts
+    EXPECT_EQ(h, (Lines{"ABC", "abc", "def"}));
+    AddToHistory(h, "def");
+    EXPECT_EQ(h, (Lines{"def", "ABC", "abc"}));
+    AddToHistory(h, "");
+    EXPECT_EQ(h.front(), "");
+}
+
+TEST(AddToHistory, KeepsTheTenMostRecent) {
+    Lines h;
+    for (int i = 0; i < 11; ++i) {
+        AddToHistory(h, "m" + std::to_string(i));
+    }
+    ASSERT_EQ(h.size(), 10u);
+    EXPECT_EQ(h.front(), "m10");
+    EXPECT_EQ(h.back(), "m1");
+}
+
+TEST(MainSettings, HistoriesSkipEmptyEntriesAndSaveOverTheirOwnLength) {
+    TvtRegVal s;
+    FillDefaultLists(s);
+    EXPECT_EQ(LoadHistory(s, kMaskHistoryPrefix), Lines{"*.*"});
+    EXPECT_TRUE(LoadHistory(s, kSearchHistoryPrefix).empty());
+    s.SetString("SearchText1", "abc");
+    s.SetString("SearchText4", "old");
+    EXPECT_EQ(LoadHistory(s, kSearchHistoryPrefix), (Lines{"abc", "old"}));
+    SaveHistory(s, kSearchHistoryPrefix, {"x", "y"});
+    EXPECT_EQ(s.GetString("SearchText0"), "x");
+    EXPECT_EQ(s.GetString("SearchText1"), "y");
+    EXPECT_EQ(s.GetString("SearchText4"), "old"); // past the list's length: untouched
+}
+
+TEST(MainSettings, SearchOptionsRoundTripThroughTheirKeys) {
+    TvtRegVal s;
+    FillDefaultLists(s);
+    TSearchOptions o;
+    o.SetArchive(1);
+    o.SetHidden(-1);
+    SaveSearchOptions(s, o);
+    EXPECT_EQ(s.GetInteger("soArchive"), 1);
+    s.SetInteger("soSystem", 3);
+    TSearchOptions loaded;
+    LoadSearchOptions(s, loaded);
+    EXPECT_EQ(loaded.Archive(), 1);
+    EXPECT_EQ(loaded.System(), 3);
+    EXPECT_EQ(loaded.Hidden(), -1);
+}
+
+// The whole file a first run leaves behind: defaults, then the window's placement.
+TEST(MainSettings, FirstRunWritesTheGoldenFile) {
+    TScratchDir dir;
+    TvtRegVal s;
+    ConfigureMainStore(s);
+    s.SetLocationProvider([&] { return TStoreLocation{dir.Path(), true, "", ""}; });
+    s.Load();
+    EXPECT_EQ(s.GetInteger("pnlLeftWidth"), 350);
+    EXPECT_TRUE(s.GetBoolean("ReplaceWith") == false && s.GetString("ReplaceWith").empty());
+    s.Save();
+    s.SaveFormPlacement(TPlaceholderWindow());
+    EXPECT_EQ(ReadFile(dir / "Fernsweep.ini"), DataFile("first-run.expected.ini"));
+}
