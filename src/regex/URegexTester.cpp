@@ -1,0 +1,20 @@
+#include "URegexTester.h"
+
+#include "URegExpr.h"
+
+#include <exception>
+
+std::string RegexTesterOutput(const std::string& sample, const std::string& pattern,
+                              const std::string& templ) {
+    try {
+        TRegExpr engine;
+        engine.SetExpression(pattern);
+        if (engine.Exec(sample))
+            return engine.Replace(sample, templ, true);
+        return sample;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown error";
+    }
+}

@@ -1,0 +1,10 @@
+// The regular-expression tester's computation, free of any window: what a pattern and a
+// replacement template make of a sample text.
+#pragma once
+
+#include <string>
+
+// The sample with every match of the pattern replaced by the template (taken as typed, no
+// unescaping; i stays off). Without a match it is the sample; any error's message replaces it.
+std::string RegexTesterOutput(const std::string& sample, const std::string& pattern,
+                              const std::string& templ);

@@ -1,0 +1,30 @@
+// Translation of a parsed pattern into PCRE2 syntax with the engine's meaning, and the literal
+// that every match must contain (the search's prefilter).
+#pragma once
+
+#include "URegexParser.h"
+
+#include <string>
+#include <string_view>
+
+namespace regex {
+
+struct TRxTranslation {
+    // For an 8-bit PCRE2 compiled with DOTALL and nothing else: every modifier of the dialect is
+    // already resolved into the pattern.
+    std::string Pcre2Pattern;
+    int GroupCount = 0;
+    std::string Literal;
+    bool LiteralCaseless = false;
+};
+
+std::string EmitPcre2(const TRxTree& tree);
+
+// Conservative: every match contains the literal (ignoring ASCII case when caseless); empty
+// when nothing certain can be said.
+void RequiredLiteral(const TRxTree& tree, std::string& literal, bool& caseless);
+
+// Parses (throwing ERegExpr on a pattern error) and translates.
+TRxTranslation TranslateRegex(std::string_view pattern, const TRxModifiers& start);
+
+} // namespace regex
