@@ -1,0 +1,101 @@
+#include "UResultsFile.h"
+
+#include "UPlatform.h"
+#include "UTFile.h"
+#include "UTOccurence.h"
+#include "UTResultTree.h"
+#include "UTextHelpers.h"
+
+#include <exception>
+
+namespace operations {
+
+namespace {
+
+// Visits the report lines below `node` in pre-order. The kind is told by the image index, the
+// tag the search gave the node; an object of an unexpected class under a tag gives no line.
+// An explicit stack, so no folder depth can exhaust the call stack.
+template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
+    if (node == nullptr) {
+        return;
+    }
+    std::vector<const model::TTreeNode*> stack{node};
+    while (!stack.empty()) {
+        const model::TTreeNode* n = stack.back();
+        stack.pop_back();
+        if (n->ImageIndex() == model::imgFile) {
+            if (const auto* f = dynamic_cast<const model::TFile*>(n->Data())) {
+                sink(std::string_view(), f->ReportLine());
+            }
+        } else if (n->ImageIndex() == model::imgOccurence) {
+            if (const auto* o = dynamic_cast<const model::TOccurence*>(n->Data())) {
+                sink(std::string_view("    "), o->ReportLine());
+            }
+        }
+        for (int i = n->Count() - 1; i >= 0; --i) {
+            stack.push_back(n->Item(i));
+        }
+    }
+}
+
+} // namespace
+
+void CollectResultLines(const model::TTreeNode* node, std::vector<std::string>& lines) {
+    VisitReportLines(node, [&lines](std::string_view indent, const std::string& line) {
+        std::string s;
+        s.reserve(indent.size() + line.size());
+        s.append(indent);
+        s.append(line);
+        lines.push_back(std::move(s));
+    });
+}
+
+bool WriteResultsFile(const model::TResultTree& tree, const std::string& fileName,
+                      TUserInterface& ui, const std::function<void()>& collapseTree) {
+    bool written = false;
+    try {
+        if (collapseTree) {
+            collapseTree();
+        }
+        // The report is built in memory and written in one go: a temporary file renamed over
+        // the name, so an old report is never left truncated by a failure.
+        std::string data;
+        std::int64_t lines = 0;
+        VisitReportLines(tree.First(), [&](std::string_view indent, const std::string& line) {
+            data.append(indent);
+            data.append(line);
+            data.append("\r\n");
+            ++lines;
+        });
+        if (platform::WriteWholeFile(fileName, data)) {
+            written = true;
+            ui.ShowMessage("Generated file \"" + fileName + "\" (" + std::to_string(lines) +
+                           " lines)");
+        }
+    } catch (const std::exception&) {
+        written = false;
+    }
+    if (!written) {
+        ui.ShowMessage("Cannot generate file \"" + fileName + "\"");
+    }
+    return written;
+}
+
+void GenerateResultsTextFile(const model::TResultTree& tree, TUserInterface& ui,
+                             std::string& saveDir, const std::function<void()>& collapseTree) {
+    if (tree.Count() < 2) {
+        ui.ShowMessage("Nothing to Save. Please perform a search to get some results");
+        return;
+    }
+    std::string fileName;
+    if (!ui.ChooseSaveFile(saveDir, fileName)) {
+        return;
+    }
+    if (platform::FileExists(fileName) && ui.AskYesNo("File exists. Overwrite?") != TAnswer::Yes) {
+        return;
+    }
+    WriteResultsFile(tree, fileName, ui, collapseTree);
+    saveDir = text::ExtractFilePath(fileName);
+}
+
+} // namespace operations

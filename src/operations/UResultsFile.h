@@ -1,0 +1,35 @@
+// The results report: every found file of the result tree and, under each, its occurrences, as
+// a plain-text file with CR LF line ends.
+#pragma once
+
+#include "UTUserInterface.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace model {
+class TResultTree;
+class TTreeNode;
+} // namespace model
+
+namespace operations {
+
+// Appends the report lines of `node` and of everything below it, in pre-order: a file node
+// (image 4) gives its path, an occurrence node (image 6) four blanks and its report line, a
+// folder node nothing.
+void CollectResultLines(const model::TTreeNode* node, std::vector<std::string>& lines);
+
+// Collapses the result tree (through `collapseTree`, which may be empty), writes the report of
+// the whole tree to `fileName` through a temporary file, so a failed write leaves an old file
+// as it was, and tells the user the outcome. Never throws; true when the file was written.
+bool WriteResultsFile(const model::TResultTree& tree, const std::string& fileName,
+                      TUserInterface& ui, const std::function<void()>& collapseTree);
+
+// The "Generate Results Text File..." command: asks for the file (the save dialog opens in
+// `saveDir`), asks before overwriting, writes the report, and moves `saveDir` to the chosen
+// file's folder after every attempt that got as far as writing.
+void GenerateResultsTextFile(const model::TResultTree& tree, TUserInterface& ui,
+                             std::string& saveDir, const std::function<void()>& collapseTree);
+
+} // namespace operations

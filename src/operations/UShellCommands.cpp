@@ -1,0 +1,116 @@
+#include "UShellCommands.h"
+
+#include "UShell.h"
+#include "UTFile.h"
+#include "UTFolder.h"
+#include "UTOccurence.h"
+#include "UTResultTree.h"
+#include "UTextHelpers.h"
+
+namespace operations {
+
+namespace {
+
+// The file a node stands for: its own for a file node, its parent's for an occurrence node.
+const model::TFile* FileOf(const model::TTreeNode* node) {
+    if (node == nullptr) {
+        return nullptr;
+    }
+    if (const auto* f = dynamic_cast<const model::TFile*>(node->Data())) {
+        return f;
+    }
+    if (dynamic_cast<const model::TOccurence*>(node->Data()) != nullptr &&
+        node->Parent() != nullptr) {
+        return dynamic_cast<const model::TFile*>(node->Parent()->Data());
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::string SiteUrl(const std::string& pathAndQuery) {
+    std::string base = kHomepageUrl;
+    if (!base.empty() && base.back() == '/' && !pathAndQuery.empty() && pathAndQuery[0] == '/') {
+        base.pop_back();
+    }
+    return base + pathAndQuery;
+}
+
+std::string UpdateCheckUrl() {
+    return SiteUrl(std::string(kUpdatePath) + "?version=" + kVersionText);
+}
+
+std::string RegExSyntaxUrl() {
+    return SiteUrl(kRegExSyntaxPath);
+}
+
+bool ExploreTarget(const model::TTreeNode* node, std::string& folder, std::string& fileToSelect) {
+    folder.clear();
+    fileToSelect.clear();
+    if (node == nullptr) {
+        return false;
+    }
+    if (const auto* d = dynamic_cast<const model::TFolder*>(node->Data())) {
+        folder = d->Directory;
+        return !folder.empty();
+    }
+    if (const model::TFile* f = FileOf(node)) {
+        folder = text::ExtractFilePath(f->FullPath);
+        fileToSelect = f->FullPath;
+        return !folder.empty();
+    }
+    return false;
+}
+
+bool DocumentTarget(const model::TTreeNode* node, std::string& path) {
+    const model::TFile* f = FileOf(node);
+    path = f != nullptr ? f->FullPath : std::string();
+    return !path.empty();
+}
+
+void ExploreFolder(const model::TTreeNode* selected, platform::TShell& shell) {
+    std::string folder;
+    std::string file;
+    if (ExploreTarget(selected, folder, file)) {
+        shell.OpenFolder(folder, file);
+    }
+}
+
+void ShellOpenFile(const model::TTreeNode* selected, platform::TShell& shell) {
+    std::string path;
+    if (DocumentTarget(selected, path)) {
+        shell.OpenDocument(path);
+    }
+}
+
+void ViewInTextEditor(const model::TTreeNode* selected, platform::TShell& shell) {
+    std::string path;
+    if (DocumentTarget(selected, path)) {
+        shell.OpenInTextEditor(path);
+    }
+}
+
+std::string HelpFilePath(const std::string& exeDirectory) {
+    return text::WithTrailingSeparator(exeDirectory) + "help/index.html";
+}
+
+void OpenQuickHelp(platform::TShell& shell, TUserInterface& ui, const std::string& exeDirectory) {
+    const std::string path = HelpFilePath(exeDirectory);
+    if (!shell.OpenDocument(path)) {
+        ui.ShowMessage("Help file not found at:\r\n" + path);
+    }
+}
+
+void OpenHomepage(platform::TShell& shell) {
+    shell.OpenUrl(kHomepageUrl);
+}
+
+void CheckForUpdates(platform::TShell& shell) {
+    shell.OpenUrl(UpdateCheckUrl());
+}
+
+void OpenRegExSyntaxPage(platform::TShell& shell) {
+    shell.OpenUrl(RegExSyntaxUrl());
+}
+
+} // namespace operations
