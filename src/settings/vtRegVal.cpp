@@ -220,27 +220,41 @@ TStoreLocation TvtRegVal::Location() const {
     return location_ ? location_() : CurrentStoreLocation();
 }
 
-std::string TvtRegVal::BackendFileName() const {
-    const TStoreLocation loc = Location();
-    if (UseRegistry) {
-        return RegistryKeyFilePath(RegistryRoot, IniFileName, IniSection, loc);
+namespace {
+
+struct TBackendPlace {
+    std::string path;
+    bool createFolder = false;
+};
+
+TBackendPlace PlaceOf(const TvtRegVal& store, const TStoreLocation& loc) {
+    if (store.UseRegistry) {
+        return {RegistryKeyFilePath(store.RegistryRoot, store.IniFileName, store.IniSection, loc),
+                true};
     }
-    return IniFilePath(IniFileName, UseStartUpDir, loc);
+    TBackendPlace place{IniFilePath(store.IniFileName, store.UseStartUpDir, loc), false};
+    if (store.UseStartUpDir) {
+        // Only the user's configuration folder may need creating; the program's folder exists.
+        const std::string config = UserConfigFolder(loc);
+        place.createFolder = !config.empty() && place.path.starts_with(config);
+    }
+    return place;
+}
+
+} // namespace
+
+std::string TvtRegVal::BackendFileName() const {
+    return PlaceOf(*this, Location()).path;
 }
 
 bool TvtRegVal::OpenStore() {
     CloseStore();
     try {
-        const std::string path = BackendFileName();
-        if (path.empty()) {
+        const TBackendPlace place = PlaceOf(*this, Location());
+        if (place.path.empty()) {
             return false;
         }
-        bool createFolder = UseRegistry;
-        if (!UseRegistry && UseStartUpDir) {
-            const std::string config = UserConfigFolder(Location());
-            createFolder = !config.empty() && path.starts_with(config);
-        }
-        backend_ = std::make_unique<TvtIniFile>(path, createFolder);
+        backend_ = std::make_unique<TvtIniFile>(place.path, place.createFolder);
         sectionPrefix_ = UseRegistry || IniSection.empty() ? std::string() : IniSection + '\\';
         return true;
     } catch (const std::exception&) {

@@ -103,6 +103,7 @@ public:
     void SetIntegers(std::vector<std::string> lines) { integers_ = std::move(lines); }
     void SetStrings(std::vector<std::string> lines) { strings_ = std::move(lines); }
 
+    // Without a hook the read messages are dropped.
     void SetMessageHook(TSettingsMessageHook hook) { hook_ = std::move(hook); }
     // Replaces the program and user folders the store looks at (portable setups, tests).
     void SetLocationProvider(std::function<TStoreLocation()> provider);

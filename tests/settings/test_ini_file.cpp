@@ -124,6 +124,7 @@ TEST(TvtIniFile, RefusedWritesReportThePathAndKeepTheFile) {
     // without write permission (treated as read-only, as the attribute would be).
     for (const std::string& path : {dir / "folder.ini", dir / "plain/sub.ini", dir / "ro.ini"}) {
         TvtIniFile ini(path);
+        EXPECT_EQ(ini.ReadString("S", "k", "def"), path == dir / "ro.ini" ? "old" : "def");
         try {
             ini.WriteString("S", "k", "new");
             ADD_FAILURE() << "no error for " << path;
