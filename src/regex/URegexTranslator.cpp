@@ -46,10 +46,10 @@ public:
             break;
         case TRxKind::Alt:
             for (std::size_t i = 0; i < n.Kids.size(); ++i) {
-                if (i > 0) {
+                // PCRE2 carries an option change on into the following branches, as the
+                // dialect does, so Case simply runs on.
+                if (i > 0)
                     Out += '|';
-                    Case = Unknown; // never rely on how an option change carries into a branch
-                }
                 Emit(*n.Kids[i]);
             }
             break;
@@ -106,9 +106,8 @@ public:
     }
 
 private:
-    static constexpr int Unknown = -1;
     int Groups;
-    int Case = 0; // PCRE2's caseless option at the end of Out: 0 off, 1 on, or Unknown
+    int Case = 0; // PCRE2's caseless option at the end of Out: 0 off, 1 on
 
     void SetCase(bool on) {
         int want = on ? 1 : 0;
