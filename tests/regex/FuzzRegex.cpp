@@ -22,7 +22,9 @@ bool StartsWith(const char* s, const char* prefix) {
     return std::string_view(s).substr(0, std::string_view(prefix).size()) == prefix;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 bool Contains(std::string_view hay, std::string_view needle, bool caseless) {
     if (needle.size() > hay.size())
