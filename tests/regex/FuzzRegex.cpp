@@ -58,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const ERegExpr& e) {
         Check(StartsWith(e.what(), "TRegExpr(comp): "), "pattern error prefix");
         Check(std::string_view(e.what()).ends_with(")"), "pattern error position");
+        // These three mean the front end accepted what PCRE2 refused, or lost its place.
+        Check(e.ErrorCode != 4 && e.ErrorCode != 13 && e.ErrorCode != 16, "internal error");
         return 0;
     }
     const std::string literal = r.RequiredLiteral();
