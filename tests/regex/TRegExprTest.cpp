@@ -194,6 +194,31 @@ TEST(TRegExpr, ExecViewAndSubstitute) {
     EXPECT_EQ(r.Substitute(""), "");
 }
 
+TEST(TRegExpr, ExecKeepsItsOwnCopy) {
+    std::string text = "abc";
+    TRegExpr r;
+    r.SetExpression("b");
+    ASSERT_TRUE(r.Exec(text));
+    text = "xxx";
+    EXPECT_EQ(r.Substitute("$0"), "b");
+}
+
+TEST(TRegExpr, OneCompiledEngineServesManyInputs) {
+    TRegExpr r;
+    r.SetExpression("(?m)^(\\w+)$");
+    const std::string first = "one\r\ntwo\r\n";
+    const std::string second = "x y\r\nthree\r\n";
+    ASSERT_TRUE(r.ExecView(first));
+    EXPECT_EQ(r.MatchPos(1), 1);
+    ASSERT_TRUE(r.ExecNext());
+    EXPECT_EQ(r.MatchPos(1), 6);
+    EXPECT_FALSE(r.ExecNext());
+    ASSERT_TRUE(r.ExecView(second));
+    EXPECT_EQ(r.MatchPos(0), 6);
+    EXPECT_EQ(r.Replace(second, "<$1>", true), "x y\r\n<three>\r\n");
+    EXPECT_EQ(r.Replace(first, "$1$1", true), "oneone\r\ntwotwo\r\n");
+}
+
 TEST(TRegExpr, ReplaceWithAndWithoutSubstitution) {
     TRegExpr r;
     r.SetExpression("(o)");
