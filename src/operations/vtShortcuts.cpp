@@ -196,11 +196,13 @@ std::string LinkName(const std::string& linkPath) {
 } // namespace
 
 bool QuoteExecArgument(const std::string& argument, std::string& quoted) {
-    if (HasControl(argument) || !IsValidUtf8(argument)) {
+    // '%' would have to be written "%%", but GLib looks the program up before undoing that
+    // and then refuses the whole launcher; better no launcher than one that never starts.
+    if (HasControl(argument) || !IsValidUtf8(argument) || argument.find('%') != std::string::npos) {
         return false;
     }
     // Quoting first (the desktop-entry shell rules), then the general escaping of string
-    // values, which doubles every backslash again; '%' is doubled so it is no field code.
+    // values, which doubles every backslash again.
     std::string inner = "\"";
     for (const char ch : argument) {
         if (ch == '"' || ch == '`' || ch == '$' || ch == '\\') {
@@ -213,8 +215,6 @@ bool QuoteExecArgument(const std::string& argument, std::string& quoted) {
     for (const char ch : inner) {
         if (ch == '\\') {
             quoted += "\\\\";
-        } else if (ch == '%') {
-            quoted += "%%";
         } else {
             quoted += ch;
         }
