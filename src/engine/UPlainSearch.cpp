@@ -1,0 +1,127 @@
+#include "UPlainSearch.h"
+
+#include "UByteScan.h"
+#include "UTOccurence.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace engine {
+
+namespace {
+
+// After the first find, the rest of the file is searched a slice at a time, and each slice's
+// line breaks are counted right after it has been searched, while its bytes are still in the
+// cache; the line number of a later find then costs no second pass over memory.
+constexpr size_t kSliceBytes = 128 * 1024;
+
+class TPlainScan {
+public:
+    TPlainScan(std::string_view file, const TSubstringFinder& finder, const TPlainSearchOutput& out)
+        : file_(file), base_(file.data()), finder_(finder), out_(out), m_(finder.Length()),
+          replacing_(out.NewContent != nullptr) {}
+
+    size_t Run() {
+        size_t hit = finder_.Find(file_, 0);
+        if (hit == TSubstringFinder::npos) {
+            return 0;
+        }
+        if (replacing_) {
+            out_.NewContent->clear();
+            out_.NewContent->reserve(file_.size() + out_.Replacement.size());
+        }
+        while (hit != TSubstringFinder::npos) {
+            Record(hit);
+            hit = FindNext(replacing_ ? hit + m_ : hit + 1);
+        }
+        if (replacing_) {
+            out_.NewContent->append(file_.substr(copiedTo_));
+        }
+        return found_;
+    }
+
+private:
+    size_t FindNext(size_t from) {
+        const size_t n = file_.size();
+        while (from < n && n - from >= m_) {
+            const size_t limit = std::min(n, from + kSliceBytes);
+            // A find must start before `limit`, but may reach past it.
+            const std::string_view window = file_.substr(0, std::min(n, limit + m_ - 1));
+            const size_t hit = finder_.Find(window, from);
+            if (hit != TSubstringFinder::npos) {
+                return hit;
+            }
+            CountTo(limit);
+            from = limit;
+        }
+        return TSubstringFinder::npos;
+    }
+
+    // Brings the line count up to `to`; counts only forward.
+    void CountTo(size_t to) {
+        if (to <= countedTo_) {
+            return;
+        }
+        const int next = to < file_.size() ? static_cast<unsigned char>(base_[to]) : -1;
+        lineNo_ += CountLineBreaks(base_ + countedTo_, to - countedTo_, next);
+        countedTo_ = to;
+    }
+
+    void Record(size_t hit) {
+        if (!haveLine_ || hit >= lineEnd_) {
+            // A new line: its start lies after the break that ended the previous one.
+            const char* floor = haveLine_ ? base_ + lineEnd_ : base_;
+            lineStart_ = static_cast<size_t>(FindLineStart(floor, base_ + hit) - base_);
+            lineEnd_ =
+                static_cast<size_t>(FindLineBreak(base_ + hit + m_, base_ + file_.size()) - base_);
+            // The count may already stand inside this line, which holds no break.
+            CountTo(lineStart_);
+            line_ = std::make_shared<const std::string>(
+                file_.substr(lineStart_, lineEnd_ - lineStart_));
+            shift_ = 0;
+            haveLine_ = true;
+        }
+        const std::int64_t column = static_cast<std::int64_t>(hit - lineStart_) + 1 + shift_;
+        out_.Occurences->push_back(std::make_unique<model::TOccurence>(
+            line_, static_cast<std::int32_t>(lineNo_), static_cast<std::int32_t>(column),
+            static_cast<std::int32_t>(m_)));
+        ++found_;
+        if (replacing_) {
+            out_.NewContent->append(file_.substr(copiedTo_, hit - copiedTo_));
+            out_.NewContent->append(out_.Replacement);
+            copiedTo_ = hit + m_;
+            shift_ +=
+                static_cast<std::int64_t>(out_.Replacement.size()) - static_cast<std::int64_t>(m_);
+        }
+    }
+
+    const std::string_view file_;
+    const char* const base_;
+    const TSubstringFinder& finder_;
+    const TPlainSearchOutput& out_;
+    const size_t m_;
+    const bool replacing_;
+
+    size_t found_ = 0;
+    size_t countedTo_ = 0;     // line breaks before this offset are counted...
+    std::uint64_t lineNo_ = 0; // ...here
+    bool haveLine_ = false;
+    size_t lineStart_ = 0;
+    size_t lineEnd_ = 0; // offset of the break ending the current line, or the file's size
+    std::shared_ptr<const std::string> line_;
+    std::int64_t shift_ = 0; // growth of the current line by its earlier replacements
+    size_t copiedTo_ = 0;
+};
+
+} // namespace
+
+size_t PlainSearch(std::string_view file, const TSubstringFinder& finder,
+                   const TPlainSearchOutput& out) {
+    const std::string_view needle = finder.Needle();
+    if (needle.empty() || needle.find_first_of("\r\n") != std::string_view::npos) {
+        return 0;
+    }
+    return TPlainScan(file, finder, out).Run();
+}
+
+} // namespace engine

@@ -1,0 +1,171 @@
+#include "URegexSearch.h"
+
+#include "UByteScan.h"
+#include "URegExpr.h"
+#include "UTOccurence.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace engine {
+
+namespace {
+
+// Walks the file's lines and the joined text side by side. Every position it is asked about
+// is at or after the previous one (match starts and ends come in order), so one pass over
+// the lines serves the whole enumeration.
+class TLineWalker {
+public:
+    explicit TLineWalker(std::string_view file) : file_(file) { Load(); }
+
+    // Moves to the line whose joined span [start, start + length + 2) holds `q`, or past the
+    // last line when `q` is the end of the joined text.
+    void Seek(size_t q) {
+        while (!atEnd_ && q >= joinedStart_ + length_ + 2) {
+            fileStart_ += length_ + breakLength_;
+            joinedStart_ += length_ + 2;
+            ++index_;
+            text_.reset();
+            Load();
+        }
+    }
+
+    bool AtEnd() const { return atEnd_; }
+    std::uint64_t Index() const { return index_; }
+    size_t Offset(size_t q) const { return q - joinedStart_; } // within the current line's span
+    size_t Length() const { return length_; }
+
+    // The file offset of joined boundary `q`. A boundary between the CR and the LF of a
+    // joined break has no counterpart when the file's own break is one byte (or none, after
+    // the last line): a match starting there starts at the file's break, one ending there
+    // takes the whole break.
+    size_t FileStart(size_t q) {
+        Seek(q);
+        if (atEnd_) {
+            return file_.size();
+        }
+        const size_t off = Offset(q);
+        if (off <= length_) {
+            return fileStart_ + off;
+        }
+        return fileStart_ + length_ + (breakLength_ == 2 ? 1 : 0);
+    }
+    size_t FileEnd(size_t q) {
+        Seek(q);
+        if (atEnd_) {
+            return file_.size();
+        }
+        const size_t off = Offset(q);
+        if (off <= length_) {
+            return fileStart_ + off;
+        }
+        return fileStart_ + length_ + (breakLength_ == 2 ? 1 : breakLength_);
+    }
+
+    const std::shared_ptr<const std::string>& Text() {
+        if (!text_) {
+            text_ = std::make_shared<const std::string>(file_.substr(fileStart_, length_));
+        }
+        return text_;
+    }
+
+private:
+    void Load() {
+        if (fileStart_ >= file_.size()) {
+            atEnd_ = true;
+            length_ = 0;
+            breakLength_ = 0;
+            return;
+        }
+        const char* const base = file_.data();
+        const char* const end = base + file_.size();
+        const char* const brk = FindLineBreak(base + fileStart_, end);
+        length_ = static_cast<size_t>(brk - (base + fileStart_));
+        if (brk == end) {
+            breakLength_ = 0;
+        } else {
+            breakLength_ = (brk[0] == '\r' && brk + 1 < end && brk[1] == '\n') ? 2 : 1;
+        }
+    }
+
+    std::string_view file_;
+    size_t fileStart_ = 0;   // the current line in the file
+    size_t length_ = 0;      // its bytes, without the break
+    size_t breakLength_ = 0; // 2 for CR LF, 1 for a lone CR or LF, 0 for none
+    size_t joinedStart_ = 0; // the current line in the joined text
+    std::uint64_t index_ = 0;
+    bool atEnd_ = false;
+    std::shared_ptr<const std::string> text_;
+};
+
+} // namespace
+
+void JoinLinesCrLf(std::string_view file, std::string& joined) {
+    joined.clear();
+    joined.reserve(file.size() + file.size() / 16 + 2);
+    const char* p = file.data();
+    const char* const end = p + file.size();
+    while (p < end) {
+        const char* const brk = FindLineBreak(p, end);
+        joined.append(p, static_cast<size_t>(brk - p));
+        joined.append("\r\n", 2);
+        if (brk == end) {
+            break;
+        }
+        p = brk + ((brk[0] == '\r' && brk + 1 < end && brk[1] == '\n') ? 2 : 1);
+    }
+}
+
+size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
+                   const TRegexSearchOutput& out) {
+    JoinLinesCrLf(file, joined);
+    if (!expr.ExecView(joined)) {
+        return 0;
+    }
+    const bool replacing = out.NewContent != nullptr;
+    if (replacing) {
+        out.NewContent->clear();
+        out.NewContent->reserve(file.size());
+    }
+    TLineWalker walker(file);
+    const auto emptyText = std::make_shared<const std::string>();
+    size_t found = 0;
+    size_t copiedTo = 0;
+    do {
+        const auto q = static_cast<size_t>(expr.MatchPos(0) - 1);
+        const auto len = static_cast<size_t>(expr.MatchLen(0));
+        // In the joined text: the line in which the match starts, its column there; a match
+        // starting on the CR or the LF of a break belongs to the next line's count.
+        walker.Seek(q);
+        std::uint64_t line = walker.Index();
+        std::int64_t column = 1;
+        std::shared_ptr<const std::string> text = emptyText;
+        if (!walker.AtEnd()) {
+            const size_t off = walker.Offset(q);
+            if (off <= walker.Length()) {
+                text = walker.Text();
+                column = static_cast<std::int64_t>(off) + 1;
+            }
+            if (off >= walker.Length()) {
+                ++line;
+            }
+        }
+        out.Occurences->push_back(std::make_unique<model::TOccurence>(
+            std::move(text), static_cast<std::int32_t>(line), static_cast<std::int32_t>(column),
+            static_cast<std::int32_t>(len)));
+        ++found;
+        if (replacing) {
+            const size_t from = std::max(walker.FileStart(q), copiedTo);
+            const size_t to = len == 0 ? from : std::max(walker.FileEnd(q + len), from);
+            out.NewContent->append(file.substr(copiedTo, from - copiedTo));
+            out.NewContent->append(expr.Substitute(out.Template));
+            copiedTo = to;
+        }
+    } while (expr.ExecNext());
+    if (replacing) {
+        out.NewContent->append(file.substr(copiedTo));
+    }
+    return found;
+}
+
+} // namespace engine

@@ -1,0 +1,41 @@
+// Regular-expression search of one file's bytes.
+//
+// The pattern sees the file's lines joined, each followed by CR LF, whatever breaks the file
+// itself has, and every match is recorded against that text (the line in which it starts,
+// its column there, and a match that starts on a line break counting that break). A
+// replacement, though, is made in the file's own bytes: each match is mapped back from the
+// joined text onto the file, so every byte outside the matches, the file's own line breaks
+// and a missing final break among them, stays as it was.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TRegExpr;
+
+namespace model {
+class TOccurence;
+}
+
+namespace engine {
+
+struct TRegexSearchOutput {
+    // The matches in order, appended; the matches of one line share one copy of its text.
+    std::vector<std::unique_ptr<model::TOccurence>>* Occurences = nullptr;
+    // When set, each match is replaced by `Template` with the match's groups substituted, and
+    // the file's new bytes go here (left alone when nothing matched).
+    std::string* NewContent = nullptr;
+    std::string_view Template;
+};
+
+// Builds the joined text in `joined` (a buffer kept from file to file) and enumerates the
+// expression's matches in it. Errors of the engine propagate. Gives the number of matches.
+size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
+                   const TRegexSearchOutput& out);
+
+// The file's lines, each followed by CR LF.
+void JoinLinesCrLf(std::string_view file, std::string& joined);
+
+} // namespace engine

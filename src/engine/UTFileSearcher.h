@@ -1,0 +1,71 @@
+// The in-file search and replacement: everything the engine does with one selected file.
+// One searcher lives as long as its engine and keeps what can be reused from file to file:
+// the read buffer, the other work buffers, and what was prepared for the run's search text
+// (the folded plain needle, or the compiled pattern and its prefilter).
+#pragma once
+
+#include "UByteScan.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TRegExpr;
+
+namespace model {
+class TOccurence;
+class TResultTree;
+class TTreeNode;
+} // namespace model
+
+namespace engine {
+
+struct TSearchRequest;
+struct TSearchHooks;
+
+class TFileSearcher {
+public:
+    TFileSearcher();
+    ~TFileSearcher();
+    TFileSearcher(const TFileSearcher&) = delete;
+    TFileSearcher& operator=(const TFileSearcher&) = delete;
+
+    // Forgets the previous run's prepared search and gives back oversized buffers.
+    void BeginRun();
+
+    // Handles one selected file: searches it when the run searches content, replaces and
+    // writes it back when asked, and adds its node and occurrence nodes under `folderNode`.
+    // Gives the number of occurrences found, or 1 when content is not searched.
+    int SearchFile(const TSearchRequest& request, const std::string& fullPath,
+                   model::TTreeNode* folderNode, model::TResultTree& tree,
+                   const TSearchHooks& hooks);
+
+private:
+    size_t SearchPlain(const TSearchRequest& request, std::string* newContent);
+    size_t SearchRegex(const TSearchRequest& request, std::string* newContent);
+    void WriteBack(const TSearchRequest& request, const std::string& fullPath,
+                   const TSearchHooks& hooks);
+
+    std::string buffer_;  // the file's bytes
+    std::string joined_;  // its lines joined with CR LF, for the pattern
+    std::string content_; // its new bytes when replacing
+    std::vector<std::unique_ptr<model::TOccurence>> found_;
+
+    // The plain needle, prepared for the search text and case choice it was made from.
+    bool plainReady_ = false;
+    std::string plainText_;
+    bool plainMatchCase_ = false;
+    TSubstringFinder plain_;
+
+    // The compiled pattern, likewise, with the literal every match must contain.
+    std::unique_ptr<TRegExpr> regex_;
+    std::string regexText_;
+    bool regexMatchCase_ = false;
+    bool prefilterOn_ = false;
+    TSubstringFinder prefilter_;
+
+    // The folder last cleared of temporary files that killed replacements left behind.
+    std::string cleanedFolder_;
+};
+
+} // namespace engine
