@@ -1,0 +1,31 @@
+// A top-level widget seen by the settings store's placement operations.
+#pragma once
+
+#include "vtRegVal.h"
+
+#include <utility>
+
+class QWidget;
+
+namespace ui {
+
+class TWidgetPlacement : public TPlacementTarget {
+public:
+    // `widget` must outlive this object.
+    TWidgetPlacement(QWidget& widget, std::string name) : widget_(widget), name_(std::move(name)) {}
+
+    std::string Name() const override { return name_; }
+    bool GetNormalBounds(TPlacementRect& bounds) const override;
+    TWindowState WindowState() const override;
+    void SetWindowState(TWindowState state) override;
+    void SetLeft(std::int32_t left) override;
+    void SetTop(std::int32_t top) override;
+    void SetWidth(std::int32_t width) override;
+    void SetHeight(std::int32_t height) override;
+
+private:
+    QWidget& widget_;
+    std::string name_;
+};
+
+} // namespace ui

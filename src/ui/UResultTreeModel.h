@@ -1,0 +1,50 @@
+// The results tree as Qt's views see it: a thin model over model::TResultTree. It holds no
+// copy of the nodes; each index carries its TTreeNode.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <map>
+#include <utility>
+
+namespace model {
+class TResultTree;
+class TTreeNode;
+} // namespace model
+
+namespace ui {
+
+class TResultTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    explicit TResultTreeModel(model::TResultTree& tree, QObject* parent = nullptr);
+
+    // While frozen the model shows no rows, so the tree underneath may be cleared and filled
+    // without the views holding on to freed nodes or repainting; thawing resets them once.
+    void Freeze();
+    void Thaw();
+    bool Frozen() const { return frozen_; }
+    // After the tree changed outside a freeze.
+    void Reset();
+
+    model::TTreeNode* NodeOf(const QModelIndex& index) const;
+    QModelIndex IndexOf(const model::TTreeNode* node) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    const QIcon& Icon(int image, int selected) const;
+
+    model::TResultTree& tree_;
+    bool frozen_ = false;
+    mutable std::map<std::pair<int, int>, QIcon> icons_;
+};
+
+} // namespace ui

@@ -1,0 +1,264 @@
+// The main window: the search set up on the left, the results tree on the right. Its
+// handlers are short; the work is done by the engine, the settings and the result model.
+#pragma once
+
+#include "UTResultTree.h"
+#include "UTSearchOptions.h"
+#include "UTUserInterface.h"
+#include "vtRegVal.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class QTreeView;
+
+namespace engine {
+class TSearchEngine;
+struct TSearchRequest;
+} // namespace engine
+
+namespace ui {
+
+class TFolderTree;
+class TResultTreeModel;
+class TWidgetPlacement;
+class TfrmRegExHelp;
+
+// What the window takes from its surroundings; tests replace each part.
+struct TfrmMainContext {
+    // Messages, questions and file choices; real dialogs when null.
+    std::unique_ptr<operations::TUserInterface> UserInterface;
+    // Where the settings file lives; beside the program when null.
+    std::function<TStoreLocation()> StoreLocation;
+    // Lets pending window messages through during a run; QCoreApplication::processEvents
+    // when null.
+    std::function<void()> PumpMessages;
+    // The command-line arguments after the program's name.
+    QStringList Arguments;
+};
+
+// A panel that reports its size changes, so its contents can be laid out by arithmetic.
+class TResizePanel : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+signals:
+    void resized();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(TfrmMainContext context = {});
+    ~TfrmMain() override;
+
+    // Menu bar.
+    QMenu* mmFile;
+    QAction* cmShortcutonDesktop;
+    QAction* cmShortcutOnSendTo;
+    QAction* cmShortcutonTaskbar;
+    QAction* cmExit;
+    QMenu* mmOperations;
+    QAction* cmGenerateResultsTextFile;
+    QAction* cmCopyFoundFilesToFolder;
+    QAction* cmMoveFoundFilestoFolder;
+    QAction* cmDeleteFoundFilesPermanently;
+    QMenu* mmHelp;
+    QAction* mmQuickHelpHTML;
+    QAction* mmRegularExpressionHelp;
+    QAction* mmVantrelSoftwareHomepage;
+    QAction* cmCheckforUpdates;
+    QAction* mmAbout;
+    // Pop-up menus.
+    QMenu* pmLog;
+    QAction* cmExploreFolder;
+    QAction* cmShellOpenFile;
+    QAction* cmView;
+    QMenu* pmFileOps;
+    QAction* pmGenerateResultsTextFile;
+    QAction* pmCopyFoundFilestoFolder;
+    QAction* pmMoveFoundFilestoFolder;
+    QAction* pmDeleteFoundFilesPermanently;
+
+    // Left column.
+    QSplitter* Splitter1;
+    QWidget* pnlLeft;
+    QSplitter* Splitter2;
+    TResizePanel* pnlLeftTop;
+    QLabel* pnlLabelSearchAndReplace;
+    QProgressBar* gauProgress;
+    QLabel* lblFileMask;
+    QComboBox* cmbFileMask;
+    QLabel* lblOptions;
+    QPushButton* btnAdvanced;
+    QCheckBox* chkSearch;
+    QComboBox* edtSearch;
+    QCheckBox* chkMatchCase;
+    QCheckBox* chkRegex;
+    QCheckBox* chkReplace;
+    QComboBox* edtReplace;
+    QGroupBox* gbRegEx;
+    QLabel* lblInput;
+    QLineEdit* edtInput;
+    QLabel* lblOutputCaption;
+    QLabel* lblOutput;
+    QPushButton* btnAbort;
+    QPushButton* btnGo;
+    QWidget* pnlDirectory;
+    QLabel* pnlLabelDirectory;
+    TFolderTree* stv;
+    QWidget* pnlOption;
+    QCheckBox* chkRecurseDirs;
+    // Right column.
+    QWidget* pnlRight;
+    QLabel* pnlLabelResults;
+    QWidget* pnlToolBar;
+    QToolButton* btnExpandFull;
+    QToolButton* btnExpandSelected;
+    QToolButton* btnExpandOccurence;
+    QToolButton* btnExpandOneLevel;
+    QToolButton* btnFileOps;
+    QTreeView* tvLog;
+    // Status line: one text.
+    QLabel* sbStatus;
+
+    // Life cycle.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void LoadWindowSettings();
+    void SaveWindowSettings();
+    void AddToHistory(QComboBox* field);
+
+    // The run.
+    void btnGoClick();
+    void btnAbortClick();
+    void btnAdvancedClick();
+
+    // Enabling rules and the tester.
+    void chkSearchClick();
+    void chkReplaceClick();
+    void edtSearchChange();
+    void edtReplaceChange();
+    void edtInputChange();
+    void chkRegexClick();
+    void ShowRegexTester();
+    void UpdateRegexTester();
+    void pnlLeftTopResize();
+
+    // Results tree.
+    void btnExpandFullClick();
+    void btnExpandSelectedClick(int tag);
+    void btnExpandOneLevelClick();
+    void btnFileOpsClick();
+    void tvLogMouseDown(Qt::MouseButton button, const QPoint& pos);
+    void BeginTreeUpdate();
+    void EndTreeUpdate();
+    void ExpandToLevel(const QModelIndex& node, int level);
+
+    // Menu commands.
+    void cmShortcutonDesktopClick();
+    void cmShortcutOnSendToClick();
+    void cmShortcutonTaskbarClick();
+    void cmExitClick();
+    void cmGenerateResultsTextFileClick();
+    void cmCopyFoundFilesToFolderClick();
+    void cmMoveFoundFilestoFolderClick();
+    void cmDeleteFoundFilesPermanentlyClick();
+    void mmQuickHelpHTMLClick();
+    void mmRegularExpressionHelpClick();
+    void mmVantrelSoftwareHomepageClick();
+    void cmCheckforUpdatesClick();
+    void mmAboutClick();
+    void cmExploreFolderClick();
+    void cmShellOpenFileClick();
+    void cmViewClick();
+
+    // What the commands and tests read.
+    model::TResultTree& ResultTree() { return tree_; }
+    TResultTreeModel& ResultModel() { return *model_; }
+    TvtRegVal& Ini() { return ini_; }
+    TSearchOptions& Options() { return options_; }
+    engine::TSearchEngine& Engine() { return *engine_; }
+    operations::TUserInterface& UserInterface() { return *userInterface_; }
+    bool Running() const { return running_; }
+    // The selected node of the results tree, or null.
+    model::TTreeNode* SelectedNode() const;
+    // The folder the save dialog opens in, and the last copy or move destination.
+    std::string SaveFolder;
+    std::string FolderPath;
+    TfrmRegExHelp* RegExHelp() const { return help_.get(); }
+    int PnlLeftWidth() const;
+    void SetPnlLeftWidth(int width);
+    int PnlLeftTopHeight() const;
+
+signals:
+    // The window closed for good; the program ends.
+    void formClosed();
+    // The status line took a new text.
+    void statusChanged(const QString& text);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Layout (UfrmMainLayout.cpp).
+    void BuildMenus();
+    void BuildSearchPanel();
+    void BuildLeftColumn();
+    void BuildRightColumn();
+    void ConnectHandlers();
+    void SetPnlLeftTopHeight(int height);
+
+    // The engine's hooks.
+    void ShowStatus(const std::string& text);
+    void ShowProgress(double fraction);
+    void PumpMessages();
+    engine::TSearchRequest MakeRequest(bool makeBackups) const;
+    void FinishRun();
+
+    // Repainting of the results tree, counted so that brackets nest.
+    void tvLogBeginUpdate();
+    void tvLogEndUpdate();
+    QModelIndex FirstRoot() const;
+
+    TfrmMainContext context_;
+    std::unique_ptr<operations::TUserInterface> userInterface_;
+    model::TResultTree tree_;
+    TSearchOptions options_;
+    TvtRegVal ini_;
+    std::unique_ptr<engine::TSearchEngine> engine_;
+    TResultTreeModel* model_;
+    std::unique_ptr<TWidgetPlacement> placement_;
+    std::unique_ptr<TfrmRegExHelp> help_;
+    int treeUpdateCount_ = 0;
+    int pendingLeftWidth_ = 0;
+    int pendingLeftTopHeight_ = 0;
+    bool running_ = false;
+    bool closeRequested_ = false;
+    bool closed_ = false;
+    bool shown_ = false;
+};
+
+} // namespace ui

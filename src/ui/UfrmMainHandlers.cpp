@@ -1,0 +1,259 @@
+// The main window's handlers for the run, the enabling rules, the tester and the menus.
+#include "UfrmMain.h"
+
+#include "UAppearance.h"
+#include "UFolderTree.h"
+#include "URegexTester.h"
+#include "URequestOptions.h"
+#include "UResultTreeModel.h"
+#include "UTSearchEngine.h"
+#include "UfrmAdvancedOptions.h"
+#include "vtStringTokenizer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cmath>
+#include <optional>
+
+namespace ui {
+namespace {
+
+constexpr const char* kBackupsQuestion =
+    "Replacing characters in files can be a quite dangerous operation.\r\n"
+    "Do you want to create backups of changed files?\r\n"
+    "(This is HIGHLY recommended)";
+
+// The mask box splits at semicolons and blanks.
+constexpr const char* kMaskDelimiters = "; ";
+
+} // namespace
+
+void TfrmMain::btnGoClick() {
+    // Abort enables "Go" at once; a click queued behind it in the same pump must still not
+    // start a second run inside the first.
+    if (running_) {
+        return;
+    }
+    bool makeBackups = false;
+    if (chkSearch->isChecked() && chkReplace->isChecked()) {
+        const operations::TAnswer answer = userInterface_->AskYesNoCancel(kBackupsQuestion);
+        if (answer == operations::TAnswer::Cancel) {
+            return;
+        }
+        makeBackups = answer == operations::TAnswer::Yes;
+    }
+    AddToHistory(cmbFileMask);
+    if (chkSearch->isChecked()) {
+        AddToHistory(edtSearch);
+    }
+    if (chkReplace->isChecked()) {
+        AddToHistory(edtReplace);
+    }
+
+    running_ = true;
+    btnAbort->setEnabled(true);
+    btnGo->setEnabled(false);
+    engine_->Aborted = false;
+    engine_->DoneFraction = 0.0;
+    engine_->UpdateProgress();
+    gauProgress->setVisible(true);
+    tvLogBeginUpdate();
+    // The run clears and refills the tree; the views must not hold on to its nodes meanwhile.
+    model_->Freeze();
+
+    std::optional<std::string> error;
+    {
+        const engine::TStringTokenizer masks(FromQ(cmbFileMask->currentText()), kMaskDelimiters);
+        engine::TSearchRequest request = MakeRequest(makeBackups);
+        request.Masks = masks.Tokens;
+        try {
+            engine_->RunSearch(request);
+        } catch (const std::exception& e) {
+            error = e.what();
+        } catch (...) {
+            error = "Unknown error";
+        }
+    }
+    FinishRun();
+
+    if (error) {
+        userInterface_->ShowError(*error);
+    } else {
+        btnExpandOneLevelClick();
+    }
+    if (closeRequested_) {
+        // Closed during the run: close now that the run is off the stack.
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+engine::TSearchRequest TfrmMain::MakeRequest(bool makeBackups) const {
+    engine::TSearchRequest request;
+    request.SearchText = FromQ(edtSearch->currentText());
+    request.ReplaceText = FromQ(edtReplace->currentText());
+    request.DoSearch = chkSearch->isChecked();
+    request.DoReplace = chkReplace->isChecked();
+    request.MatchCase = chkMatchCase->isChecked();
+    request.UseRegex = chkRegex->isChecked();
+    request.Recurse = chkRecurseDirs->isChecked();
+    request.MakeBackups = makeBackups;
+    request.Options = engine::RequestOptions(options_);
+    request.StartFolder = stv->SelectedPath();
+    return request;
+}
+
+void TfrmMain::FinishRun() {
+    model_->Thaw();
+    tvLogEndUpdate();
+    gauProgress->setVisible(false);
+    btnAbort->setEnabled(false);
+    running_ = false;
+    btnGo->setEnabled(true);
+}
+
+void TfrmMain::btnAbortClick() {
+    engine_->Aborted = true;
+    btnAbort->setEnabled(false);
+    btnGo->setEnabled(true);
+}
+
+void TfrmMain::btnAdvancedClick() {
+    TfrmAdvancedOptions dialog(this);
+    dialog.ShowOptions(options_);
+    if (dialog.exec() == QDialog::Accepted) {
+        dialog.ReadOptions(options_);
+        lblOptions->setText(ToQ(options_.Description()));
+    }
+}
+
+void TfrmMain::ShowStatus(const std::string& text) {
+    const QString shown = ToQ(text);
+    sbStatus->setText(shown);
+    emit statusChanged(shown);
+}
+
+void TfrmMain::ShowProgress(double fraction) {
+    // Halves go to the even neighbour, as the default rounding mode does.
+    gauProgress->setValue(static_cast<int>(std::nearbyint(fraction * 100.0)));
+}
+
+void TfrmMain::PumpMessages() {
+    if (context_.PumpMessages) {
+        context_.PumpMessages();
+    } else {
+        QCoreApplication::processEvents();
+    }
+}
+
+void TfrmMain::chkSearchClick() {
+    const bool on = chkSearch->isChecked();
+    edtSearch->setEnabled(on);
+    chkMatchCase->setEnabled(on);
+    chkRegex->setEnabled(on);
+    chkReplace->setEnabled(on);
+    edtReplace->setEnabled(on && chkReplace->isChecked());
+    edtSearchChange();
+}
+
+void TfrmMain::chkReplaceClick() {
+    edtReplace->setEnabled(chkReplace->isChecked());
+}
+
+void TfrmMain::edtSearchChange() {
+    const bool allowed = !chkSearch->isChecked() || !edtSearch->currentText().isEmpty();
+    // Typing during a run must not offer a second one.
+    btnGo->setEnabled(allowed && !running_);
+    UpdateRegexTester();
+}
+
+void TfrmMain::edtReplaceChange() {
+    UpdateRegexTester();
+}
+
+void TfrmMain::edtInputChange() {
+    UpdateRegexTester();
+}
+
+void TfrmMain::chkRegexClick() {
+    ShowRegexTester();
+}
+
+void TfrmMain::UpdateRegexTester() {
+    const QString pattern = edtSearch->currentText();
+    if (!chkRegex->isChecked() || pattern.isEmpty()) {
+        lblOutput->clear();
+        return;
+    }
+    lblOutput->setText(ToQ(RegexTesterOutput(FromQ(edtInput->text()), FromQ(pattern),
+                                             FromQ(edtReplace->currentText()))));
+}
+
+void TfrmMain::cmExitClick() {
+    close();
+}
+
+// The commands below hand work to the result operations and the shell.
+void TfrmMain::cmShortcutonDesktopClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmShortcutOnSendToClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmShortcutonTaskbarClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmGenerateResultsTextFileClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmCopyFoundFilesToFolderClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmMoveFoundFilestoFolderClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmDeleteFoundFilesPermanentlyClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::mmQuickHelpHTMLClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::mmVantrelSoftwareHomepageClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmCheckforUpdatesClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::mmAboutClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmExploreFolderClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmShellOpenFileClick() {
+    // wired with the result operations
+}
+
+void TfrmMain::cmViewClick() {
+    // wired with the result operations
+}
+
+} // namespace ui

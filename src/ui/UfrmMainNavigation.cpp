@@ -1,0 +1,162 @@
+// The results tree's navigation: update brackets, the expand buttons, the right-click menu,
+// and the quick help window.
+#include "UfrmMain.h"
+
+#include "UResultTreeModel.h"
+#include "UfrmRegExHelp.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace ui {
+
+void TfrmMain::tvLogBeginUpdate() {
+    if (treeUpdateCount_++ == 0) {
+        tvLog->setUpdatesEnabled(false);
+    }
+}
+
+void TfrmMain::tvLogEndUpdate() {
+    if (treeUpdateCount_ > 0 && --treeUpdateCount_ == 0) {
+        tvLog->setUpdatesEnabled(true);
+    }
+}
+
+QModelIndex TfrmMain::FirstRoot() const {
+    return model_->index(0, 0);
+}
+
+model::TTreeNode* TfrmMain::SelectedNode() const {
+    const QModelIndexList selected = tvLog->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? nullptr : model_->NodeOf(selected.front());
+}
+
+void TfrmMain::BeginTreeUpdate() {
+    tvLogBeginUpdate();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TfrmMain::EndTreeUpdate() {
+    QApplication::restoreOverrideCursor();
+    tvLogEndUpdate();
+    tvLog->setCurrentIndex(FirstRoot());
+    tvLog->setFocus();
+}
+
+void TfrmMain::btnExpandFullClick() {
+    const QModelIndex root = FirstRoot();
+    if (!root.isValid()) {
+        return;
+    }
+    BeginTreeUpdate();
+    tvLog->expandRecursively(root);
+    EndTreeUpdate();
+}
+
+void TfrmMain::btnExpandSelectedClick(int tag) {
+    const QModelIndex root = FirstRoot();
+    if (!root.isValid()) {
+        return;
+    }
+    BeginTreeUpdate();
+    // The tree has one root, so collapsing everything collapses it with all its descendants.
+    tvLog->collapseAll();
+    ExpandToLevel(root, tag);
+    EndTreeUpdate();
+}
+
+void TfrmMain::ExpandToLevel(const QModelIndex& node, int level) {
+    const model::TTreeNode* n = model_->NodeOf(node);
+    if (n == nullptr) {
+        return;
+    }
+    const bool folderWithFinds = n->ImageIndex() == model::imgFolderFound;
+    const bool openFile = level == 2 && n->ImageIndex() == model::imgFile;
+    if (!folderWithFinds && !openFile) {
+        return;
+    }
+    // Children first: expanding a node whose parent is still closed is only recorded, while
+    // expanding a visible one lays out the rows below it. The expanded set is the same.
+    const int count = model_->rowCount(node);
+    for (int i = 0; i < count; ++i) {
+        ExpandToLevel(model_->index(i, 0, node), level);
+    }
+    tvLog->expand(node);
+}
+
+void TfrmMain::btnExpandOneLevelClick() {
+    const QModelIndex root = FirstRoot();
+    if (!root.isValid()) {
+        return;
+    }
+    BeginTreeUpdate();
+    tvLog->collapseAll();
+    tvLog->expand(root);
+    tvLog->setCurrentIndex(root);
+    EndTreeUpdate();
+}
+
+void TfrmMain::btnFileOpsClick() {
+    pmFileOps->popup(btnFileOps->mapToGlobal(QPoint(btnFileOps->width(), 0)));
+}
+
+void TfrmMain::tvLogMouseDown(Qt::MouseButton button, const QPoint& pos) {
+    if (button != Qt::RightButton) {
+        return;
+    }
+    const QModelIndex under = tvLog->indexAt(pos);
+    if (under.isValid()) {
+        tvLog->setCurrentIndex(under);
+    }
+    const model::TTreeNode* node = SelectedNode();
+    if (node == nullptr) {
+        return;
+    }
+    const bool fileOrOccurence = node->ImageIndex() >= model::imgFile;
+    cmShellOpenFile->setEnabled(fileOrOccurence);
+    cmView->setEnabled(fileOrOccurence);
+    pmLog->popup(tvLog->viewport()->mapToGlobal(pos + QPoint(4, 4)));
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tvLog->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            tvLogMouseDown(mouse->button(), mouse->position().toPoint());
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress && watched != tvLog->viewport()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (btnGo->isEnabled()) {
+                btnGo->click();
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::mmRegularExpressionHelpClick() {
+    if (help_) {
+        help_->show();
+        help_->raise();
+        help_->activateWindow();
+        return;
+    }
+    // A window of its own, not a child of this one, so it can also lie behind it.
+    help_ = std::make_unique<TfrmRegExHelp>();
+    connect(help_.get(), &TfrmRegExHelp::formClosed, this,
+            [this] { help_.release()->deleteLater(); });
+    help_->show();
+}
+
+} // namespace ui

@@ -1,0 +1,196 @@
+// The Advanced Options dialog and the quick help window.
+#include "UiTestSupport.h"
+
+#include "UTSearchOptions.h"
+#include "UfrmAdvancedOptions.h"
+#include "UfrmRegExHelp.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+using uitest::TWindow;
+
+namespace {
+
+// Runs `act` on the modal dialog as soon as it is shown.
+void WhenModal(std::function<void(ui::TfrmAdvancedOptions&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<ui::TfrmAdvancedOptions*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        act(*dialog);
+    });
+}
+
+QStringList Texts(const QWidget& w) {
+    QStringList texts;
+    for (const QLabel* l : w.findChildren<QLabel*>()) {
+        texts << l->text();
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestUiDialogs : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir settings_;
+
+private slots:
+    void advancedOptionsLayout() {
+        ui::TfrmAdvancedOptions d;
+        QCOMPARE(d.windowTitle(), QStringLiteral("Advanced Options"));
+        QCOMPARE(d.size(), QSize(355, 212));
+        QCOMPARE(d.minimumSize(), d.maximumSize());
+        QCOMPARE(d.btnOk->geometry(), QRect(277, 184, 75, 25));
+        QCOMPARE(d.btnCancel->geometry(), QRect(193, 184, 75, 25));
+        QCOMPARE(d.btnClear->geometry(), QRect(4, 184, 75, 25));
+        QVERIFY(d.btnOk->isDefault());
+        QCOMPARE(d.cmbHidden->geometry().topLeft(), QPoint(68, 88));
+        QCOMPARE(d.cmbArchive->count(), 3);
+        QCOMPARE(d.cmbArchive->itemText(0), QStringLiteral("Don't care"));
+        QCOMPARE(d.cmbArchive->itemText(2), QStringLiteral("Unset"));
+        QVERIFY(!d.cmbArchive->isEditable());
+        QCOMPARE(d.Label7->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+        QCOMPARE(Texts(d).count(QStringLiteral("Not implemented yet!")), 2);
+        QStringList groups;
+        for (const QGroupBox* g : d.findChildren<QGroupBox*>()) {
+            groups << g->title();
+        }
+        QCOMPARE(groups, (QStringList{" File Attributes ", " Date ", " Size "}));
+    }
+
+    void showAndReadOptions() {
+        ui::TfrmAdvancedOptions d;
+        TSearchOptions o;
+        o.SetArchive(1);
+        o.SetReadOnly(2);
+        o.SetSystem(3); // from an edited settings file
+        d.ShowOptions(o);
+        QCOMPARE(d.cmbArchive->currentIndex(), 1);
+        QCOMPARE(d.cmbReadOnly->currentIndex(), 2);
+        QCOMPARE(d.cmbSystem->currentIndex(), -1);
+        QCOMPARE(d.cmbHidden->currentIndex(), 0);
+        TSearchOptions read;
+        d.ReadOptions(read);
+        QCOMPARE(read.Archive(), 1);
+        QCOMPARE(read.ReadOnly(), 2);
+        QCOMPARE(read.System(), -1);
+        QCOMPARE(read.Hidden(), 0);
+        d.btnClearClick();
+        d.ReadOptions(read);
+        QCOMPARE(read.Archive() + read.ReadOnly() + read.System() + read.Hidden(), 0);
+    }
+
+    void advancedButtonOkAndCancel() {
+        TWindow w(settings_.path());
+        w.Show();
+        WhenModal([](ui::TfrmAdvancedOptions& d) {
+            d.cmbArchive->setCurrentIndex(1);
+            d.cmbHidden->setCurrentIndex(2);
+            d.btnOk->click();
+        });
+        w->btnAdvanced->click();
+        QCOMPARE(w->Options().Archive(), 1);
+        QCOMPARE(w->lblOptions->text(), QStringLiteral("Archive attribute set, not a Hidden file"));
+        // Clear and then Cancel changes nothing.
+        WhenModal([](ui::TfrmAdvancedOptions& d) {
+            QCOMPARE(d.cmbArchive->currentIndex(), 1);
+            d.btnClear->click();
+            d.btnCancel->click();
+        });
+        w->btnAdvanced->click();
+        QCOMPARE(w->Options().Archive(), 1);
+        QCOMPARE(w->lblOptions->text(), QStringLiteral("Archive attribute set, not a Hidden file"));
+        // Clear and then OK resets everything.
+        WhenModal([](ui::TfrmAdvancedOptions& d) {
+            d.btnClear->click();
+            d.btnOk->click();
+        });
+        w->btnAdvanced->click();
+        QCOMPARE(w->Options().Hidden(), 0);
+        QCOMPARE(w->lblOptions->text(), QStringLiteral("No advanced options set."));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void quickHelpIsASingleInstance() {
+        TWindow w(settings_.path());
+        w.Show();
+        QVERIFY(w->RegExHelp() == nullptr);
+        w->mmRegularExpressionHelp->trigger();
+        QPointer<ui::TfrmRegExHelp> first = w->RegExHelp();
+        QVERIFY(first != nullptr);
+        QVERIFY(first->isVisible());
+        QVERIFY(!first->isModal());
+        QVERIFY(first->parentWidget() == nullptr);
+        // Behind the main window: the command brings the same window back.
+        w->activateWindow();
+        w->mmRegularExpressionHelp->trigger();
+        QCOMPARE(w->RegExHelp(), first.data());
+        QCOMPARE(QApplication::topLevelWidgets().count(first.data()), 1);
+        int helpWindows = 0;
+        for (QWidget* t : QApplication::topLevelWidgets()) {
+            helpWindows += qobject_cast<ui::TfrmRegExHelp*>(t) ? 1 : 0;
+        }
+        QCOMPARE(helpWindows, 1);
+
+        // Escape does nothing; Enter presses OK, which destroys the window.
+        QTest::keyClick(first.data(), Qt::Key_Escape);
+        QVERIFY(first->isVisible());
+        QTest::keyClick(first.data(), Qt::Key_Return);
+        QVERIFY(w->RegExHelp() == nullptr);
+        QTRY_VERIFY(first.isNull());
+
+        // The close box destroys it as well; the next command makes a new one.
+        w->mmRegularExpressionHelp->trigger();
+        QPointer<ui::TfrmRegExHelp> second = w->RegExHelp();
+        QVERIFY(second != nullptr);
+        second->close();
+        QVERIFY(w->RegExHelp() == nullptr);
+        QTRY_VERIFY(second.isNull());
+        w->mmRegularExpressionHelp->trigger();
+        QVERIFY(w->RegExHelp() != nullptr);
+    }
+
+    void quickHelpTexts() {
+        ui::TfrmRegExHelp help;
+        QCOMPARE(help.windowTitle(), QStringLiteral("Regular Expression Quick Help"));
+        QCOMPARE(help.size(), QSize(615, 368));
+        QStringList groups;
+        for (const QGroupBox* g : help.findChildren<QGroupBox*>()) {
+            groups << g->title();
+        }
+        QCOMPARE(groups,
+                 (QStringList{" Escape Sequences ", " Metacharacters - Separators ",
+                              " Metacharacters - Iterators", " Character Classes ",
+                              " Predefined Character Classes ", " Metacharacters - Separators "}));
+        const QStringList texts = Texts(help);
+        for (const char* t :
+             {"\\", "Escape Character", "\\x{nnnn}", "Char with hex code nnnn", "TAB (\\x09)",
+              "New Line (NL/LF) (\\x0a)", "Form feed (FF) (\\x0c)", "non-(word boundary)",
+              "at least n but no more than m times",
+              "Add a '?' at the end for \"non-greedy\" matches, i.e. as few as possible.",
+              "[a\\-z]", "Matches small caps from 'a' to 'z'",
+              "If first char is '^' the class matches any character NOT in the list",
+              "alphanumeric char (incl. '_')", "any space (same as \\t\\n\\r\\f)",
+              "\"or\" operator, e.g. (a|b)", "sub-expr n (for replacements)",
+              "Sub-expressions are numbered from the left-to-right order of their opening "
+              "parenthesis. First sub-expression is $1, the whole RegEx match is $0.",
+              "For more help please click:"}) {
+            QVERIFY2(texts.contains(QString::fromUtf8(t)), t);
+        }
+        QVERIFY(help.lblURL->text().endsWith("/TRegExpr/Help/RegExp_Syntax.html"));
+        QVERIFY(help.lblURL->font().underline());
+        QCOMPARE(help.lblURL->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(help.btnOk->isDefault());
+    }
+};
+
+QTEST_MAIN(TestUiDialogs)
+#include "test_ui_dialogs.moc"
