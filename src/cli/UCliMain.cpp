@@ -1,0 +1,238 @@
+// fernsweep-cli: one search run from the command line, with hooks of its own in place of the
+// main window's. Report lines and the summary go to standard output; every message the window
+// would show in a box goes to standard error as it happens.
+#include "UCliOptions.h"
+#include "UCliReport.h"
+#include "UPlatform.h"
+#include "URegexTester.h"
+#include "URequestOptions.h"
+#include "UTResultTree.h"
+#include "UTSearchEngine.h"
+#include "vtStringTokenizer.h"
+
+#include <cerrno>
+#include <csignal>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+#ifndef FERNSWEEP_VERSION
+#define FERNSWEEP_VERSION "0.95"
+#endif
+
+namespace {
+
+constexpr int kExitFound = 0;
+constexpr int kExitNothing = 1;
+constexpr int kExitError = 2;
+
+// Set by the first Ctrl-C; the walk's message pump turns it into Abort.
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int sig) {
+    if (gInterrupted != 0) {
+        // A second Ctrl-C means "now": the default action ends the process.
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+        return;
+    }
+    gInterrupted = 1;
+}
+
+void InstallInterruptHandler() {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+// Buffered writes to a file descriptor; standard output can take millions of report lines.
+class TFdWriter {
+public:
+    explicit TFdWriter(int fd) : fd_(fd) { buf_.reserve(kChunk + 4096); }
+    ~TFdWriter() { Flush(); }
+    TFdWriter(const TFdWriter&) = delete;
+    TFdWriter& operator=(const TFdWriter&) = delete;
+
+    void Line(std::string_view text, std::string_view eol = "\n") {
+        buf_.append(text);
+        buf_.append(eol);
+        if (buf_.size() >= kChunk) {
+            Flush();
+        }
+    }
+    void Flush() {
+        size_t done = 0;
+        while (done < buf_.size()) {
+            const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                break; // a closed pipe or a full disk: nothing more can be said there
+            }
+            done += static_cast<size_t>(n);
+        }
+        buf_.clear();
+    }
+
+private:
+    static constexpr size_t kChunk = 1 << 16;
+    int fd_;
+    std::string buf_;
+};
+
+void ErrorLine(std::string_view text) {
+    TFdWriter err(STDERR_FILENO);
+    err.Line(cli::MessageLine(text));
+}
+
+int UsageError(const std::string& reason) {
+    TFdWriter err(STDERR_FILENO);
+    err.Line("fernsweep-cli: " + reason);
+    err.Line("Try 'fernsweep-cli --help' for more information.");
+    return kExitError;
+}
+
+// The start folder as the folder tree would hand it over: absolute, without a trailing
+// separator (the root excepted). An empty argument stays empty: no folder selected.
+std::string StartFolderFrom(const std::string& arg) {
+    if (arg.empty()) {
+        return arg;
+    }
+    std::string path = platform::ExpandFileName(arg);
+    while (path.size() > 1 && path.back() == platform::PathDelim) {
+        path.pop_back();
+    }
+    return path;
+}
+
+// Writes the report to `file` with CR LF line ends, through a temporary file and a rename, so
+// the name holds either its old content or the whole new report.
+bool WriteReport(const model::TResultTree& tree, const std::string& file, int& lineCount) {
+    std::string data;
+    lineCount = 0;
+    cli::ReportLines(tree, [&](std::string_view line) {
+        data.append(line);
+        data.append("\r\n");
+        ++lineCount;
+    });
+    return platform::WriteWholeFile(file, data);
+}
+
+int RunOnce(const cli::TCliOptions& o) {
+    TSearchOptions options;
+    options.SetArchive(o.Archive);
+    options.SetReadOnly(o.ReadOnly);
+    options.SetSystem(o.System);
+    options.SetHidden(o.Hidden);
+
+    model::TResultTree tree;
+    std::string status;
+    engine::TSearchEngine* enginePtr = nullptr;
+    engine::TSearchHooks hooks;
+    hooks.ShowStatus = [&status](const std::string& text) { status = text; };
+    hooks.ShowProgress = [](double) {};
+    hooks.ShowMessage = [](const std::string& text) { ErrorLine(text); };
+    hooks.PumpMessages = [&enginePtr]() {
+        if (gInterrupted != 0 && enginePtr != nullptr) {
+            enginePtr->Aborted = true;
+        }
+    };
+    engine::TSearchEngine engine(hooks, tree);
+    enginePtr = &engine;
+
+    engine::TSearchRequest request;
+    request.Masks = engine::TStringTokenizer(o.MaskText, "; ").Tokens;
+    request.SearchText = o.SearchText;
+    request.ReplaceText = o.ReplaceText;
+    request.DoSearch = o.DoSearch;
+    request.DoReplace = o.DoReplace;
+    request.MatchCase = o.MatchCase;
+    request.UseRegex = o.UseRegex;
+    request.Recurse = o.Recurse;
+    // The backups question is asked only when both search and replace are on.
+    request.MakeBackups = o.Backup && o.DoSearch && o.DoReplace;
+    request.Options = engine::RequestOptions(options);
+    request.StartFolder = StartFolderFrom(o.Folders.front());
+
+    engine.Aborted = false;
+    engine.DoneFraction = 0.0;
+    engine.UpdateProgress();
+    InstallInterruptHandler();
+
+    engine::TSearchTotals totals;
+    try {
+        totals = engine.RunSearch(request);
+    } catch (const std::exception& e) {
+        ErrorLine(e.what());
+        return kExitError;
+    } catch (...) {
+        ErrorLine("Unknown error");
+        return kExitError;
+    }
+
+    int exitCode = totals.FileCount > 0 ? kExitFound : kExitNothing;
+    TFdWriter out(STDOUT_FILENO);
+    if (o.HasReport) {
+        int lines = 0;
+        if (WriteReport(tree, o.ReportFile, lines)) {
+            ErrorLine("Generated file \"" + o.ReportFile + "\" (" + std::to_string(lines) +
+                      " lines)");
+        } else {
+            ErrorLine("Cannot generate file \"" + o.ReportFile + "\"");
+            exitCode = kExitError;
+        }
+    } else if (o.Tree) {
+        cli::TreeLines(tree, [&out](std::string_view line) { out.Line(line); });
+    } else {
+        cli::ReportLines(tree, [&out](std::string_view line) { out.Line(line); });
+    }
+    out.Line(status);
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args;
+    args.reserve(argc > 0 ? static_cast<size_t>(argc) : 0);
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    cli::TCliOptions options;
+    std::string error;
+    switch (cli::ParseCliArguments(args, options, error)) {
+    case cli::TCliAction::Error:
+        return UsageError(error);
+    case cli::TCliAction::Help: {
+        TFdWriter out(STDOUT_FILENO);
+        out.Line(cli::CliUsage(), "");
+        return 0;
+    }
+    case cli::TCliAction::Version: {
+        TFdWriter out(STDOUT_FILENO);
+        out.Line("fernsweep-cli " FERNSWEEP_VERSION);
+        return 0;
+    }
+    case cli::TCliAction::TestRegex: {
+        // What the tester's label shows: nothing for an empty pattern.
+        TFdWriter out(STDOUT_FILENO);
+        out.Line(options.Pattern.empty()
+                     ? std::string()
+                     : RegexTesterOutput(options.Sample, options.Pattern, options.Template));
+        return 0;
+    }
+    case cli::TCliAction::Run:
+        break;
+    }
+    try {
+        return RunOnce(options);
+    } catch (const std::exception& e) {
+        ErrorLine(e.what());
+        return kExitError;
+    }
+}
