@@ -1,5 +1,6 @@
 #include "UByteScan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -69,10 +70,14 @@ struct TFinderKernels {
     using FindFn = size_t (*)(const TSubstringFinder&, const char*, size_t, size_t);
     using CountFn = std::uint64_t (*)(const char*, size_t, int);
     using BreakFn = const char* (*)(const char*, const char*);
+    using FindCountFn = size_t (*)(const TSubstringFinder&, const char*, size_t, size_t,
+                                   std::uint64_t&);
 
     static size_t FindScalar(const TSubstringFinder& f, const char* h, size_t n, size_t from);
     static std::uint64_t CountScalar(const char* p, size_t n, int next);
     static const char* BreakScalar(const char* p, const char* end);
+    static size_t FindCountTwoPass(const TSubstringFinder& f, const char* h, size_t n, size_t from,
+                                   std::uint64_t& breaks);
 #ifdef FS_SCAN_X86
     static size_t FindSse2(const TSubstringFinder& f, const char* h, size_t n, size_t from);
     static std::uint64_t CountSse2(const char* p, size_t n, int next);
@@ -80,12 +85,15 @@ struct TFinderKernels {
     static size_t FindAvx2(const TSubstringFinder& f, const char* h, size_t n, size_t from);
     static std::uint64_t CountAvx2(const char* p, size_t n, int next);
     static const char* BreakAvx2(const char* p, const char* end);
+    static size_t FindCountAvx2(const TSubstringFinder& f, const char* h, size_t n, size_t from,
+                                std::uint64_t& breaks);
 #endif
 
     struct TTable {
         FindFn find;
         CountFn count;
         BreakFn lineBreak;
+        FindCountFn findCount;
     };
     static const TTable& Table();
 
@@ -144,6 +152,23 @@ const char* TFinderKernels::BreakScalar(const char* p, const char* end) {
         ++p;
     }
     return p;
+}
+
+// Where a find-and-count stops: at the find, or after the last possible start.
+inline size_t StopOf(size_t hit, size_t n, size_t m, size_t from) {
+    if (hit != TSubstringFinder::npos) {
+        return hit;
+    }
+    return n - from >= m ? n - m + 1 : from;
+}
+
+size_t TFinderKernels::FindCountTwoPass(const TSubstringFinder& f, const char* h, size_t n,
+                                        size_t from, std::uint64_t& breaks) {
+    const size_t hit = Table().find(f, h, n, from);
+    const size_t stop = StopOf(hit, n, f.needle_.size(), from);
+    breaks =
+        Table().count(h + from, stop - from, stop < n ? static_cast<unsigned char>(h[stop]) : -1);
+    return hit;
 }
 
 #ifdef FS_SCAN_X86
@@ -306,21 +331,138 @@ __attribute__((target("avx2"))) const char* TFinderKernels::BreakAvx2(const char
     return BreakSse2(p, end);
 }
 
+namespace {
+
+// The bytes of [at, at + 32) that end a line, as 0xFF; reads the byte after them too.
+__attribute__((target("avx2"))) inline __m256i LineEnds32(const char* at) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
+    return _mm256_or_si256(_mm256_cmpeq_epi8(v, lf),
+                           _mm256_andnot_si256(_mm256_cmpeq_epi8(w, lf), _mm256_cmpeq_epi8(v, cr)));
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t SumBytes(__m256i acc) {
+    const __m256i sums = _mm256_sad_epu8(acc, _mm256_setzero_si256());
+    return static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
+}
+
+} // namespace
+
+// The find of FindAvx2 with the line-break count of CountAvx2 in the same pass: each block's
+// bytes are counted while they are in cache, once the block is known to hold no find.
+__attribute__((target("avx2"))) size_t TFinderKernels::FindCountAvx2(const TSubstringFinder& f,
+                                                                     const char* h, size_t n,
+                                                                     size_t from,
+                                                                     std::uint64_t& breaks) {
+    const size_t m = f.needle_.size();
+    // The count reads one byte past each block.
+    const size_t reach = std::max<size_t>(std::max(f.probe1_, f.probe2_), 1);
+    const __m256i want1 = _mm256_set1_epi8(static_cast<char>(f.byte1_));
+    const __m256i want2 = _mm256_set1_epi8(static_cast<char>(f.byte2_));
+    const __m256i fold1 = _mm256_set1_epi8(static_cast<char>(f.fold1_));
+    const __m256i fold2 = _mm256_set1_epi8(static_cast<char>(f.fold2_));
+    const char* const p1 = h + f.probe1_;
+    const char* const p2 = h + f.probe2_;
+    std::uint64_t total = 0;
+    __m256i acc = _mm256_setzero_si256();
+    int pending = 0; // blocks counted into `acc`; each adds at most 2 to a byte
+    size_t c = from;
+    while (c + reach + 64 <= n) {
+        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + c));
+        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + c + 32));
+        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p2 + c));
+        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p2 + c + 32));
+        const __m256i e0 = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a0, fold1), want1),
+                                            _mm256_cmpeq_epi8(_mm256_or_si256(b0, fold2), want2));
+        const __m256i e1 = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a1, fold1), want1),
+                                            _mm256_cmpeq_epi8(_mm256_or_si256(b1, fold2), want2));
+        if (_mm256_testz_si256(_mm256_or_si256(e0, e1), _mm256_or_si256(e0, e1)) == 0) {
+            std::uint64_t mask =
+                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e0))) |
+                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e1)))
+                 << 32);
+            while (mask != 0) {
+                const size_t cand = c + static_cast<size_t>(__builtin_ctzll(mask));
+                if (cand + m <= n && f.Verify(h + cand)) {
+                    breaks = total + SumBytes(acc) +
+                             CountScalar(h + c, cand - c, static_cast<unsigned char>(h[cand]));
+                    return cand;
+                }
+                mask &= mask - 1;
+            }
+        }
+        acc = _mm256_sub_epi8(acc, LineEnds32(h + c));
+        acc = _mm256_sub_epi8(acc, LineEnds32(h + c + 32));
+        if (++pending == 127) {
+            total += SumBytes(acc);
+            acc = _mm256_setzero_si256();
+            pending = 0;
+        }
+        c += 64;
+    }
+    total += SumBytes(acc);
+    std::uint64_t rest = 0;
+    const size_t hit = FindCountTwoPass(f, h, n, c, rest);
+    breaks = total + rest;
+    return hit;
+}
+
 #endif // FS_SCAN_X86
 
-const TFinderKernels::TTable& TFinderKernels::Table() {
-    static const TTable table = [] {
+namespace {
+
+const TFinderKernels::TTable* KernelsFor(TScanLevel level) {
+    using K = TFinderKernels;
+    static const K::TTable scalar{K::FindScalar, K::CountScalar, K::BreakScalar,
+                                  K::FindCountTwoPass};
 #ifdef FS_SCAN_X86
+    static const K::TTable sse2{K::FindSse2, K::CountSse2, K::BreakSse2, K::FindCountTwoPass};
+    static const K::TTable avx2{K::FindAvx2, K::CountAvx2, K::BreakAvx2, K::FindCountAvx2};
+    switch (level) {
+    case TScanLevel::Scalar:
+        return &scalar;
+    case TScanLevel::Sse2:
+        return &sse2;
+    case TScanLevel::Avx2:
         __builtin_cpu_init();
-        if (__builtin_cpu_supports("avx2")) {
-            return TTable{FindAvx2, CountAvx2, BreakAvx2};
-        }
-        return TTable{FindSse2, CountSse2, BreakSse2};
+        return __builtin_cpu_supports("avx2") ? &avx2 : nullptr;
+    }
+    return nullptr;
 #else
-        return TTable{FindScalar, CountScalar, BreakScalar};
+    return level == TScanLevel::Scalar ? &scalar : nullptr;
 #endif
+}
+
+const TFinderKernels::TTable*& CurrentKernels() {
+    static const TFinderKernels::TTable* current = [] {
+        for (const TScanLevel level : {TScanLevel::Avx2, TScanLevel::Sse2}) {
+            if (const auto* k = KernelsFor(level)) {
+                return k;
+            }
+        }
+        return KernelsFor(TScanLevel::Scalar);
     }();
-    return table;
+    return current;
+}
+
+} // namespace
+
+const TFinderKernels::TTable& TFinderKernels::Table() {
+    return *CurrentKernels();
+}
+
+bool SetScanLevel(TScanLevel level) {
+    const auto* k = KernelsFor(level);
+    if (k == nullptr) {
+        return false;
+    }
+    CurrentKernels() = k;
+    return true;
 }
 
 void TSubstringFinder::Prepare(std::string_view needle, bool caseless) {
@@ -378,6 +520,15 @@ size_t TSubstringFinder::Find(std::string_view hay, size_t from) const {
         return npos;
     }
     return TFinderKernels::Table().find(*this, hay.data(), hay.size(), from);
+}
+
+size_t TSubstringFinder::FindCounting(std::string_view hay, size_t from,
+                                      std::uint64_t& breaks) const {
+    breaks = 0;
+    if (needle_.empty() || from > hay.size() || hay.size() - from < needle_.size()) {
+        return npos;
+    }
+    return TFinderKernels::Table().findCount(*this, hay.data(), hay.size(), from, breaks);
 }
 
 std::uint64_t CountLineBreaks(const char* p, size_t n, int next) {

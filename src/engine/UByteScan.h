@@ -21,6 +21,10 @@ public:
 
     // Offset of the first occurrence that starts at or after `from`; npos when none.
     size_t Find(std::string_view hay, size_t from) const;
+    // Find, and in the same pass the line breaks (as CountLineBreaks counts them) of the bytes
+    // from `from` up to the find, or without a find up to the last offset a find could start
+    // at. For finding a needle and the line it lies in at once.
+    size_t FindCounting(std::string_view hay, size_t from, std::uint64_t& breaks) const;
 
     size_t Length() const { return needle_.size(); }
     // The needle as searched for: lower-cased when caseless.
@@ -55,5 +59,10 @@ const char* FindLineBreak(const char* p, const char* end);
 
 // The start of the line holding `at`: one past the last CR or LF in [floor, at), or `floor`.
 const char* FindLineStart(const char* floor, const char* at);
+
+// The widest vector instructions the processor has are used. For tests: another level can
+// be chosen; false when the processor lacks it.
+enum class TScanLevel { Scalar, Sse2, Avx2 };
+bool SetScanLevel(TScanLevel level);
 
 } // namespace engine

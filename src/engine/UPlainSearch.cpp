@@ -3,17 +3,11 @@
 #include "UByteScan.h"
 #include "UTOccurence.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace engine {
 
 namespace {
-
-// After the first find, the rest of the file is searched a slice at a time, and each slice's
-// line breaks are counted right after it has been searched, while its bytes are still in the
-// cache; the line number of a later find then costs no second pass over memory.
-constexpr size_t kSliceBytes = 128 * 1024;
 
 class TPlainScan {
 public:
@@ -22,17 +16,23 @@ public:
           replacing_(out.NewContent != nullptr) {}
 
     size_t Run() {
+        // Most files hold no find at all: for them the search is one plain scan.
         size_t hit = finder_.Find(file_, 0);
         if (hit == TSubstringFinder::npos) {
             return 0;
         }
+        lineNo_ = CountLineBreaks(base_, hit, static_cast<unsigned char>(base_[hit]));
         if (replacing_) {
             out_.NewContent->clear();
             out_.NewContent->reserve(file_.size() + out_.Replacement.size());
         }
         while (hit != TSubstringFinder::npos) {
             Record(hit);
-            hit = FindNext(replacing_ ? hit + m_ : hit + 1);
+            // The needle holds no line break, so neither does what is skipped here; from the
+            // first find on, the breaks are counted in the same pass as the search.
+            std::uint64_t breaks = 0;
+            hit = finder_.FindCounting(file_, replacing_ ? hit + m_ : hit + 1, breaks);
+            lineNo_ += breaks;
         }
         if (replacing_) {
             out_.NewContent->append(file_.substr(copiedTo_));
@@ -41,32 +41,6 @@ public:
     }
 
 private:
-    size_t FindNext(size_t from) {
-        const size_t n = file_.size();
-        while (from < n && n - from >= m_) {
-            const size_t limit = std::min(n, from + kSliceBytes);
-            // A find must start before `limit`, but may reach past it.
-            const std::string_view window = file_.substr(0, std::min(n, limit + m_ - 1));
-            const size_t hit = finder_.Find(window, from);
-            if (hit != TSubstringFinder::npos) {
-                return hit;
-            }
-            CountTo(limit);
-            from = limit;
-        }
-        return TSubstringFinder::npos;
-    }
-
-    // Brings the line count up to `to`; counts only forward.
-    void CountTo(size_t to) {
-        if (to <= countedTo_) {
-            return;
-        }
-        const int next = to < file_.size() ? static_cast<unsigned char>(base_[to]) : -1;
-        lineNo_ += CountLineBreaks(base_ + countedTo_, to - countedTo_, next);
-        countedTo_ = to;
-    }
-
     void Record(size_t hit) {
         if (!haveLine_ || hit >= lineEnd_) {
             // A new line: its start lies after the break that ended the previous one.
@@ -74,8 +48,6 @@ private:
             lineStart_ = static_cast<size_t>(FindLineStart(floor, base_ + hit) - base_);
             lineEnd_ =
                 static_cast<size_t>(FindLineBreak(base_ + hit + m_, base_ + file_.size()) - base_);
-            // The count may already stand inside this line, which holds no break.
-            CountTo(lineStart_);
             line_ = std::make_shared<const std::string>(
                 file_.substr(lineStart_, lineEnd_ - lineStart_));
             shift_ = 0;
@@ -103,8 +75,7 @@ private:
     const bool replacing_;
 
     size_t found_ = 0;
-    size_t countedTo_ = 0;     // line breaks before this offset are counted...
-    std::uint64_t lineNo_ = 0; // ...here
+    std::uint64_t lineNo_ = 0; // line breaks before the current find
     bool haveLine_ = false;
     size_t lineStart_ = 0;
     size_t lineEnd_ = 0; // offset of the break ending the current line, or the file's size
