@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 namespace ui {
 
@@ -34,7 +36,9 @@ TFolderTree::TFolderTree(QWidget* parent) : QTreeView(parent), model_(new QFileS
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
     expand(model_->index(QStringLiteral("/")));
-    connect(model_, &QFileSystemModel::directoryLoaded, this, &TFolderTree::ScrollToPending);
+    connect(model_, &QFileSystemModel::directoryLoaded, this, &TFolderTree::KeepSelectionInView);
+    connect(model_, &QFileSystemModel::layoutChanged, this, &TFolderTree::KeepSelectionInView);
+    connect(model_, &QFileSystemModel::rowsInserted, this, &TFolderTree::KeepSelectionInView);
 }
 
 std::string TFolderTree::SelectedPath() const {
@@ -51,7 +55,7 @@ bool TFolderTree::SelectPath(const std::string& path) {
     }
     const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     const QFileInfo info(name);
-    if (!info.isAbsolute() || !info.isDir()) {
+    if (!info.isDir()) {
         return false;
     }
     // index() builds the nodes down to the folder at once; their siblings arrive later.
@@ -64,24 +68,42 @@ bool TFolderTree::SelectPath(const std::string& path) {
     }
     setCurrentIndex(target);
     scrollTo(target);
-    pending_ = model_->filePath(target);
+    following_ = true;
+    followingSince_.start();
     return true;
 }
 
-void TFolderTree::ScrollToPending(const QString& loadedFolder) {
-    if (pending_.isEmpty() || !pending_.startsWith(loadedFolder)) {
+void TFolderTree::KeepSelectionInView() {
+    // Loading a few folders takes well under this; later changes are the user's business.
+    constexpr qint64 kFollowMs = 3000;
+    if (!following_ || followingSince_.elapsed() > kFollowMs) {
+        following_ = false;
         return;
     }
     const QModelIndex current = currentIndex();
-    if (current.isValid() && model_->filePath(current) == pending_) {
+    if (current.isValid()) {
         scrollTo(current);
-    }
-    if (loadedFolder == QFileInfo(pending_).path()) {
-        pending_.clear();
     }
 }
 
+void TFolderTree::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    // Selected before the window was laid out: the first real size decides what is in view.
+    KeepSelectionInView();
+}
+
+void TFolderTree::keyPressEvent(QKeyEvent* event) {
+    following_ = false;
+    QTreeView::keyPressEvent(event);
+}
+
+void TFolderTree::wheelEvent(QWheelEvent* event) {
+    following_ = false;
+    QTreeView::wheelEvent(event);
+}
+
 void TFolderTree::mousePressEvent(QMouseEvent* event) {
+    following_ = false;
     if (event->button() == Qt::RightButton) {
         const QModelIndex under = indexAt(event->position().toPoint());
         if (under.isValid()) {

@@ -2,6 +2,7 @@
 // "/", loaded lazily, with the selected folder's path readable and settable.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTreeView>
 
 #include <string>
@@ -25,12 +26,18 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void ScrollToPending(const QString& loadedFolder);
+    // The folders above a selected one arrive and are sorted after it was selected; until the
+    // user takes over, each such change brings the selection back into view.
+    void KeepSelectionInView();
 
     QFileSystemModel* model_;
-    QString pending_; // the folder still to be scrolled to while its parents load
+    bool following_ = false;
+    QElapsedTimer followingSince_;
 };
 
 } // namespace ui

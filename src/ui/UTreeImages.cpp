@@ -125,22 +125,26 @@ void PaintTreeImage(QPainter& p, int index) {
     }
 }
 
-// A small tree in the tool strip: `depth` levels of folder, page and arrow, indented.
-QIcon TreeGlyph(int depth, bool allOpen) {
+// A small tree in the tool strip: `depth` levels of folder, page and arrow, each indented,
+// with a plus or a minus sign at the top right.
+QIcon TreeGlyph(int depth, bool firstOpen, QChar sign) {
     QPixmap pix = Blank(18);
     QPainter p(&pix);
-    const std::array<int, 3> pictures{allOpen ? 3 : 2, 4, 6};
+    const std::array<int, 3> pictures{firstOpen ? 3 : 2, 4, 6};
     for (int level = 0; level < depth; ++level) {
         p.save();
-        p.translate(level * 4.0, level * 6.0);
-        p.scale(0.6, 0.6);
+        p.translate(level * 4.5, level * 4.5);
+        p.scale(0.55, 0.55);
         PaintTreeImage(p, pictures[static_cast<size_t>(level)]);
         p.restore();
     }
-    if (allOpen) {
-        p.setPen(QPen(QColor(20, 20, 20), 1.4));
-        p.drawLine(QPointF(12, 3.5), QPointF(17, 3.5));
-        p.drawLine(QPointF(14.5, 1), QPointF(14.5, 6));
+    if (!sign.isNull()) {
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(QColor(20, 20, 20), 1));
+        p.drawLine(QPointF(12, 3), QPointF(16, 3));
+        if (sign == QLatin1Char('+')) {
+            p.drawLine(QPointF(14, 1), QPointF(14, 5));
+        }
     }
     return QIcon(pix);
 }
@@ -166,13 +170,13 @@ QIcon TreeIcon(int image, int selected) {
 QIcon ToolPicture(TToolPicture which) {
     switch (which) {
     case TToolPicture::ExpandFull:
-        return TreeGlyph(3, true);
+        return TreeGlyph(3, true, QLatin1Char('+'));
     case TToolPicture::ExpandFiles:
-        return TreeGlyph(2, false);
+        return TreeGlyph(2, true, QChar());
     case TToolPicture::ExpandOccurences:
-        return TreeGlyph(3, false);
+        return TreeGlyph(3, true, QChar());
     case TToolPicture::ExpandOneLevel:
-        return TreeGlyph(1, false);
+        return TreeGlyph(1, true, QLatin1Char('-'));
     case TToolPicture::FileOps: {
         QPixmap pix = Blank(18);
         QPainter p(&pix);

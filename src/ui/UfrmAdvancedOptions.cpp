@@ -39,7 +39,10 @@ TfrmAdvancedOptions::TfrmAdvancedOptions(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmAdvancedOptions"));
     setWindowTitle(QStringLiteral("Advanced Options"));
-    setFont(WindowFont());
+    // One size smaller than the main window: the safety note must fit its four lines.
+    QFont font = WindowFont();
+    font.setPointSize(font.pointSize() - 1);
+    setFont(font);
     setFixedSize(355, 212);
 
     auto* attributes = new QGroupBox(QStringLiteral(" File Attributes "), this);

@@ -174,6 +174,8 @@ public:
     void BeginTreeUpdate();
     void EndTreeUpdate();
     void ExpandToLevel(const QModelIndex& node, int level);
+    // Expands `node` with all its descendants.
+    void ExpandSubtree(const QModelIndex& node);
 
     // Menu commands.
     void cmShortcutonDesktopClick();

@@ -55,8 +55,24 @@ void TfrmMain::btnExpandFullClick() {
         return;
     }
     BeginTreeUpdate();
-    tvLog->expandRecursively(root);
+    // Closed while its descendants open, so the rows below are laid out once, at the end.
+    tvLog->collapse(root);
+    ExpandSubtree(root);
     EndTreeUpdate();
+}
+
+void TfrmMain::ExpandSubtree(const QModelIndex& node) {
+    // Children first, for the same reason as in ExpandToLevel; leaves are not expanded at all.
+    const model::TTreeNode* n = model_->NodeOf(node);
+    if (n == nullptr || n->Count() == 0) {
+        return;
+    }
+    for (int i = 0; i < n->Count(); ++i) {
+        if (n->Item(i)->Count() > 0) {
+            ExpandSubtree(model_->index(i, 0, node));
+        }
+    }
+    tvLog->expand(node);
 }
 
 void TfrmMain::btnExpandSelectedClick(int tag) {

@@ -33,12 +33,12 @@ QLabel* PlainLabel(const QString& text, QWidget* parent) {
 
 // One group: syntax in bold, its meaning beside it, and an optional note below.
 QGroupBox* MakeGroup(const char* caption, std::initializer_list<TRow> rows, const char* note,
-                     QWidget* parent) {
+                     int noteLines, QWidget* parent) {
     auto* group = new QGroupBox(QString::fromUtf8(caption), parent);
     auto* grid = new QGridLayout(group);
-    grid->setContentsMargins(8, 4, 6, 6);
+    grid->setContentsMargins(8, 2, 6, 4);
     grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(1);
+    grid->setVerticalSpacing(0);
     int row = 0;
     for (const auto& [syntax, meaning] : rows) {
         QLabel* left = PlainLabel(QString::fromUtf8(syntax), group);
@@ -53,6 +53,8 @@ QGroupBox* MakeGroup(const char* caption, std::initializer_list<TRow> rows, cons
     if (note != nullptr) {
         QLabel* text = PlainLabel(QString::fromUtf8(note), group);
         text->setWordWrap(true);
+        // Grid layouts do not ask wrapped labels for their height: reserve the lines.
+        text->setMinimumHeight(noteLines * text->fontMetrics().lineSpacing());
         grid->addWidget(text, row, 0, 1, 2, Qt::AlignTop);
         ++row;
     }
@@ -66,7 +68,10 @@ QGroupBox* MakeGroup(const char* caption, std::initializer_list<TRow> rows, cons
 TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmRegExHelp"));
     setWindowTitle(QStringLiteral("Regular Expression Quick Help"));
-    setFont(WindowFont());
+    // A size smaller than the main window, so the whole summary fits its 615 by 368 pixels.
+    QFont font = WindowFont();
+    font.setPointSize(font.pointSize() - 1);
+    setFont(font);
     resize(615, 368);
 
     auto* groups = new QGridLayout;
@@ -79,7 +84,7 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
                                  {"\\n", "New Line (NL/LF) (\\x0a)"},
                                  {"\\r", "Carriage Return (CR) (\\x0d)"},
                                  {"\\f", "Form feed (FF) (\\x0c)"}},
-                                nullptr, this),
+                                nullptr, 0, this),
                       0, 0);
     groups->addWidget(MakeGroup(" Metacharacters - Separators ",
                                 {{".", "Any character"},
@@ -89,7 +94,7 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
                                  {"\\Z", "End of text"},
                                  {"\\b", "word boundary"},
                                  {"\\B", "non-(word boundary)"}},
-                                nullptr, this),
+                                nullptr, 0, this),
                       0, 1);
     groups->addWidget(
         MakeGroup(" Metacharacters - Iterators",
@@ -99,7 +104,7 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
                    {"{n}", "exactly n times"},
                    {"{n,}", "at least n times"},
                    {"{n,m}", "at least n but no more than m times"}},
-                  "Add a '?' at the end for \"non-greedy\" matches, i.e. as few as possible.",
+                  "Add a '?' at the end for \"non-greedy\" matches, i.e. as few as possible.", 2,
                   this),
         0, 2);
     groups->addWidget(
@@ -109,7 +114,7 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
                    {"[-az]", "Matches 'a', 'z' and '-'"},
                    {"[a\\-z]", "Matches 'a', 'z' and '-'"},
                    {"[^0-9]", "Matches any non-numeric char"}},
-                  "If first char is '^' the class matches any character NOT in the list", this),
+                  "If first char is '^' the class matches any character NOT in the list", 2, this),
         1, 0);
     groups->addWidget(MakeGroup(" Predefined Character Classes ",
                                 {{"\\w", "alphanumeric char (incl. '_')"},
@@ -118,7 +123,7 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
                                  {"\\D", "non-numeric char"},
                                  {"\\s", "any space (same as \\t\\n\\r\\f)"},
                                  {"\\S", "non-space"}},
-                                nullptr, this),
+                                nullptr, 0, this),
                       1, 1);
     groups->addWidget(MakeGroup(" Metacharacters - Separators ",
                                 {{"|", "\"or\" operator, e.g. (a|b)"},
@@ -127,7 +132,7 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
                                 "Sub-expressions are numbered from the left-to-right order of "
                                 "their opening parenthesis. First sub-expression is $1, the "
                                 "whole RegEx match is $0.",
-                                this),
+                                4, this),
                       1, 2);
     for (int c = 0; c < 3; ++c) {
         groups->setColumnStretch(c, 1);

@@ -127,6 +127,7 @@ private slots:
         QPointer<ui::TfrmRegExHelp> first = w->RegExHelp();
         QVERIFY(first != nullptr);
         QVERIFY(first->isVisible());
+        QCOMPARE(first->size(), QSize(615, 368)); // the content fits; nothing grows it
         QVERIFY(!first->isModal());
         QVERIFY(first->parentWidget() == nullptr);
         // Behind the main window: the command brings the same window back.

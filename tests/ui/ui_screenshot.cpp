@@ -1,0 +1,109 @@
+// Takes the pictures of the windows for the documentation and for looking them over: the main
+// window after a search with the tester shown, the Advanced Options dialog, the quick help and
+// the backups question. Run under a display (xvfb-run); writes PNG files into the folder given.
+#include "UAppearance.h"
+#include "UFolderTree.h"
+#include "UfrmAdvancedOptions.h"
+#include "UfrmMain.h"
+#include "UfrmRegExHelp.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdio>
+
+namespace {
+
+void Write(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write(content);
+    }
+}
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+    }
+}
+
+void Save(QWidget* w, const QString& file) {
+    Settle();
+    if (!w->grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setFont(ui::WindowFont());
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QTemporaryDir scratch;
+    const QString project = scratch.filePath(QStringLiteral("project"));
+    Write(project + "/README.txt", "The colour scheme is set in theme.cfg.\n");
+    Write(project + "/src/paint.txt",
+          "draw(colour);\nfill(color, colour2);\n// colour of the border\n");
+    Write(project + "/src/notes.txt", "nothing to see here\n");
+    Write(project + "/docs/guide.txt", "Choose a colour.\nThe colour picker opens.\n");
+    Write(project + "/build/out.txt", "no match\n");
+
+    ui::TfrmMainContext context;
+    context.StoreLocation = [dir = scratch.path().toStdString() + "/"] {
+        TStoreLocation loc;
+        loc.ExeDirectory = dir;
+        loc.ExeDirectoryWritable = true;
+        return loc;
+    };
+    context.Arguments = {project};
+    ui::TfrmMain frm(std::move(context));
+    frm.resize(860, 560);
+    frm.show();
+    Settle();
+    frm.cmbFileMask->setEditText(QStringLiteral("*.txt"));
+    frm.chkSearch->setChecked(true);
+    frm.chkRegex->setChecked(true);
+    frm.chkSearchClick();
+    frm.chkRegexClick();
+    frm.edtSearch->setEditText(QStringLiteral("colou?r"));
+    frm.edtReplace->setEditText(QStringLiteral("hue"));
+    frm.edtInput->setText(QStringLiteral("The colour of the sea"));
+    frm.btnGo->click();
+    frm.btnExpandOccurence->click();
+    Save(&frm, out + "/screenshot-main.png");
+
+    ui::TfrmAdvancedOptions options(&frm);
+    options.show();
+    Save(&options, out + "/look-advanced-options.png");
+    options.hide();
+
+    frm.mmRegularExpressionHelp->trigger();
+    Save(frm.RegExHelp(), out + "/look-quick-help.png");
+    std::printf("quick help %dx%d\n", frm.RegExHelp()->width(), frm.RegExHelp()->height());
+    frm.RegExHelp()->close();
+
+    QMessageBox question(QMessageBox::Warning, QCoreApplication::applicationName(),
+                         QStringLiteral("Replacing characters in files can be a quite dangerous "
+                                        "operation.\r\nDo you want to create backups of changed "
+                                        "files?\r\n(This is HIGHLY recommended)"),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &frm);
+    question.show();
+    Save(&question, out + "/look-backups-question.png");
+    question.hide();
+
+    frm.chkRegex->click();
+    Save(&frm, out + "/look-main-no-tester.png");
+    frm.close();
+    return 0;
+}
