@@ -218,29 +218,45 @@ private:
     bool placed_ = false;
 };
 
-enum class TBackup { None, Linked, Renamed };
+// Renames without ever replacing an entry of the new name.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    struct stat lst;
+    return ::lstat(to.c_str(), &lst) != 0 && ::rename(from.c_str(), to.c_str()) == 0;
+}
 
-// Never replaces an existing entry of the backup's name.
-TBackup MakeBackup(const std::string& target, const std::string& backup) {
+enum class TBackup { None, Linked, Exchanged, Renamed };
+
+// Makes the backup of `target`, the new content being ready in `temp`. Where the file system
+// has no hard links, the new content and the original trade names in one step (the name
+// never goes without a file) and the original then moves on to the backup name; only where
+// that is not possible either is the original renamed to the backup name first, leaving the
+// name without a file until the new content follows it.
+TBackup MakeBackup(const std::string& target, const std::string& temp, const std::string& backup) {
     if (Injected(TReplaceStep::LinkBackup) == 0 && ::link(target.c_str(), backup.c_str()) == 0) {
         return TBackup::Linked;
     }
     if (errno == EEXIST) {
         return TBackup::None;
     }
-    // A file system without hard links: the original itself becomes the backup, and the name
-    // is without a file until the new content is renamed into place.
-    if (Injected(TReplaceStep::RenameBackup) != 0) {
+    struct stat lst;
+    if (::lstat(backup.c_str(), &lst) == 0) {
         return TBackup::None;
     }
-    if (::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
-        return TBackup::Renamed;
+    if (Injected(TReplaceStep::ExchangeBackup) == 0 &&
+        ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        return TBackup::Exchanged;
     }
-    if (errno == EINVAL || errno == ENOSYS) {
-        struct stat lst;
-        if (::lstat(backup.c_str(), &lst) != 0 && ::rename(target.c_str(), backup.c_str()) == 0) {
-            return TBackup::Renamed;
-        }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return TBackup::None;
+    }
+    if (Injected(TReplaceStep::RenameBackup) == 0 && RenameNoReplace(target, backup)) {
+        return TBackup::Renamed;
     }
     return TBackup::None;
 }
@@ -307,8 +323,19 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
     }
     TBackup backup = TBackup::None;
     if (backupPath != nullptr) {
-        backup = MakeBackup(target, *backupPath);
+        backup = MakeBackup(target, temp.Path(), *backupPath);
         out.BackupFailed = backup == TBackup::None;
+    }
+    if (backup == TBackup::Exchanged) {
+        // The name holds the new content; the original is under the temporary name.
+        if (Injected(TReplaceStep::RenameBackup) != 0 ||
+            !RenameNoReplace(temp.Path(), *backupPath)) {
+            out.BackupFailed = true; // the temporary file, the original now, is removed
+        } else {
+            temp.MarkPlaced();
+        }
+        out.Written = true;
+        return out;
     }
     if (Injected(TReplaceStep::RenameOver) != 0 ||
         ::rename(temp.Path().c_str(), target.c_str()) != 0) {

@@ -1,9 +1,11 @@
 // Replacing a file's content so that nothing is ever lost or half-written.
 //
 // The new content is written in full to a temporary file beside the target and flushed to
-// disk; then, when asked, the backup is made (a hard link to the original, or where the file
-// system has none a rename of it); then the temporary file is renamed over the original. At
-// every instant the name holds either its old or its new content, whole. The new file keeps
+// disk; then, when asked, the backup is made (a hard link to the original); then the
+// temporary file is renamed over the original. At every instant the name holds either its old
+// or its new content, whole. Where the file system has no hard links, the temporary file and
+// the original trade names in one step and the original moves on to the backup name; where
+// it cannot do that either, the original is renamed to the backup name first. The new file keeps
 // the original's permission bits, and its owner, group and extended attributes where the
 // process may set them. A link is followed: its target is rewritten and the link stays.
 #pragma once
@@ -38,7 +40,15 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
 
 // For tests: the steps at which a replacement can be made to fail. The hook gives the errno
 // with which the step fails, or 0 to let it run.
-enum class TReplaceStep { CreateTemp, WriteTemp, SyncTemp, LinkBackup, RenameBackup, RenameOver };
+enum class TReplaceStep {
+    CreateTemp,
+    WriteTemp,
+    SyncTemp,
+    LinkBackup,
+    ExchangeBackup,
+    RenameBackup,
+    RenameOver
+};
 void SetReplaceFaultHook(std::function<int(TReplaceStep)> hook);
 
 } // namespace platform

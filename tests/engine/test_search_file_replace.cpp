@@ -179,7 +179,7 @@ TEST_F(ReplaceTest, AFailedStepLeavesTheOriginalExactlyAsItWas) {
     }
 }
 
-TEST_F(ReplaceTest, WithoutHardLinksTheOriginalIsRenamedToTheBackup) {
+TEST_F(ReplaceTest, WithoutHardLinksTheNewFileAndTheOriginalTradeNames) {
     Write("a.txt", "old\n");
     const ino_t before = Stat("a.txt").st_ino;
     request.MakeBackups = true;
@@ -190,11 +190,25 @@ TEST_F(ReplaceTest, WithoutHardLinksTheOriginalIsRenamedToTheBackup) {
     EXPECT_EQ(Read("a.~txt"), "old\n");
     EXPECT_EQ(Stat("a.~txt").st_ino, before);
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "a.~txt"}));
+}
+
+TEST_F(ReplaceTest, WhereNamesCannotBeTradedTheOriginalIsRenamedToTheBackup) {
+    Write("a.txt", "old\n");
+    const ino_t before = Stat("a.txt").st_ino;
+    request.MakeBackups = true;
+    FailSteps({{TReplaceStep::LinkBackup, EPERM}, {TReplaceStep::ExchangeBackup, EINVAL}});
+    EXPECT_EQ(Search("a.txt"), 1);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Read("a.txt"), "new\n");
+    EXPECT_EQ(Read("a.~txt"), "old\n");
+    EXPECT_EQ(Stat("a.~txt").st_ino, before);
 
     // And when the new content then cannot be put in place, the original goes back.
     Write("b.txt", "old\n");
     const ino_t beforeB = Stat("b.txt").st_ino;
-    FailSteps({{TReplaceStep::LinkBackup, EPERM}, {TReplaceStep::RenameOver, EPERM}});
+    FailSteps({{TReplaceStep::LinkBackup, EPERM},
+               {TReplaceStep::ExchangeBackup, EINVAL},
+               {TReplaceStep::RenameOver, EPERM}});
     EXPECT_EQ(Search("b.txt"), 1);
     EXPECT_EQ(messages, (std::vector<std::string>{WriteFailure("b.txt")}));
     EXPECT_EQ(Read("b.txt"), "old\n");
@@ -203,13 +217,22 @@ TEST_F(ReplaceTest, WithoutHardLinksTheOriginalIsRenamedToTheBackup) {
 }
 
 TEST_F(ReplaceTest, ABackupThatCannotBeMadeIsReportedAndTheFileWrittenAllTheSame) {
-    Write("a.txt", "old\n");
     request.MakeBackups = true;
-    FailSteps({{TReplaceStep::LinkBackup, EPERM}, {TReplaceStep::RenameBackup, EPERM}});
-    EXPECT_EQ(Search("a.txt"), 1);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Unable to create backup file " + P("a.~txt")}));
-    EXPECT_EQ(Read("a.txt"), "new\n");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt"}));
+    // The backup name refused after the names were traded, or no way to make one at all.
+    for (const auto& failing : std::vector<std::vector<std::pair<TReplaceStep, int>>>{
+             {{TReplaceStep::LinkBackup, EPERM}, {TReplaceStep::RenameBackup, EPERM}},
+             {{TReplaceStep::LinkBackup, EPERM},
+              {TReplaceStep::ExchangeBackup, EINVAL},
+              {TReplaceStep::RenameBackup, EPERM}}}) {
+        Write("a.txt", "old\n");
+        messages.clear();
+        FailSteps(failing);
+        EXPECT_EQ(Search("a.txt"), 1);
+        EXPECT_EQ(messages,
+                  (std::vector<std::string>{"Unable to create backup file " + P("a.~txt")}));
+        EXPECT_EQ(Read("a.txt"), "new\n");
+        EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt"}));
+    }
 }
 
 TEST_F(ReplaceTest, AFullFileSystemLeavesTheOriginalIntact) {
