@@ -4,10 +4,12 @@
 #include "UFolderTree.h"
 #include "UTSearchOptions.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QSettings>
+#include <QSignalSpy>
 
 using uitest::TWindow;
 
@@ -56,7 +58,10 @@ private slots:
             QVERIFY(!(w->windowState() & Qt::WindowMaximized));
             QVERIFY(w.Ui->Messages.empty() && w.Ui->Errors.empty());
             QVERIFY(!QFile::exists(Ini(dir)));
-            w->close();
+            QSignalSpy closed(w.Frm.get(), &ui::TfrmMain::formClosed);
+            w->cmExit->trigger(); // the ordinary close path
+            QCOMPARE(closed.count(), 1);
+            QVERIFY(!w->isVisible());
         }
         const QByteArray text = uitest::ReadFile(Ini(dir));
         for (const char* section : {"[Booleans]", "[Integers]", "[Strings]", "[frmMain]"}) {

@@ -51,13 +51,20 @@ int main(int argc, char* argv[]) {
     QApplication::setFont(ui::WindowFont());
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QTemporaryDir scratch;
-    const QString project = scratch.filePath(QStringLiteral("project"));
-    Write(project + "/README.txt", "The colour scheme is set in theme.cfg.\n");
-    Write(project + "/src/paint.txt",
-          "draw(colour);\nfill(color, colour2);\n// colour of the border\n");
-    Write(project + "/src/notes.txt", "nothing to see here\n");
+    // A fixed, readable place for the demo folder, since its path is the tree's first caption:
+    // in the home folder, where a user keeps projects, unless something of that name is there.
+    QString demo = QDir::home().filePath(QStringLiteral("fernsweep-demo"));
+    if (QFileInfo::exists(demo)) {
+        demo = scratch.filePath(QStringLiteral("fernsweep-demo"));
+    }
+    const QString project = demo + QStringLiteral("/website");
+    Write(project + "/index.html", "<body class=\"colour-dark\">\n<p>Pick a colour.</p>\n");
+    Write(project + "/css/site.css",
+          "/* colour scheme */\nh1 { color: navy; }\n.colour-dark { background: #222; }\n");
+    Write(project + "/css/print.css", "body { margin: 0; }\n");
     Write(project + "/docs/guide.txt", "Choose a colour.\nThe colour picker opens.\n");
-    Write(project + "/build/out.txt", "no match\n");
+    Write(project + "/docs/licence.txt", "Free to use.\n");
+    Write(project + "/images/readme.txt", "PNG files only.\n");
 
     ui::TfrmMainContext context;
     context.StoreLocation = [dir = scratch.path().toStdString() + "/"] {
@@ -71,14 +78,14 @@ int main(int argc, char* argv[]) {
     frm.resize(860, 560);
     frm.show();
     Settle();
-    frm.cmbFileMask->setEditText(QStringLiteral("*.txt"));
+    frm.cmbFileMask->setEditText(QStringLiteral("*.html;*.css;*.txt"));
     frm.chkSearch->setChecked(true);
     frm.chkRegex->setChecked(true);
     frm.chkSearchClick();
     frm.chkRegexClick();
     frm.edtSearch->setEditText(QStringLiteral("colou?r"));
     frm.edtReplace->setEditText(QStringLiteral("hue"));
-    frm.edtInput->setText(QStringLiteral("The colour of the sea"));
+    frm.edtInput->setText(QStringLiteral("Pick a colour, any color."));
     frm.btnGo->click();
     frm.btnExpandOccurence->click();
     Save(&frm, out + "/screenshot-main.png");
@@ -105,5 +112,7 @@ int main(int argc, char* argv[]) {
     frm.chkRegex->click();
     Save(&frm, out + "/look-main-no-tester.png");
     frm.close();
+    QDir(demo).removeRecursively(); // made by this program, above
+
     return 0;
 }
