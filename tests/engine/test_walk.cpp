@@ -253,6 +253,17 @@ TEST_F(WalkTest, LinksToFoldersAreNeitherWalkedNorSelected) {
     EXPECT_EQ(tree.Count(), 5);
 }
 
+TEST_F(WalkTest, TemporaryFilesOfReplacementsAreNeverSelected) {
+    File("notes.txt");
+    File(".notes.txt.4242.fstmp"); // what a replacement killed mid-write leaves behind
+    File("sub/.x.c." + std::to_string(::getpid()) + ".fstmp");
+
+    const engine::TSearchTotals t = Walk();
+
+    EXPECT_EQ(t.FileCount, 1);
+    EXPECT_EQ(Children(tree.First()), (std::vector<std::string>{"sub", "notes.txt"}));
+}
+
 // --- failures ---------------------------------------------------------------------------
 
 TEST_F(WalkTest, SubFolderThatCannotBeEnteredAddsNothing) {
