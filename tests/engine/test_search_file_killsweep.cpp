@@ -149,7 +149,8 @@ protected:
     }
 
     // How often each system call is made after the marker, and how often before it.
-    std::map<std::string, std::pair<int, int>> Profile(TVariant variant) const {
+    // The traced calls of one run, one line each ("name(arguments) = result").
+    std::vector<std::string> Trace(TVariant variant) const {
         Lay();
         const std::string log = P("trace.log");
         // Unknown names are refused by strace, so the set is tried name by name first.
@@ -161,16 +162,25 @@ protected:
             }
         }
         EXPECT_EQ(Run("-o '" + log + "' -e trace=" + known, variant), 0);
-        std::map<std::string, std::pair<int, int>> counts; // name -> (before, after)
+        std::vector<std::string> lines;
         std::ifstream in(log);
         std::string line;
-        bool begun = false;
         while (std::getline(in, line)) {
-            const size_t paren = line.find('(');
-            if (paren == std::string::npos) {
-                continue;
+            if (line.find('(') != std::string::npos) {
+                lines.push_back(line);
             }
-            const std::string name = line.substr(0, paren);
+        }
+        return lines;
+    }
+
+    static std::string NameOf(const std::string& line) { return line.substr(0, line.find('(')); }
+
+    // How often each system call is made after the marker, and how often before it.
+    std::map<std::string, std::pair<int, int>> Profile(TVariant variant) const {
+        std::map<std::string, std::pair<int, int>> counts; // name -> (before, after)
+        bool begun = false;
+        for (const std::string& line : Trace(variant)) {
+            const std::string name = NameOf(line);
             if (name == "getppid") {
                 begun = true;
                 continue;
@@ -281,24 +291,45 @@ TEST_F(KillSweepTest, KilledAtAnyPointNoFileIsTornOrMissing) {
 }
 
 TEST_F(KillSweepTest, RealSystemCallFailuresLeaveTheOriginals) {
-    const auto counts = Profile(TVariant::NoBackups);
-    const auto first = [&](const std::string& name) {
-        const auto it = counts.find(name);
-        return it == counts.end() || it->second.second == 0 ? -1 : it->second.first + 1;
+    const std::vector<std::string> trace = Trace(TVariant::NoBackups);
+    // The number of the first call of `name` after the marker and after a call mentioning
+    // `after`, whose own line mentions `mentioning`; -1 when there is none.
+    const auto callNumber = [&](const std::string& name, const std::string& after,
+                                const std::string& mentioning) {
+        int n = 0;
+        bool begun = false;
+        bool anchored = after.empty();
+        for (const std::string& line : trace) {
+            const std::string lineName = NameOf(line);
+            begun = begun || lineName == "getppid";
+            if (lineName == name) {
+                ++n;
+                if (begun && anchored && line.find(mentioning) != std::string::npos) {
+                    return n;
+                }
+            }
+            anchored = anchored || (begun && line.find(after) != std::string::npos);
+        }
+        return -1;
     };
     struct TCase {
         std::string syscall;
         std::string error;
+        std::string after;
+        std::string mentioning;
     };
-    for (const TCase& c : {TCase{"write", "ENOSPC"}, TCase{"fdatasync", "EIO"},
-                           TCase{"rename", "EPERM"}, TCase{"openat", "EACCES"}}) {
-        const int k = first(c.syscall);
+    // The calls for the first file: its temporary file's write, flush and rename, and the
+    // opening of the file itself for reading.
+    for (const TCase& c :
+         {TCase{"write", "ENOSPC", ".fstmp", ""}, TCase{"fdatasync", "EIO", ".fstmp", ""},
+          TCase{"rename", "EPERM", "", ".fstmp"}, TCase{"openat", "EACCES", "", "/a.txt\""}}) {
+        const int k = callNumber(c.syscall, c.after, c.mentioning);
+        EXPECT_GT(k, 0) << c.syscall << " not seen in the trace";
         if (k < 0) {
             continue;
         }
         SCOPED_TRACE(c.syscall);
         Lay();
-        // The run's first such call fails: for writes, renames and syncs the first file's.
         const std::string inject = "-e trace=" + c.syscall + " -e inject=" + c.syscall +
                                    ":error=" + c.error + ":when=" + std::to_string(k);
         ASSERT_EQ(Run(inject, TVariant::NoBackups), 0);
