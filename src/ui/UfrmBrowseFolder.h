@@ -1,0 +1,45 @@
+// The Browse for Folder dialog of the copy and move commands: a folders-only tree, OK and
+// Cancel. TBrowseFolderChooser puts it behind the result operations' folder choice, with its
+// placement kept in the settings store under "frmBrowseFolder".
+#pragma once
+
+#include "UFoundFiles.h"
+
+#include <QDialog>
+
+#include <string>
+
+class QPushButton;
+class TvtRegVal;
+
+namespace ui {
+
+class TFolderTree;
+
+class TfrmBrowseFolder : public QDialog {
+public:
+    explicit TfrmBrowseFolder(QWidget* parent = nullptr);
+
+    // Selects `path` in the tree; a path that names no folder leaves the tree as it opened.
+    void SetSelectedFolder(const std::string& path);
+    // The selected folder with its trailing separator; empty when none is selected.
+    std::string GetSelectedFolder() const;
+
+    TFolderTree* stv;
+    QPushButton* btnOk;
+    QPushButton* btnCancel;
+};
+
+class TBrowseFolderChooser : public operations::TFolderChooser {
+public:
+    // `owner` and `store` must outlive this object.
+    TBrowseFolderChooser(QWidget* owner, TvtRegVal& store) : owner_(owner), store_(store) {}
+
+    bool ChooseFolder(const std::string& initialFolder, std::string& folder) override;
+
+private:
+    QWidget* owner_;
+    TvtRegVal& store_;
+};
+
+} // namespace ui
