@@ -106,7 +106,8 @@ inline std::string JoinCrLf(const std::vector<std::string>& lines) {
     return t;
 }
 
-// AddLineOccurences for every line, with PosFrom, exactly as the steps read.
+// The plain search done the slow way: each line on its own, from its start, with PosFrom on
+// the line (or its lower-case copy), the working line changed after each replaced find.
 inline std::vector<TOcc> ReferencePlain(std::vector<std::string>& lines, const std::string& search,
                                         bool matchCase, const std::string* replacement) {
     std::vector<TOcc> out;
@@ -134,7 +135,8 @@ inline std::vector<TOcc> ReferencePlain(std::vector<std::string>& lines, const s
     return out;
 }
 
-// AddMatchOccurence, counting characters as the steps do.
+// One pattern match recorded the slow way: the line it starts in found by walking back and
+// forth to CR or LF, its line number by counting the CRs and LFs up to it.
 inline TOcc ReferenceMatch(const std::string& t, int pos, int len) {
     const size_t p0 = static_cast<size_t>(pos - 1);
     std::string forward;
@@ -154,7 +156,7 @@ inline TOcc ReferenceMatch(const std::string& t, int pos, int len) {
     return {std::max(crs, lfs), 1 + static_cast<int>(backward.size()), len, backward + forward};
 }
 
-// The regular-expression steps on the joined text; `replaced` gets Replace's result.
+// The pattern search done on the joined text directly; `replaced` gets Replace's result.
 inline std::vector<TOcc> ReferenceRegex(const std::string& t, const std::string& pattern,
                                         bool matchCase, const std::string* templ,
                                         std::string* replaced) {

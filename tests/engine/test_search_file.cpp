@@ -244,7 +244,7 @@ TEST_F(PlainSearchTest, ChangingTheSearchWithoutANewRunIsHonoured) {
     EXPECT_EQ(Search("a.txt"), 1);
 }
 
-// The whole-buffer search against the line-by-line steps, over random files full of line
+// The whole-buffer search against the slow line-by-line search, over random files full of line
 // breaks, NULs, and letters of both cases.
 TEST_F(PlainSearchTest, SameAsTheLineByLineRuleOnRandomFiles) {
     std::mt19937 rng(12345);
@@ -414,9 +414,9 @@ TEST_F(RegexSearchTest, TheRequiredLiteralNeverHidesAMatch) {
     EXPECT_EQ(Search("a.txt"), 0);
 }
 
-// Against the pattern steps on the joined text: the same occurrences always; for a file
+// Against the pattern search done on the joined text: the same occurrences always; for a file
 // with CR LF breaks throughout and a final one, the very bytes Replace gives.
-TEST_F(RegexSearchTest, SameAsThePatternStepsOnRandomFiles) {
+TEST_F(RegexSearchTest, SameAsMatchingTheJoinedTextOnRandomFiles) {
     std::mt19937 rng(777);
     const std::vector<std::string> patterns = {
         "a",      "ab*",  "b+",  "x*",     "a|\\r",  "\\n", "a\\r\\nb", "^a",   "b$",    "\\s+",
