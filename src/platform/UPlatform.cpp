@@ -292,7 +292,9 @@ bool ForceDirectories(const std::string& pathIn) {
 }
 
 void ReadWholeFile(const std::string& path, std::string& buffer) {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: should a FIFO appear under the name after the caller checked it, the open
+    // and the read fail instead of waiting for a writer. Regular files ignore the flag.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     const auto fail = [&]() {
         throw EPlatformError("Cannot open file \"" + path + "\". " + LastErrorText());
     };
