@@ -1,11 +1,12 @@
 // Fernsweep: find and replace text in many files at once.
 #include "UAppearance.h"
+#include "UApplication.h"
 #include "UfrmMain.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    ui::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fernsweep"));
     QApplication::setFont(ui::WindowFont());
     // The program lives as long as its main window, whatever other windows are open.
