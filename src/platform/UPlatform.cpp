@@ -416,7 +416,7 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 namespace {
 
 bool CopyContents(const std::string& from, const std::string& to, bool replace) {
-    TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)); // a FIFO must not block
     if (!in.Valid()) {
         return false;
     }
