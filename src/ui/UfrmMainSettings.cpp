@@ -6,6 +6,7 @@
 #include "UMainSettings.h"
 #include "UPlatform.h"
 #include "UQtPlacement.h"
+#include "UShellCommands.h"
 #include "UTSearchEngine.h"
 
 #include <QCheckBox>
@@ -21,7 +22,7 @@
 namespace ui {
 namespace {
 
-constexpr const char* kProgramTitle = "Fernsweep v0.95";
+constexpr const char* kProgramTitle = operations::kProductNameVersion;
 constexpr const char* kMakerNotice = " - Freeware by Vantrel Software";
 
 std::vector<std::string> Items(const QComboBox* field) {

@@ -1,6 +1,7 @@
 #include "UfrmRegExHelp.h"
 
 #include "UAppearance.h"
+#include "UShellCommands.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -18,8 +19,6 @@
 #include <utility>
 
 namespace ui {
-
-const char* const kRegexSyntaxUrl = "https://www.vantrel.com/TRegExpr/Help/RegExp_Syntax.html";
 
 namespace {
 
@@ -151,7 +150,8 @@ TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
         strip));
     auto* linkLine = new QHBoxLayout;
     linkLine->addWidget(PlainLabel(QStringLiteral("For more help please click:"), strip));
-    lblURL = PlainLabel(QString::fromLatin1(kRegexSyntaxUrl), strip);
+    // The engine's on-line syntax page, on the maker's site.
+    lblURL = PlainLabel(ToQ(operations::RegExSyntaxUrl()), strip);
     QFont underlined = lblURL->font();
     underlined.setUnderline(true);
     lblURL->setFont(underlined);

@@ -9,9 +9,6 @@ class QPushButton;
 
 namespace ui {
 
-// Where the link of the quick help leads: the engine's on-line syntax page.
-extern const char* const kRegexSyntaxUrl;
-
 class TfrmRegExHelp : public QWidget {
     Q_OBJECT
 public:
