@@ -204,6 +204,13 @@ TEST_F(CliTest, WithoutSearchEveryMatchingFileIsFound) {
 
     r = Cli({"-m", "Makefile", root_});
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{P("Makefile"), "1 file found."}));
+
+    // No mask at all: every folder is walked and gets its node, no file is found.
+    for (const std::string& masks : {std::string(), std::string(" ;; ")}) {
+        r = Cli({"--tree", "-m", masks, root_});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "0\t" + root_ + "\n0\t  d\n0 files found.\n");
+    }
 }
 
 TEST_F(CliTest, NothingFoundExitsOne) {
