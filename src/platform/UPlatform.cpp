@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -415,7 +416,61 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 
 namespace {
 
-bool CopyContents(const std::string& from, const std::string& to, bool replace) {
+// Copies the bytes of `in` to `out`: in-kernel where the file systems allow, else through a
+// buffer.
+bool CopyBytes(int in, int out) {
+    bool kernelCopy = true;
+    for (;;) {
+        if (kernelCopy) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (n > 0) {
+                continue;
+            }
+            if (n == 0) {
+                return true;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EPERM) {
+                return false;
+            }
+            // Nothing was copied by the failed call; go on with plain reads from here.
+            kernelCopy = false;
+        }
+        thread_local std::vector<char> buf(1 << 18);
+        const ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        if (!WriteAll(out, std::string_view(buf.data(), static_cast<size_t>(n)))) {
+            return false;
+        }
+    }
+}
+
+// Puts `tmp` at `to` without ever replacing an existing `to`.
+bool PlaceNoReplace(const std::string& tmp, const std::string& to) {
+    if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // File systems without the flag: link() also fails with EEXIST instead of replacing.
+    const bool placed = ::link(tmp.c_str(), to.c_str()) == 0;
+    ::unlink(tmp.c_str());
+    return placed;
+}
+
+// Copies `from` into a temporary file beside `to` and puts it in place, so `to` never holds a
+// partial copy. `flush` makes the data durable before the copy appears (a move deletes its
+// source right after).
+bool CopyContents(const std::string& from, const std::string& to, bool replace, bool flush) {
     TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)); // a FIFO must not block
     if (!in.Valid()) {
         return false;
@@ -431,49 +486,30 @@ bool CopyContents(const std::string& from, const std::string& to, bool replace) 
         if (!out.Valid()) {
             return false;
         }
-        std::vector<char> buf(1 << 20);
-        bool ok = true;
-        for (;;) {
-            const ssize_t n = ::read(in.Get(), buf.data(), buf.size());
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0) {
-                break;
-            }
-            if (!WriteAll(out.Get(), std::string_view(buf.data(), static_cast<size_t>(n)))) {
-                ok = false;
-                break;
-            }
-        }
+        bool ok = CopyBytes(in.Get(), out.Get());
         // umask may have narrowed the mode at creation.
         ok = ok && ::fchmod(out.Get(), st.st_mode & 07777) == 0;
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         ok = ok && ::futimens(out.Get(), times) == 0;
-        ok = ok && ::fdatasync(out.Get()) == 0;
+        ok = ok && (!flush || ::fdatasync(out.Get()) == 0);
         ok = out.Close() && ok;
         if (!ok) {
             ::unlink(tmp.c_str());
             return false;
         }
     }
-    bool placed;
-    if (replace) {
-        placed = ::rename(tmp.c_str(), to.c_str()) == 0;
-    } else {
-        // link() fails with EEXIST instead of replacing.
-        placed = ::link(tmp.c_str(), to.c_str()) == 0;
+    if (!replace) {
+        if (PlaceNoReplace(tmp, to)) {
+            return true;
+        }
         ::unlink(tmp.c_str());
-        return placed;
+        return false;
     }
-    if (!placed) {
+    if (::rename(tmp.c_str(), to.c_str()) != 0) {
         ::unlink(tmp.c_str());
+        return false;
     }
-    return placed;
+    return true;
 }
 
 } // namespace
@@ -490,7 +526,7 @@ bool CopyFile(const std::string& from, const std::string& to) {
     if (::stat(to.c_str(), &b) == 0 && !S_ISREG(b.st_mode)) {
         return false;
     }
-    return CopyContents(from, to, true);
+    return CopyContents(from, to, true, false);
 }
 
 bool MoveFile(const std::string& from, const std::string& to) {
@@ -516,7 +552,7 @@ bool MoveFile(const std::string& from, const std::string& to) {
     }
     // Another file system (or no hard links there): a complete, flushed copy first, then the
     // source goes.
-    if (!CopyContents(from, to, false)) {
+    if (!CopyContents(from, to, false, true)) {
         return false;
     }
     if (::unlink(from.c_str()) != 0) {
