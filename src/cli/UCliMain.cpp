@@ -186,9 +186,11 @@ int RunOnce(const cli::TCliOptions& o) {
             ErrorLine("Cannot generate file \"" + o.ReportFile + "\"");
             exitCode = kExitError;
         }
-    } else if (o.Tree) {
+    }
+    // The report goes either to its file or here; the tree, when asked for, always comes here.
+    if (o.Tree) {
         cli::TreeLines(tree, [&out](std::string_view line) { out.Line(line); });
-    } else {
+    } else if (!o.HasReport) {
         cli::ReportLines(tree, [&out](std::string_view line) { out.Line(line); });
     }
     out.Line(status);

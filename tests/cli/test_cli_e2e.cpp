@@ -272,6 +272,18 @@ TEST_F(CliTest, ReportFileHasCrLfAndStdoutKeepsTheSummary) {
     EXPECT_EQ(entries, 4); // tree, out.log, stdout, stderr
 }
 
+TEST_F(CliTest, TreeStillGoesToStdoutWhenTheReportGoesToAFile) {
+    File("a.txt", "hit\n");
+    const std::string report = (base_ / "out.log").string();
+
+    const Result r = Cli({"-s", "hit", "--tree", "--report=" + report, root_});
+
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "2\t" + root_ + " - 1 occurence in 1 file\n4\t  a.txt - 1 occurence\n" +
+                         "6\t    Line: 1, Pos: 1, \"hit\"\nFound 1 occurence in 1 file.\n");
+    EXPECT_EQ(ReadAll(report), P("a.txt") + "\r\n    Line: 0, Char: 1, [\"hit\"]\r\n");
+}
+
 TEST_F(CliTest, ReportThatCannotBeWrittenIsAnError) {
     File("a.txt", "hit\n");
     const std::string report = (base_ / "no-such-dir" / "out.log").string();
