@@ -32,6 +32,7 @@ TfrmAbout::TfrmAbout(platform::TShell& shell, QWidget* parent) : QDialog(parent)
 
     Label11 = new QLabel(QString::fromUtf8(operations::kHomepageUrl), this);
     Label11->setObjectName("Label11");
+    Label11->setTextFormat(Qt::PlainText);
     QFont underlined = Label11->font();
     underlined.setUnderline(true);
     Label11->setFont(underlined);

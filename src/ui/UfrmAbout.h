@@ -14,6 +14,7 @@ class TShell;
 namespace ui {
 
 class TfrmAbout : public QDialog {
+    Q_OBJECT
 public:
     // `shell` must outlive the box.
     explicit TfrmAbout(platform::TShell& shell, QWidget* parent = nullptr);

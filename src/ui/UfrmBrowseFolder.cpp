@@ -2,7 +2,6 @@
 
 #include "UFolderTree.h"
 #include "UQtPlacement.h"
-#include "UTextHelpers.h"
 #include "vtRegVal.h"
 
 #include <QHBoxLayout>
@@ -42,7 +41,7 @@ void TfrmBrowseFolder::SetSelectedFolder(const std::string& path) {
 }
 
 std::string TfrmBrowseFolder::GetSelectedFolder() const {
-    return text::WithTrailingSeparator(stv->SelectedPath());
+    return stv->SelectedPath();
 }
 
 bool TBrowseFolderChooser::ChooseFolder(const std::string& initialFolder, std::string& folder) {

@@ -17,12 +17,13 @@ namespace ui {
 class TFolderTree;
 
 class TfrmBrowseFolder : public QDialog {
+    Q_OBJECT
 public:
     explicit TfrmBrowseFolder(QWidget* parent = nullptr);
 
     // Selects `path` in the tree; a path that names no folder leaves the tree as it opened.
     void SetSelectedFolder(const std::string& path);
-    // The selected folder with its trailing separator; empty when none is selected.
+    // The selected folder's full path, like the main folder tree's; empty when none is selected.
     std::string GetSelectedFolder() const;
 
     TFolderTree* stv;

@@ -2,6 +2,8 @@
 // handlers are short; the work is done by the engine, the settings and the result model.
 #pragma once
 
+#include "UFoundFiles.h"
+#include "UShell.h"
 #include "UTResultTree.h"
 #include "UTSearchOptions.h"
 #include "UTUserInterface.h"
@@ -51,6 +53,10 @@ struct TfrmMainContext {
     std::function<void()> PumpMessages;
     // The command-line arguments after the program's name.
     QStringList Arguments;
+    // Files, folders and web pages handed to the desktop; the freedesktop shell when null.
+    std::unique_ptr<platform::TShell> Shell;
+    // The destination of copy and move; the Browse for Folder dialog when null.
+    std::unique_ptr<operations::TFolderChooser> FolderChooser;
 };
 
 // A panel that reports its size changes, so its contents can be laid out by arithmetic.
@@ -202,6 +208,7 @@ public:
     TSearchOptions& Options() { return options_; }
     engine::TSearchEngine& Engine() { return *engine_; }
     operations::TUserInterface& UserInterface() { return *userInterface_; }
+    platform::TShell& Shell() { return *shell_; }
     bool Running() const { return running_; }
     // The selected node of the results tree, or null.
     model::TTreeNode* SelectedNode() const;
@@ -244,9 +251,13 @@ private:
     void tvLogBeginUpdate();
     void tvLogEndUpdate();
     QModelIndex FirstRoot() const;
+    // The program's folder, where help/ lies; the store's idea of it, so tests can move it.
+    std::string ProgramFolder() const;
 
     TfrmMainContext context_;
     std::unique_ptr<operations::TUserInterface> userInterface_;
+    std::unique_ptr<platform::TShell> shell_;
+    std::unique_ptr<operations::TFolderChooser> folderChooser_;
     model::TResultTree tree_;
     TSearchOptions options_;
     TvtRegVal ini_;

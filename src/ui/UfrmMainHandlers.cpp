@@ -3,11 +3,16 @@
 
 #include "UAppearance.h"
 #include "UFolderTree.h"
+#include "UPlatform.h"
 #include "URegexTester.h"
 #include "URequestOptions.h"
 #include "UResultTreeModel.h"
+#include "UResultsFile.h"
+#include "UShellCommands.h"
 #include "UTSearchEngine.h"
+#include "UfrmAbout.h"
 #include "UfrmAdvancedOptions.h"
+#include "vtShortcuts.h"
 #include "vtStringTokenizer.h"
 
 #include <QCheckBox>
@@ -199,61 +204,67 @@ void TfrmMain::cmExitClick() {
     close();
 }
 
-// The commands below hand work to the result operations and the shell.
+// The commands below hand their work to the result operations and the shell.
 void TfrmMain::cmShortcutonDesktopClick() {
-    // wired with the result operations
+    operations::ShortcutOnDesktop(*userInterface_, platform::ExecutablePath());
 }
 
 void TfrmMain::cmShortcutOnSendToClick() {
-    // wired with the result operations
+    operations::ShortcutOnSendTo(*userInterface_, platform::ExecutablePath());
 }
 
 void TfrmMain::cmShortcutonTaskbarClick() {
-    // wired with the result operations
+    operations::ShortcutOnTaskbar(*userInterface_, platform::ExecutablePath());
 }
 
 void TfrmMain::cmGenerateResultsTextFileClick() {
-    // wired with the result operations
+    // The report leaves the tree collapsed, root and all.
+    operations::GenerateResultsTextFile(tree_, *userInterface_, SaveFolder,
+                                        [this] { tvLog->collapseAll(); });
 }
 
+// Copy and move take the folder selected now as the source root, not the one searched.
 void TfrmMain::cmCopyFoundFilesToFolderClick() {
-    // wired with the result operations
+    operations::CopyFoundFilesToFolder(tree_, stv->SelectedPath(), FolderPath, *userInterface_,
+                                       *folderChooser_);
 }
 
 void TfrmMain::cmMoveFoundFilestoFolderClick() {
-    // wired with the result operations
+    operations::MoveFoundFilesToFolder(tree_, stv->SelectedPath(), FolderPath, *userInterface_,
+                                       *folderChooser_);
 }
 
 void TfrmMain::cmDeleteFoundFilesPermanentlyClick() {
-    // wired with the result operations
+    operations::DeleteFoundFilesPermanently(tree_, *userInterface_);
 }
 
 void TfrmMain::mmQuickHelpHTMLClick() {
-    // wired with the result operations
+    operations::OpenQuickHelp(*shell_, *userInterface_, ProgramFolder());
 }
 
 void TfrmMain::mmVantrelSoftwareHomepageClick() {
-    // wired with the result operations
+    operations::OpenHomepage(*shell_);
 }
 
 void TfrmMain::cmCheckforUpdatesClick() {
-    // wired with the result operations
+    operations::CheckForUpdates(*shell_);
 }
 
 void TfrmMain::mmAboutClick() {
-    // wired with the result operations
+    TfrmAbout about(*shell_, this);
+    about.exec();
 }
 
 void TfrmMain::cmExploreFolderClick() {
-    // wired with the result operations
+    operations::ExploreFolder(SelectedNode(), *shell_);
 }
 
 void TfrmMain::cmShellOpenFileClick() {
-    // wired with the result operations
+    operations::ShellOpenFile(SelectedNode(), *shell_);
 }
 
 void TfrmMain::cmViewClick() {
-    // wired with the result operations
+    operations::ViewInTextEditor(SelectedNode(), *shell_);
 }
 
 } // namespace ui

@@ -10,6 +10,7 @@
 #include "UResultTreeModel.h"
 #include "UTSearchEngine.h"
 #include "UTreeImages.h"
+#include "UfrmBrowseFolder.h"
 #include "UfrmRegExHelp.h"
 
 #include <QCheckBox>
@@ -90,9 +91,17 @@ void TResizePanel::resizeEvent(QResizeEvent* event) {
 }
 
 TfrmMain::TfrmMain(TfrmMainContext context)
-    : context_(std::move(context)), userInterface_(std::move(context_.UserInterface)) {
+    : context_(std::move(context)), userInterface_(std::move(context_.UserInterface)),
+      shell_(std::move(context_.Shell)), folderChooser_(std::move(context_.FolderChooser)) {
     if (!userInterface_) {
         userInterface_ = std::make_unique<TQtUserInterface>(this);
+    }
+    if (!shell_) {
+        shell_ = platform::CreateDesktopShell();
+    }
+    if (!folderChooser_) {
+        // The dialog keeps its placement in the window's own store.
+        folderChooser_ = std::make_unique<TBrowseFolderChooser>(this, ini_);
     }
     setObjectName(QStringLiteral("frmMain"));
     setFont(WindowFont());

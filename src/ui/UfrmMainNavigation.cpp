@@ -169,7 +169,7 @@ void TfrmMain::mmRegularExpressionHelpClick() {
         return;
     }
     // A window of its own, not a child of this one, so it can also lie behind it.
-    help_ = std::make_unique<TfrmRegExHelp>();
+    help_ = std::make_unique<TfrmRegExHelp>(*shell_);
     connect(help_.get(), &TfrmRegExHelp::formClosed, this,
             [this] { help_.release()->deleteLater(); });
     help_->show();

@@ -69,8 +69,7 @@ void TfrmMain::LoadWindowSettings() {
 
     SaveFolder = ini_.GetString("SaveDir");
     if (SaveFolder.empty() || !platform::DirectoryExists(SaveFolder)) {
-        SaveFolder = context_.StoreLocation ? context_.StoreLocation().ExeDirectory
-                                            : platform::ExeDirectory();
+        SaveFolder = ProgramFolder();
     }
     FolderPath = ini_.GetString("FolderPath");
 
@@ -84,6 +83,11 @@ void TfrmMain::LoadWindowSettings() {
 
     LoadSearchOptions(ini_, options_);
     lblOptions->setText(ToQ(options_.Description()));
+}
+
+std::string TfrmMain::ProgramFolder() const {
+    return context_.StoreLocation ? context_.StoreLocation().ExeDirectory
+                                  : platform::ExeDirectory();
 }
 
 void TfrmMain::FormShow() {

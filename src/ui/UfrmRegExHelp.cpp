@@ -4,7 +4,6 @@
 #include "UShellCommands.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <initializer_list>
@@ -64,7 +62,8 @@ QGroupBox* MakeGroup(const char* caption, std::initializer_list<TRow> rows, cons
 
 } // namespace
 
-TfrmRegExHelp::TfrmRegExHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
+TfrmRegExHelp::TfrmRegExHelp(platform::TShell& shell, QWidget* parent)
+    : QWidget(parent, Qt::Window), shell_(shell) {
     setObjectName(QStringLiteral("frmRegExHelp"));
     setWindowTitle(QStringLiteral("Regular Expression Quick Help"));
     // A size smaller than the main window, so the whole summary fits its 615 by 368 pixels.
@@ -184,7 +183,7 @@ void TfrmRegExHelp::btnOkClick() {
 
 void TfrmRegExHelp::lblURLClick() {
     // A browser that cannot be started leaves nothing to report.
-    QDesktopServices::openUrl(QUrl(lblURL->text()));
+    operations::OpenRegExSyntaxPage(shell_);
 }
 
 void TfrmRegExHelp::closeEvent(QCloseEvent* event) {

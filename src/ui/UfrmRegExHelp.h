@@ -7,12 +7,17 @@
 class QLabel;
 class QPushButton;
 
+namespace platform {
+class TShell;
+}
+
 namespace ui {
 
 class TfrmRegExHelp : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmRegExHelp(QWidget* parent = nullptr);
+    // `shell` opens the link; it must outlive the window.
+    explicit TfrmRegExHelp(platform::TShell& shell, QWidget* parent = nullptr);
 
     void btnOkClick();
     void lblURLClick();
@@ -28,6 +33,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    platform::TShell& shell_;
 };
 
 } // namespace ui

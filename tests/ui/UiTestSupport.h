@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,7 @@
 namespace uitest {
 
 // Records every message and answers questions from a queue (Cancel when it runs dry).
+// The save dialog answers SaveFileAnswer (empty: cancelled) and notes the folder it opened in.
 class TScriptedUserInterface : public operations::TUserInterface {
 public:
     std::vector<std::string> Messages;
@@ -27,12 +29,14 @@ public:
     std::vector<std::string> Questions;
     std::deque<operations::TAnswer> Answers;
     std::string SaveFileAnswer;
+    std::vector<std::string> SaveDialogFolders;
 
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
     void ShowError(const std::string& text) override { Errors.push_back(text); }
     operations::TAnswer AskYesNo(const std::string& text) override { return Answer(text); }
     operations::TAnswer AskYesNoCancel(const std::string& text) override { return Answer(text); }
-    bool ChooseSaveFile(const std::string&, std::string& fileName) override {
+    bool ChooseSaveFile(const std::string& initialFolder, std::string& fileName) override {
+        SaveDialogFolders.push_back(initialFolder);
         if (SaveFileAnswer.empty()) {
             return false;
         }
@@ -52,6 +56,56 @@ private:
     }
 };
 
+// One request made of the desktop shell.
+struct TShellRequest {
+    std::string Kind; // "document", "folder", "editor" or "url"
+    std::string Path;
+    std::string Select; // the file to show selected in a folder
+    bool operator==(const TShellRequest&) const = default;
+};
+
+// Records what the window asks of the desktop instead of starting any program. A document
+// counts as opened when it exists, as with the real shell; everything else always succeeds.
+class TRecordingShell : public platform::TShell {
+public:
+    std::vector<TShellRequest> Requests;
+
+    bool OpenDocument(const std::string& path) override {
+        Requests.push_back({"document", path, {}});
+        return QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(path)));
+    }
+    bool OpenFolder(const std::string& folder, const std::string& fileToSelect) override {
+        Requests.push_back({"folder", folder, fileToSelect});
+        return true;
+    }
+    bool OpenInTextEditor(const std::string& path) override {
+        Requests.push_back({"editor", path, {}});
+        return true;
+    }
+    bool OpenUrl(const std::string& url) override {
+        Requests.push_back({"url", url, {}});
+        return true;
+    }
+};
+
+// The Browse for Folder dialog answered from a script: Cancel, or OK with Answer. Notes the
+// folder each dialog would have opened in.
+class TScriptedFolderChooser : public operations::TFolderChooser {
+public:
+    bool Confirm = false;
+    std::string Answer;
+    std::vector<std::string> InitialFolders;
+
+    bool ChooseFolder(const std::string& initialFolder, std::string& folder) override {
+        InitialFolders.push_back(initialFolder);
+        if (!Confirm) {
+            return false;
+        }
+        folder = Answer;
+        return true;
+    }
+};
+
 // The store of a test: its settings file in `folder`, no user configuration folder.
 inline std::function<TStoreLocation()> StoreIn(const QString& folder) {
     const std::string dir = QDir(folder).absolutePath().toStdString() + "/";
@@ -63,9 +117,11 @@ inline std::function<TStoreLocation()> StoreIn(const QString& folder) {
     };
 }
 
-// A main window with scripted dialogs and its settings in `settingsFolder`.
+// A main window with scripted dialogs, a recording shell and its settings in `settingsFolder`.
 struct TWindow {
     TScriptedUserInterface* Ui = nullptr;
+    TRecordingShell* Shell = nullptr;
+    TScriptedFolderChooser* Chooser = nullptr;
     std::unique_ptr<ui::TfrmMain> Frm;
 
     explicit TWindow(const QString& settingsFolder, QStringList arguments = {},
@@ -74,6 +130,12 @@ struct TWindow {
         Ui = scripted.get();
         ui::TfrmMainContext context;
         context.UserInterface = std::move(scripted);
+        auto shell = std::make_unique<TRecordingShell>();
+        Shell = shell.get();
+        context.Shell = std::move(shell);
+        auto chooser = std::make_unique<TScriptedFolderChooser>();
+        Chooser = chooser.get();
+        context.FolderChooser = std::move(chooser);
         context.StoreLocation = StoreIn(settingsFolder);
         context.Arguments = std::move(arguments);
         context.PumpMessages = std::move(pump);

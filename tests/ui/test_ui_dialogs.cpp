@@ -1,6 +1,8 @@
 // The Advanced Options dialog and the quick help window.
 #include "UiTestSupport.h"
 
+#include "UAppearance.h"
+#include "UShellCommands.h"
 #include "UTSearchOptions.h"
 #include "UfrmAdvancedOptions.h"
 #include "UfrmRegExHelp.h"
@@ -160,7 +162,8 @@ private slots:
     }
 
     void quickHelpTexts() {
-        ui::TfrmRegExHelp help;
+        uitest::TRecordingShell shell;
+        ui::TfrmRegExHelp help(shell);
         QCOMPARE(help.windowTitle(), QStringLiteral("Regular Expression Quick Help"));
         QCOMPARE(help.size(), QSize(615, 368));
         QStringList groups;
@@ -190,6 +193,13 @@ private slots:
         QVERIFY(help.lblURL->font().underline());
         QCOMPARE(help.lblURL->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(help.btnOk->isDefault());
+        // The link goes to the shell, with the address built where the site's host is named.
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        QTest::mouseClick(help.lblURL, Qt::LeftButton);
+        QCOMPARE(shell.Requests,
+                 (std::vector<uitest::TShellRequest>{{"url", operations::RegExSyntaxUrl(), {}}}));
+        QCOMPARE(help.lblURL->text(), ui::ToQ(operations::RegExSyntaxUrl()));
     }
 };
 
