@@ -5,7 +5,7 @@
 #include "UCliReport.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
-#include "URequestOptions.h"
+#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
 #include "vtStringTokenizer.h"
@@ -156,7 +156,7 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Recurse = o.Recurse;
     // The backups question is asked only when both search and replace are on.
     request.MakeBackups = o.Backup && o.DoSearch && o.DoReplace;
-    request.Options = engine::RequestOptions(options);
+    request.Options = &options;
     request.StartFolder = StartFolderFrom(o.Folders.front());
 
     engine.Aborted = false;

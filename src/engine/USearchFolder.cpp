@@ -4,9 +4,9 @@
 #include "UMasks.h"
 #include "UPlatform.h"
 #include "UReplaceFile.h"
-#include "URequestOptions.h"
 #include "UTFolder.h"
 #include "UTResultTree.h"
+#include "UTSearchOptions.h"
 #include "UTextHelpers.h"
 
 #include <cstdint>
@@ -55,13 +55,17 @@ std::vector<std::string> CollectFiles(const TSearchRequest& request) {
     if (request.Masks.empty()) {
         return names; // nothing can match; the folder still counts as walked
     }
-    const ::TSearchOptions* const options = OptionsOf(request);
+    const ::TSearchOptions* const options = request.Options;
     const bool filterAll = AcceptsEverything(options);
     platform::TDirEnumerator e("");
     while (e.Next()) {
         const std::string& name = e.Name();
         if (e.IsDirectory() || platform::IsReplaceTempName(name) ||
             !text::MatchesAnyMask(name, request.Masks)) {
+            continue;
+        }
+        if (filterAll && e.IsPlainFile()) {
+            names.push_back(name); // no filter to apply and no link to look through
             continue;
         }
         const int attr = e.Attributes();

@@ -42,7 +42,8 @@ void TFileSearcher::BeginRun() {
     regex_.reset();
     prefilterOn_ = false;
     cleanedFolder_.clear();
-    Release(buffer_);
+    Release(storage_);
+    length_ = 0;
     Release(joined_);
     Release(content_);
     found_.clear();
@@ -71,7 +72,7 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
         return 0;
     }
 
-    platform::ReadWholeFile(fullPath, buffer_);
+    length_ = platform::ReadWholeFileInto(fullPath, storage_);
     found_.clear();
     std::string* const newContent = request.DoReplace ? &content_ : nullptr;
     const size_t found =
@@ -107,7 +108,7 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* ne
     out.Occurences = &found_;
     out.NewContent = newContent;
     out.Replacement = request.ReplaceText;
-    return PlainSearch(buffer_, plain_, out);
+    return PlainSearch(Bytes(), plain_, out);
 }
 
 size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* newContent) {
@@ -131,14 +132,14 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         regex_ = std::move(expr);
     }
     // A file without the literal holds no match: it is neither joined nor matched.
-    if (prefilterOn_ && prefilter_.Find(buffer_, 0) == TSubstringFinder::npos) {
+    if (prefilterOn_ && prefilter_.Find(Bytes(), 0) == TSubstringFinder::npos) {
         return 0;
     }
     TRegexSearchOutput out;
     out.Occurences = &found_;
     out.NewContent = newContent;
     out.Template = request.ReplaceText;
-    return RegexSearch(buffer_, *regex_, joined_, out);
+    return RegexSearch(Bytes(), *regex_, joined_, out);
 }
 
 void TFileSearcher::WriteBack(const TSearchRequest& request, const std::string& fullPath,

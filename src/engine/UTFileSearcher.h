@@ -46,7 +46,9 @@ private:
     void WriteBack(const TSearchRequest& request, const std::string& fullPath,
                    const TSearchHooks& hooks);
 
-    std::string buffer_;  // the file's bytes
+    std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
+    size_t length_ = 0;
+    std::string_view Bytes() const { return std::string_view(storage_.data(), length_); }
     std::string joined_;  // its lines joined with CR LF, for the pattern
     std::string content_; // its new bytes when replacing
     std::vector<std::unique_ptr<model::TOccurence>> found_;

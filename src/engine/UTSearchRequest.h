@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace settings {
 class TSearchOptions;
-}
 
 namespace engine {
 
@@ -24,7 +22,7 @@ struct TSearchRequest {
     bool Recurse = false;
     bool MakeBackups = false;
     // Shared, not copied: a change made while a run pumps messages applies to later entries.
-    const settings::TSearchOptions* Options = nullptr;
+    const ::TSearchOptions* Options = nullptr;
 };
 
 // Called synchronously; each returns only when its work is done.

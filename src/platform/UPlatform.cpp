@@ -1,6 +1,7 @@
 // POSIX implementation of the platform layer.
 #include "UPlatform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -92,7 +93,9 @@ int AttributesFrom(const struct stat& lst, int dirfd, const char* rel, const std
 
 } // namespace
 
-std::string LastErrorText() { return std::strerror(errno); }
+std::string LastErrorText() {
+    return std::strerror(errno);
+}
 
 int AttributesOf(const std::string& path) {
     struct stat lst;
@@ -109,8 +112,11 @@ bool FindFileInfo(const std::string& path, TSearchRec& rec) {
     }
     rec.Name = BaseName(path);
     rec.Attr = AttributesFrom(lst, AT_FDCWD, path.c_str(), rec.Name);
+    rec.Size = static_cast<std::int64_t>(lst.st_size);
     struct stat st;
-    rec.Size = ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+    if (S_ISLNK(lst.st_mode)) {
+        rec.Size = ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+    }
     return true;
 }
 
@@ -159,6 +165,10 @@ bool TDirEnumerator::IsDirectory() {
     return (a & faDirectory) != 0 && (a & faReparsePoint) == 0;
 }
 
+bool TDirEnumerator::IsPlainFile() const {
+    return impl_->type == DT_REG;
+}
+
 int TDirEnumerator::Attributes() {
     if (impl_->attr < 0) {
         struct stat lst;
@@ -172,7 +182,9 @@ int TDirEnumerator::Attributes() {
     return impl_->attr;
 }
 
-bool SetCurrentDir(const std::string& path) { return !path.empty() && ::chdir(path.c_str()) == 0; }
+bool SetCurrentDir(const std::string& path) {
+    return !path.empty() && ::chdir(path.c_str()) == 0;
+}
 
 std::string GetCurrentDir() {
     std::vector<char> buf(PATH_MAX);
@@ -292,7 +304,7 @@ bool ForceDirectories(const std::string& pathIn) {
     return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(path));
 }
 
-void ReadWholeFile(const std::string& path, std::string& buffer) {
+size_t ReadWholeFileInto(const std::string& path, std::string& storage) {
     // O_NONBLOCK: should a FIFO appear under the name after the caller checked it, the open
     // and the read fail instead of waiting for a writer. Regular files ignore the flag.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -306,31 +318,17 @@ void ReadWholeFile(const std::string& path, std::string& buffer) {
     if (::fstat(fd.Get(), &st) != 0) {
         fail();
     }
-    // Regular files are read with one read of their size; anything else grows as it goes.
-    size_t want = S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 65536;
-    buffer.resize(want);
+    // One read of the file's size plus one byte, which also tells whether it grew since fstat.
+    const size_t want = (S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0) + 1;
+    if (storage.size() < want) {
+        storage.resize(std::max(want, storage.size() + storage.size() / 2));
+    }
     size_t got = 0;
     for (;;) {
-        if (got == buffer.size()) {
-            if (S_ISREG(st.st_mode) && got == want) {
-                // The file may have grown since fstat; probe for more.
-                char probe;
-                const ssize_t n = ::read(fd.Get(), &probe, 1);
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (n <= 0) {
-                    if (n < 0) {
-                        fail();
-                    }
-                    break;
-                }
-                buffer.push_back(probe);
-                ++got;
-            }
-            buffer.resize(buffer.size() * 2 + 4096);
+        if (got == storage.size()) {
+            storage.resize(storage.size() * 2 + 4096);
         }
-        const ssize_t n = ::read(fd.Get(), buffer.data() + got, buffer.size() - got);
+        const ssize_t n = ::read(fd.Get(), storage.data() + got, storage.size() - got);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -342,7 +340,12 @@ void ReadWholeFile(const std::string& path, std::string& buffer) {
         }
         got += static_cast<size_t>(n);
     }
-    buffer.resize(got);
+    return got;
+}
+
+void ReadWholeFile(const std::string& path, std::string& buffer) {
+    const size_t n = ReadWholeFileInto(path, buffer);
+    buffer.resize(n);
 }
 
 namespace {

@@ -59,6 +59,9 @@ public:
     const std::string& Name() const { return name_; }
     // Cheap test, usually answered without a stat: a real folder (not a link to one).
     bool IsDirectory();
+    // True when the system reports a plain regular file (not a link, FIFO, ...) without a stat;
+    // false also when it cannot tell.
+    bool IsPlainFile() const;
     // The entry's full attribute bits; looked up on first use for each entry.
     int Attributes();
 
@@ -87,6 +90,9 @@ bool ForceDirectories(const std::string& path);
 // Reads a whole file into `buffer` (its previous capacity is reused). Throws EPlatformError with
 // "Cannot open file \"path\". reason" when the file cannot be opened or read.
 void ReadWholeFile(const std::string& path, std::string& buffer);
+// The same into `storage`, which only ever grows (so bytes past the returned length are stale):
+// a buffer reused from file to file is then never cleared before it is filled.
+size_t ReadWholeFileInto(const std::string& path, std::string& storage);
 // Writes a whole file through a temporary file and a rename, so the name always holds either
 // its old or its new content. False on failure, the old file untouched.
 bool WriteWholeFile(const std::string& path, std::string_view data);

@@ -6,13 +6,37 @@ namespace text {
 
 namespace {
 
-bool SegmentMatchesAt(std::string_view segment, std::string_view text, size_t at) {
+// Compares bytes, folding ASCII case when asked; works on the strings in place, since a walk
+// tests every name of every folder against every mask.
+struct TByteEq {
+    bool fold;
+    bool operator()(char a, char b) const {
+        return fold ? ToUpperAscii(a) == ToUpperAscii(b) : a == b;
+    }
+};
+
+bool SegmentMatchesAt(std::string_view segment, std::string_view text, size_t at, TByteEq eq) {
     for (size_t k = 0; k < segment.size(); ++k) {
-        if (segment[k] != '?' && segment[k] != text[at + k]) {
+        if (segment[k] != '?' && !eq(segment[k], text[at + k])) {
             return false;
         }
     }
     return true;
+}
+
+int WildPosEq(std::string_view segment, std::string_view text, TByteEq eq) {
+    if (segment.empty() && segment.find('?') == std::string_view::npos) {
+        return 0;
+    }
+    if (segment.size() > text.size()) {
+        return 0;
+    }
+    for (size_t start = 0; start + segment.size() <= text.size(); ++start) {
+        if (SegmentMatchesAt(segment, text, start, eq)) {
+            return static_cast<int>(start) + 1;
+        }
+    }
+    return 0;
 }
 
 } // namespace
@@ -25,68 +49,57 @@ int WildPos(std::string_view segment, std::string_view text) {
         const size_t p = text.find(segment);
         return p == std::string_view::npos ? 0 : static_cast<int>(p) + 1;
     }
-    if (segment.size() > text.size()) {
-        return 0;
-    }
-    for (size_t start = 0; start + segment.size() <= text.size(); ++start) {
-        if (SegmentMatchesAt(segment, text, start)) {
-            return static_cast<int>(start) + 1;
-        }
-    }
-    return 0;
+    return WildPosEq(segment, text, TByteEq{false});
 }
 
-bool MatchMask(std::string_view nameIn, std::string_view maskIn, bool ignoreCase) {
-    if (maskIn == nameIn) {
+bool MatchMask(std::string_view name, std::string_view maskIn, bool ignoreCase) {
+    if (maskIn == name) {
         return true;
     }
-    std::string mask(maskIn);
-    // Collapse runs of stars: the matching below treats a star as one unit.
+    // Runs of stars count as one; only masks that hold such a run need a collapsed copy.
     std::string collapsed;
-    collapsed.reserve(mask.size());
-    for (char c : mask) {
-        if (c == '*' && !collapsed.empty() && collapsed.back() == '*') {
-            continue;
+    std::string_view mask = maskIn;
+    if (mask.find("**") != std::string_view::npos) {
+        collapsed.reserve(mask.size());
+        for (char c : mask) {
+            if (c == '*' && !collapsed.empty() && collapsed.back() == '*') {
+                continue;
+            }
+            collapsed.push_back(c);
         }
-        collapsed.push_back(c);
+        mask = collapsed;
     }
-    mask = std::move(collapsed);
     if (mask == "*") {
         return true;
-    }
-    std::string name(nameIn);
-    if (ignoreCase) {
-        name = UpperCaseAscii(name);
-        mask = UpperCaseAscii(mask);
     }
     if (mask.empty() || name.empty()) {
         return false;
     }
+    const TByteEq eq{ignoreCase};
     const size_t n = name.size();
     const size_t m = mask.size();
-    size_t i = 0; // 0-based here; the loop is the 1-based walk shifted by one
+    size_t i = 0;
     size_t j = 0;
     while (i < n && j < m) {
-        if (name[i] == mask[j] || mask[j] == '?') {
+        if (mask[j] == '?' || eq(name[i], mask[j])) {
             ++i;
             ++j;
         } else if (mask[j] == '*') {
             const size_t nextStar = mask.find('*', j + 1);
-            if (nextStar == std::string::npos) {
-                const std::string_view seg = std::string_view(mask).substr(j + 1);
+            if (nextStar == std::string_view::npos) {
+                const std::string_view seg = mask.substr(j + 1);
                 if (seg.empty()) {
                     return true;
                 }
-                const size_t rest = n - i;
-                if (rest < seg.size()) {
+                if (n - i < seg.size()) {
                     return false;
                 }
-                return SegmentMatchesAt(seg, name, n - seg.size());
+                return SegmentMatchesAt(seg, name, n - seg.size(), eq);
             }
-            const std::string_view seg = std::string_view(mask).substr(j + 1, nextStar - j - 1);
-            const int pos = WildPos(seg, std::string_view(name).substr(i));
+            // Never empty: runs of stars were collapsed.
+            const std::string_view seg = mask.substr(j + 1, nextStar - j - 1);
+            const int pos = WildPosEq(seg, name.substr(i), eq);
             if (pos == 0) {
-                // An empty segment between two stars was collapsed away, so seg is never empty.
                 return false;
             }
             i = i + static_cast<size_t>(pos) - 1 + seg.size();
@@ -98,10 +111,7 @@ bool MatchMask(std::string_view nameIn, std::string_view maskIn, bool ignoreCase
     if (i < n) {
         return false;
     }
-    if (j < m && std::string_view(mask).substr(j) != "*") {
-        return false;
-    }
-    return true;
+    return j >= m || mask.substr(j) == "*";
 }
 
 bool MatchesAnyMask(std::string_view name, const std::vector<std::string>& masks) {

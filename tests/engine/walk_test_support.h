@@ -2,7 +2,7 @@
 #pragma once
 
 #include "UPlatform.h"
-#include "URequestOptions.h"
+#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
 
@@ -51,7 +51,7 @@ protected:
         request.StartFolder = root_;
         request.Masks = {"*.*"};
         request.Recurse = true;
-        request.Options = engine::RequestOptions(options);
+        request.Options = &options;
     }
     void TearDown() override {
         platform::SetCurrentDir(oldCwd_);

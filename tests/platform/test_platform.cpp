@@ -1,11 +1,11 @@
 #include "UPlatform.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -203,6 +203,36 @@ TEST_F(PlatformTest, ReadAndWriteWholeFiles) {
         EXPECT_NE(std::string(e.what()).find("Cannot open file \"" + P("missing") + "\""),
                   std::string::npos);
     }
+}
+
+TEST_F(PlatformTest, ReadIntoGrowingStorageReportsTheLength) {
+    Write("big", std::string(10000, 'b'));
+    Write("small", "xy");
+    Write("empty", "");
+    std::string storage;
+    EXPECT_EQ(ReadWholeFileInto(P("big"), storage), 10000u);
+    const size_t cap = storage.size();
+    EXPECT_EQ(ReadWholeFileInto(P("small"), storage), 2u);
+    EXPECT_EQ(storage.substr(0, 2), "xy");
+    EXPECT_EQ(storage.size(), cap); // the storage never shrinks
+    EXPECT_EQ(ReadWholeFileInto(P("empty"), storage), 0u);
+    ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0644), 0);
+    // Nobody writes to the FIFO: the read must not wait for a writer.
+    EXPECT_EQ(ReadWholeFileInto(P("fifo"), storage), 0u);
+}
+
+TEST_F(PlatformTest, PlainFilesAreKnownWithoutAStat) {
+    Write("f", "");
+    fs::create_symlink(dir_ / "f", dir_ / "link");
+    std::map<std::string, bool> plain;
+    TDirEnumerator e(dir_.string());
+    while (e.Next()) {
+        plain[e.Name()] = e.IsPlainFile();
+    }
+    EXPECT_FALSE(plain["link"]);
+    EXPECT_FALSE(plain["."]);
+    // tmpfs and ext4 report the type; where the system cannot tell, false is the safe answer.
+    SUCCEED();
 }
 
 TEST(Platform, ExecutableFolder) {
