@@ -339,6 +339,9 @@ size_t ReadWholeFileInto(const std::string& path, std::string& storage) {
             break;
         }
         got += static_cast<size_t>(n);
+        if (S_ISREG(st.st_mode) && got < want && got == static_cast<size_t>(st.st_size)) {
+            break; // a short read of exactly the file's size is its end: no probe read needed
+        }
     }
     return got;
 }
