@@ -2,6 +2,7 @@
 #include "UiTestSupport.h"
 
 #include "UAppearance.h"
+#include "UQtUserInterface.h"
 #include "UShellCommands.h"
 #include "UTSearchOptions.h"
 #include "UfrmAdvancedOptions.h"
@@ -9,9 +10,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <functional>
@@ -200,6 +204,57 @@ private slots:
         QCOMPARE(shell.Requests,
                  (std::vector<uitest::TShellRequest>{{"url", operations::RegExSyntaxUrl(), {}}}));
         QCOMPARE(help.lblURL->text(), ui::ToQ(operations::RegExSyntaxUrl()));
+    }
+
+    void saveDialogAddsLogAndLeavesOverwritingToTheCommand() {
+        QTemporaryDir folder;
+        uitest::WriteFile(folder.filePath(QStringLiteral("old.log")), "old");
+        ui::TQtUserInterface boxes(nullptr);
+        // A box of the dialog's own would sit on top of it; note it and close it.
+        int stray = 0;
+        QTimer guard;
+        connect(&guard, &QTimer::timeout, [&stray] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ++stray;
+                box->reject();
+            }
+        });
+        guard.start(200);
+        auto answer = [&folder](const QString& typed) {
+            QTimer::singleShot(0, [&folder, typed] {
+                auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(d != nullptr);
+                // A failed check must not leave the dialog waiting for the user.
+                const auto closer = qScopeGuard([d] {
+                    if (d->isVisible()) {
+                        d->reject();
+                    }
+                });
+                QCOMPARE(d->acceptMode(), QFileDialog::AcceptSave);
+                QCOMPARE(d->defaultSuffix(), QStringLiteral("log"));
+                QCOMPARE(d->nameFilters(), (QStringList{"Log Files (*.log)", "All Files (*.*)"}));
+                QVERIFY(d->testOption(QFileDialog::DontConfirmOverwrite));
+                QCOMPARE(d->directory().absolutePath(), QDir(folder.path()).absolutePath());
+                d->selectFile(typed);
+                static_cast<QDialog*>(d)->accept(); // as the Save button does
+            });
+        };
+        std::string chosen;
+        answer(QStringLiteral("report"));
+        QVERIFY(boxes.ChooseSaveFile(uitest::Bytes(folder.path()), chosen));
+        QCOMPARE(chosen, uitest::Bytes(folder.filePath(QStringLiteral("report.log"))));
+        answer(QStringLiteral("old.log"));
+        QVERIFY(boxes.ChooseSaveFile(uitest::Bytes(folder.path()), chosen));
+        QCOMPARE(chosen, uitest::Bytes(folder.filePath(QStringLiteral("old.log"))));
+        QCOMPARE(stray, 0);
+        // Cancelled: false, and the name given before is left alone.
+        QTimer::singleShot(0, [] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d != nullptr);
+            d->reject();
+        });
+        QVERIFY(!boxes.ChooseSaveFile(uitest::Bytes(folder.path()), chosen));
+        QCOMPARE(chosen, uitest::Bytes(folder.filePath(QStringLiteral("old.log"))));
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileSystemModel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -59,6 +60,12 @@ void WhenBrowsing(std::function<void(ui::TfrmBrowseFolder&)> act) {
     QTimer::singleShot(0, [act] {
         auto* dialog = qobject_cast<ui::TfrmBrowseFolder*>(QApplication::activeModalWidget());
         QVERIFY(dialog != nullptr);
+        // A failed check inside `act` must not leave the dialog waiting for the user.
+        const auto closer = qScopeGuard([dialog] {
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        });
         act(*dialog);
     });
 }

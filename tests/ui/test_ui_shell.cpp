@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
@@ -239,6 +240,12 @@ private slots:
         QTimer::singleShot(0, [&] {
             auto* about = qobject_cast<ui::TfrmAbout*>(QApplication::activeModalWidget());
             QVERIFY(about != nullptr);
+            // A failed check must not leave the box waiting for the user.
+            const auto closer = qScopeGuard([about] {
+                if (about->isVisible()) {
+                    about->reject();
+                }
+            });
             QCOMPARE(about->parentWidget(), w.Frm.get());
             QCOMPARE(about->lblName->text(), QStringLiteral("Fernsweep v0.95"));
             QCOMPARE(about->btnOk->text(), QStringLiteral("OK"));
