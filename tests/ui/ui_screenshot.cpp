@@ -1,9 +1,15 @@
 // Takes the pictures of the windows for the documentation and for looking them over: the main
-// window after a search with the tester shown, the Advanced Options dialog, the quick help and
-// the backups question. Run under a display (xvfb-run); writes PNG files into the folder given.
+// window after a search with the tester shown, the Advanced Options dialog, the quick help, the
+// backups question, the Browse for Folder dialog, the About box and the two pop-up menus (each
+// menu also as the whole screen shows it, when ImageMagick's import is there). Run under a
+// display (xvfb-run); writes PNG files into the folder given.
 #include "UAppearance.h"
 #include "UFolderTree.h"
+#include "UResultTreeModel.h"
+#include "UTResultTree.h"
+#include "UfrmAbout.h"
 #include "UfrmAdvancedOptions.h"
+#include "UfrmBrowseFolder.h"
 #include "UfrmMain.h"
 #include "UfrmRegExHelp.h"
 
@@ -13,11 +19,15 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -41,6 +51,15 @@ void Save(QWidget* w, const QString& file) {
     Settle();
     if (!w->grab().save(file)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    }
+}
+
+// The whole screen, with whatever is open on it.
+void SaveScreen(const QString& file) {
+    Settle();
+    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
+    if (!import.isEmpty()) {
+        QProcess::execute(import, {QStringLiteral("-window"), QStringLiteral("root"), file});
     }
 }
 
@@ -108,6 +127,39 @@ int main(int argc, char* argv[]) {
     question.show();
     Save(&question, out + "/look-backups-question.png");
     question.hide();
+
+    {
+        ui::TfrmBrowseFolder browse(&frm);
+        browse.SetSelectedFolder(QFile::encodeName(project + "/css").toStdString());
+        browse.show();
+        Save(&browse, out + "/look-browse-folder.png");
+    }
+    {
+        ui::TfrmAbout about(frm.Shell(), &frm);
+        about.show();
+        Save(&about, out + "/look-about.png");
+    }
+
+    // The results menu as a right click on an occurrence opens it, then on a folder.
+    const QModelIndex rootNode = frm.ResultModel().index(0, 0);
+    QModelIndex occurrence;
+    for (int i = 0; i < frm.ResultTree().Count() && !occurrence.isValid(); ++i) {
+        if (frm.ResultTree().Item(i)->ImageIndex() == model::imgOccurence) {
+            occurrence = frm.ResultModel().IndexOf(frm.ResultTree().Item(i));
+        }
+    }
+    for (const auto& [node, name] : {std::pair{occurrence, QStringLiteral("occurrence")},
+                                     std::pair{rootNode, QStringLiteral("folder")}}) {
+        const QPoint at(40, frm.tvLog->visualRect(node).center().y());
+        frm.tvLogMouseDown(Qt::RightButton, at);
+        Save(frm.pmLog, out + "/look-pmlog-" + name + ".png");
+        SaveScreen(out + "/look-screen-pmlog-" + name + ".png");
+        frm.pmLog->hide();
+    }
+    frm.btnFileOpsClick();
+    Save(frm.pmFileOps, out + "/look-pmfileops.png");
+    SaveScreen(out + "/look-screen-pmfileops.png");
+    frm.pmFileOps->hide();
 
     frm.chkRegex->click();
     Save(&frm, out + "/look-main-no-tester.png");
