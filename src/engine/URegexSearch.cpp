@@ -168,4 +168,77 @@ size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
     return found;
 }
 
+size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstringFinder& literal,
+                          const TRegexSearchOutput& out) {
+    // Most files hold no literal at all: for them the search is one plain scan.
+    size_t hit = literal.Find(file, 0);
+    if (hit == TSubstringFinder::npos) {
+        return 0;
+    }
+    const char* const base = file.data();
+    const char* const end = base + file.size();
+    std::uint64_t line = CountLineBreaks(base, hit, static_cast<unsigned char>(base[hit]));
+
+    // The joined text, at most twice the file, would have had a backtracking budget of its
+    // size; each line gets no less.
+    struct TLimitScope {
+        TRegExpr& Expr;
+        ~TLimitScope() { Expr.SetLimitInputSize(0); }
+    } limitScope{expr};
+    expr.SetLimitInputSize(2 * file.size() + 2);
+
+    const bool replacing = out.NewContent != nullptr;
+    size_t found = 0;
+    size_t copiedTo = 0;
+    size_t floor = 0; // the start of the first line not yet searched
+    for (;;) {
+        // The literal holds no break, so the line around its first byte holds all of it.
+        const auto lineStart = static_cast<size_t>(FindLineStart(base + floor, base + hit) - base);
+        const auto lineEnd =
+            static_cast<size_t>(FindLineBreak(base + hit + literal.Length(), end) - base);
+        const std::string_view text = file.substr(lineStart, lineEnd - lineStart);
+        std::shared_ptr<const std::string> shared;
+        if (expr.ExecView(text)) {
+            do {
+                const auto pos = static_cast<size_t>(expr.MatchPos(0) - 1);
+                const auto len = static_cast<size_t>(expr.MatchLen(0));
+                if (!shared) {
+                    shared = std::make_shared<const std::string>(text);
+                }
+                out.Occurences->push_back(std::make_unique<model::TOccurence>(
+                    shared, static_cast<std::int32_t>(line), static_cast<std::int32_t>(pos + 1),
+                    static_cast<std::int32_t>(len)));
+                if (replacing) {
+                    if (found == 0) {
+                        out.NewContent->clear();
+                        out.NewContent->reserve(file.size());
+                    }
+                    const size_t from = lineStart + pos;
+                    out.NewContent->append(file.substr(copiedTo, from - copiedTo));
+                    out.NewContent->append(expr.Substitute(out.Template));
+                    copiedTo = from + len;
+                }
+                ++found;
+            } while (expr.ExecNext());
+        }
+        if (lineEnd == file.size()) {
+            break;
+        }
+        // Past the line's break; a line holding the literal several times is searched once.
+        const bool crLf =
+            base[lineEnd] == '\r' && lineEnd + 1 < file.size() && base[lineEnd + 1] == '\n';
+        floor = lineEnd + (crLf ? 2 : 1);
+        std::uint64_t breaks = 0;
+        hit = literal.FindCounting(file, floor, breaks);
+        if (hit == TSubstringFinder::npos) {
+            break;
+        }
+        line += 1 + breaks;
+    }
+    if (replacing && found > 0) {
+        out.NewContent->append(file.substr(copiedTo));
+    }
+    return found;
+}
+
 } // namespace engine

@@ -6,6 +6,9 @@
 // replacement, though, is made in the file's own bytes: each match is mapped back from the
 // joined text onto the file, so every byte outside the matches, the file's own line breaks
 // and a missing final break among them, stays as it was.
+//
+// A pattern whose matches cannot cross a line break is instead searched line by line, in the
+// lines holding its required literal only; the result is the same, without the joined text.
 #pragma once
 
 #include <memory>
@@ -14,6 +17,10 @@
 #include <vector>
 
 class TRegExpr;
+
+namespace engine {
+class TSubstringFinder;
+}
 
 namespace model {
 class TOccurence;
@@ -34,6 +41,18 @@ struct TRegexSearchOutput {
 // expression's matches in it. Errors of the engine propagate. Gives the number of matches.
 size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
                    const TRegexSearchOutput& out);
+
+// RegexSearch's result, occurrence for occurrence and byte for byte, found without the joined
+// text: only the lines holding `literal` are searched, each on its own. Valid when the
+// expression's matches stay within lines (TRegExpr::MatchesStayWithinLines), `literal` is
+// its required literal (holding no CR or LF) prepared with its case rule, and the file is no
+// larger than MaxLineSearchBytes.
+size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstringFinder& literal,
+                          const TRegexSearchOutput& out);
+
+// Beyond this, the joined text could outgrow what the engine takes, and RegexSearch fails
+// where a search by lines would not.
+constexpr size_t MaxLineSearchBytes = 1'000'000'000;
 
 // The file's lines, each followed by CR LF.
 void JoinLinesCrLf(std::string_view file, std::string& joined);

@@ -41,6 +41,7 @@ void TFileSearcher::BeginRun() {
     plainReady_ = false;
     regex_.reset();
     prefilterOn_ = false;
+    byLines_ = false;
     cleanedFolder_.clear();
     Release(storage_);
     length_ = 0;
@@ -127,18 +128,22 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         if (prefilterOn_) {
             prefilter_.Prepare(literal, expr->RequiredLiteralCaseless());
         }
+        byLines_ = prefilterOn_ && expr->MatchesStayWithinLines();
         regexText_ = request.SearchText;
         regexMatchCase_ = request.MatchCase;
         regex_ = std::move(expr);
-    }
-    // A file without the literal holds no match: it is neither joined nor matched.
-    if (prefilterOn_ && prefilter_.Find(Bytes(), 0) == TSubstringFinder::npos) {
-        return 0;
     }
     TRegexSearchOutput out;
     out.Occurences = &found_;
     out.NewContent = newContent;
     out.Template = request.ReplaceText;
+    if (byLines_ && Bytes().size() <= MaxLineSearchBytes) {
+        return RegexSearchByLines(Bytes(), *regex_, prefilter_, out);
+    }
+    // A file without the literal holds no match: it is neither joined nor matched.
+    if (prefilterOn_ && prefilter_.Find(Bytes(), 0) == TSubstringFinder::npos) {
+        return 0;
+    }
     return RegexSearch(Bytes(), *regex_, joined_, out);
 }
 

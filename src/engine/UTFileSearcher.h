@@ -65,6 +65,8 @@ private:
     bool regexMatchCase_ = false;
     bool prefilterOn_ = false;
     TSubstringFinder prefilter_;
+    // Its matches stay within lines: only the lines holding the literal are searched.
+    bool byLines_ = false;
 
     // The folder last cleared of temporary files that killed replacements left behind.
     std::string cleanedFolder_;

@@ -58,6 +58,7 @@ struct TRegExpr::TImpl {
     bool ModifierI = false;
     std::uint32_t MatchLimit = DefaultMatchLimit;
     std::uint32_t HeapLimitKiB = DefaultHeapLimitKiB;
+    std::size_t LimitInputSize = 0;
 
     // Valid while Compiled.
     bool Compiled = false;
@@ -133,7 +134,8 @@ struct TRegExpr::TImpl {
         if (start > Input.size())
             return false;
         // Per attempt; an input of many megabytes may backtrack over its whole length once.
-        std::uint64_t limit = std::max<std::uint64_t>(MatchLimit, 4ull * Input.size());
+        std::uint64_t limit = std::max<std::uint64_t>(
+            MatchLimit, 4ull * std::max<std::uint64_t>(Input.size(), LimitInputSize));
         pcre2_set_match_limit(MatchContext.get(),
                               static_cast<uint32_t>(std::min<std::uint64_t>(limit, UINT32_MAX)));
         pcre2_set_heap_limit(MatchContext.get(), HeapLimitKiB);
@@ -330,6 +332,11 @@ bool TRegExpr::RequiredLiteralCaseless() {
     return Impl->Translation.LiteralCaseless;
 }
 
+bool TRegExpr::MatchesStayWithinLines() {
+    Impl->Compile();
+    return Impl->Translation.WithinLines;
+}
+
 const std::string& TRegExpr::TranslatedExpression() {
     Impl->Compile();
     return Impl->Translation.Pcre2Pattern;
@@ -341,4 +348,8 @@ void TRegExpr::SetMatchLimit(std::uint32_t limit) {
 
 void TRegExpr::SetHeapLimitKiB(std::uint32_t kib) {
     Impl->HeapLimitKiB = kib;
+}
+
+void TRegExpr::SetLimitInputSize(std::size_t bytes) {
+    Impl->LimitInputSize = bytes;
 }

@@ -64,12 +64,22 @@ public:
     // ignoring ASCII case when RequiredLiteralCaseless() is true. Both compile first.
     const std::string& RequiredLiteral();
     bool RequiredLiteralCaseless();
+    // True only when it is certain (compiles first) that every match lies inside one line
+    // (CR LF, a lone CR or a lone LF ending it) and is the same match whether the line is
+    // searched alone or as part of a larger text: nothing in the pattern takes a CR or an LF,
+    // and it has no anchor (^ $ \A \Z). \b and \B qualify: PCRE2 sees nothing before or after
+    // the searched bytes, and treats their edges as non-word, like the breaks around a line.
+    bool MatchesStayWithinLines();
 
     // Additions: the PCRE2 pattern the expression was translated to (compiles first), and the
     // safety limits, taking effect at the next search.
     const std::string& TranslatedExpression();
     void SetMatchLimit(std::uint32_t limit);
     void SetHeapLimitKiB(std::uint32_t kib);
+    // The match limit grows with the input (see DefaultMatchLimit); the searches that follow
+    // budget as for an input of at least this many bytes, so that a text searched a slice at a
+    // time gets the budget the whole text would. 0 (the default) goes by the input alone.
+    void SetLimitInputSize(std::size_t bytes);
 
 private:
     struct TImpl;

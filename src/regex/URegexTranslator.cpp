@@ -294,12 +294,49 @@ void RequiredLiteral(const TRxTree& tree, std::string& literal, bool& caseless) 
     caseless = info.Required.Fold.find('1') != std::string::npos;
 }
 
+bool StaysWithinLines(const TRxNode& n) {
+    switch (n.Kind) {
+    case TRxKind::Seq:
+    case TRxKind::Alt:
+    case TRxKind::Group:
+    case TRxKind::Repeat:
+        for (const auto& k : n.Kids)
+            if (!StaysWithinLines(*k))
+                return false;
+        return true;
+    case TRxKind::Char:
+        // Case folding pairs ASCII letters only, so a caseless byte never becomes a break.
+        return n.Ch != '\r' && n.Ch != '\n';
+    case TRxKind::Any:
+        return !n.DotAll;
+    case TRxKind::Class: {
+        // The set holds \s, \D, \W, \S and ranges already expanded; folding adds letters only.
+        const bool cr = n.Set.test('\r');
+        const bool lf = n.Set.test('\n');
+        return n.Negated ? cr && lf : !cr && !lf;
+    }
+    case TRxKind::WordBoundary:
+    case TRxKind::NotWordBoundary:
+        return true;
+    case TRxKind::BackRef:
+        // It repeats text a group took, and every group is checked as part of the tree.
+        return true;
+    case TRxKind::LineStart:
+    case TRxKind::LineEnd:
+    case TRxKind::TextStart:
+    case TRxKind::TextEnd:
+        return false;
+    }
+    return false;
+}
+
 TRxTranslation TranslateRegex(std::string_view pattern, const TRxModifiers& start) {
     TRxTree tree = ParseRegex(pattern, start);
     TRxTranslation t;
     t.Pcre2Pattern = EmitPcre2(tree);
     t.GroupCount = tree.GroupCount;
     RequiredLiteral(tree, t.Literal, t.LiteralCaseless);
+    t.WithinLines = StaysWithinLines(*tree.Root);
     return t;
 }
 
