@@ -68,12 +68,10 @@ bool MayWrite(const struct stat& st, int dirfd, const char* rel) {
     thread_local dev_t lastDev = 0;
     thread_local int lastReadOnly = -1;
     if (lastReadOnly < 0 || lastDev != st.st_dev) {
+        // The folder's file system is the file's (a file is no mount point, bar bind mounts).
         struct statvfs vfs;
-        const int fd = ::openat(dirfd, rel, O_PATH | O_CLOEXEC);
-        lastReadOnly = fd >= 0 && ::fstatvfs(fd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY) != 0;
-        if (fd >= 0) {
-            ::close(fd);
-        }
+        const int rc = dirfd == AT_FDCWD ? ::statvfs(rel, &vfs) : ::fstatvfs(dirfd, &vfs);
+        lastReadOnly = rc == 0 && (vfs.f_flag & ST_RDONLY) != 0;
         lastDev = st.st_dev;
     }
     return lastReadOnly == 0;
