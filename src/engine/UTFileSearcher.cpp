@@ -73,7 +73,7 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
         return 0;
     }
 
-    length_ = platform::ReadWholeFileInto(fullPath, storage_);
+    length_ = platform::ReadWholeFileInto(fullPath, storage_, rec.Size);
     found_.clear();
     std::string* const newContent = request.DoReplace ? &content_ : nullptr;
     const size_t found =

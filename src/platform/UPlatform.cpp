@@ -326,7 +326,7 @@ bool ForceDirectories(const std::string& pathIn) {
     return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(path));
 }
 
-size_t ReadWholeFileInto(const std::string& path, std::string& storage) {
+size_t ReadWholeFileInto(const std::string& path, std::string& storage, std::int64_t expectedSize) {
     // O_NONBLOCK: should a FIFO appear under the name after the caller checked it, the open
     // and the read fail instead of waiting for a writer. Regular files ignore the flag.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -336,12 +336,19 @@ size_t ReadWholeFileInto(const std::string& path, std::string& storage) {
     if (!fd.Valid()) {
         fail();
     }
-    struct stat st;
-    if (::fstat(fd.Get(), &st) != 0) {
-        fail();
+    bool regular = true;
+    if (expectedSize < 0) {
+        struct stat st;
+        if (::fstat(fd.Get(), &st) != 0) {
+            fail();
+        }
+        regular = S_ISREG(st.st_mode);
+        expectedSize = regular ? static_cast<std::int64_t>(st.st_size) : 0;
     }
-    // One read of the file's size plus one byte, which also tells whether it grew since fstat.
-    const size_t want = (S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0) + 1;
+    // One read of the expected size plus one byte: a shorter answer is the file's end, so no
+    // probe read is needed; a file that grew meanwhile fills the extra byte and reading goes on.
+    const size_t expected = static_cast<size_t>(expectedSize);
+    const size_t want = expected + 1;
     if (storage.size() < want) {
         storage.resize(std::max(want, storage.size() + storage.size() / 2));
     }
@@ -361,8 +368,8 @@ size_t ReadWholeFileInto(const std::string& path, std::string& storage) {
             break;
         }
         got += static_cast<size_t>(n);
-        if (S_ISREG(st.st_mode) && got < want && got == static_cast<size_t>(st.st_size)) {
-            break; // a short read of exactly the file's size is its end: no probe read needed
+        if (regular && got < want && got == expected) {
+            break;
         }
     }
     return got;

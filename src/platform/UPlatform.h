@@ -92,7 +92,10 @@ bool ForceDirectories(const std::string& path);
 void ReadWholeFile(const std::string& path, std::string& buffer);
 // The same into `storage`, which only ever grows (so bytes past the returned length are stale):
 // a buffer reused from file to file is then never cleared before it is filled.
-size_t ReadWholeFileInto(const std::string& path, std::string& storage);
+// With `expectedSize` (the size a lookup just found) the file is read without asking for its
+// size again; a file that changed meanwhile is still read whole.
+size_t ReadWholeFileInto(const std::string& path, std::string& storage,
+                         std::int64_t expectedSize = -1);
 // Writes a whole file through a temporary file and a rename, so the name always holds either
 // its old or its new content. False on failure, the old file untouched.
 bool WriteWholeFile(const std::string& path, std::string_view data);
