@@ -73,7 +73,7 @@ row() { # label ours-array-name [peer-array-name]
     fi
 }
 printf '%-50s %8s %8s   %s\n' "$files files, median of $runs runs" "wall s" "cpu s" "Fernsweep / peer (wall, cpu)"
-ours=("${ours_copy[@]}"); row "copy, Fernsweep (each file flushed, then renamed)" ours_copy
+ours=("${ours_copy[@]}"); row "copy, Fernsweep (temporary file, then renamed)" ours_copy
 row "copy, cp --parents --preserve=mode,timestamps" ours cp_
 row "copy, the same cp, then sync" ours cp_sync
 ours=("${ours_del[@]}"); row "delete, Fernsweep" ours_del
