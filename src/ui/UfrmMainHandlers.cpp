@@ -5,7 +5,6 @@
 #include "UFolderTree.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
-#include "URequestOptions.h"
 #include "UResultTreeModel.h"
 #include "UResultsFile.h"
 #include "UShellCommands.h"
@@ -109,7 +108,7 @@ engine::TSearchRequest TfrmMain::MakeRequest(bool makeBackups) const {
     request.UseRegex = chkRegex->isChecked();
     request.Recurse = chkRecurseDirs->isChecked();
     request.MakeBackups = makeBackups;
-    request.Options = engine::RequestOptions(options_);
+    request.Options = &options_;
     request.StartFolder = stv->SelectedPath();
     return request;
 }
