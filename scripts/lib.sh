@@ -3,7 +3,8 @@ set -euo pipefail
 FS_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-dev
-             libgtest-dev xvfb xauth xdg-utils desktop-file-utils strace clang libclang-rt-14-dev)
+             libgtest-dev xvfb xauth xdg-utils desktop-file-utils strace clang libclang-rt-14-dev
+             libglib2.0-bin fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra)
 
 fs_install_missing() {
     local missing=()
