@@ -251,18 +251,21 @@ const char* TFinderKernels::BreakSse2(const char* p, const char* end) {
     return BreakScalar(p, end);
 }
 
-__attribute__((target("avx2"))) size_t
-TFinderKernels::FindAvx2(const TSubstringFinder& f, const char* h, size_t n, size_t from) {
-    const size_t m = f.needle_.size();
-    const size_t reach = f.probe1_ > f.probe2_ ? f.probe1_ : f.probe2_;
-    const __m256i want1 = _mm256_set1_epi8(static_cast<char>(f.byte1_));
-    const __m256i want2 = _mm256_set1_epi8(static_cast<char>(f.byte2_));
-    const __m256i fold1 = _mm256_set1_epi8(static_cast<char>(f.fold1_));
-    const __m256i fold2 = _mm256_set1_epi8(static_cast<char>(f.fold2_));
-    const char* const p1 = h + f.probe1_;
-    const char* const p2 = h + f.probe2_;
-    size_t c = from;
-    while (c + reach + 64 <= n) {
+namespace {
+
+// The needle's two probe bytes, tested 64 haystack positions at a time.
+struct TAvx2Probes {
+    __attribute__((target("avx2")))
+    TAvx2Probes(std::uint8_t byte1, std::uint8_t byte2, std::uint8_t f1, std::uint8_t f2,
+                const char* at1, const char* at2)
+        : want1(_mm256_set1_epi8(static_cast<char>(byte1))),
+          want2(_mm256_set1_epi8(static_cast<char>(byte2))),
+          fold1(_mm256_set1_epi8(static_cast<char>(f1))),
+          fold2(_mm256_set1_epi8(static_cast<char>(f2))), p1(at1), p2(at2) {}
+
+    // Bit k set when a find starting at c + k would have both probe bytes in place (case
+    // folded where asked); 0 when no position of the block can start one.
+    __attribute__((target("avx2"))) std::uint64_t CandidatesAt(size_t c) const {
         const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + c));
         const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + c + 32));
         const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p2 + c));
@@ -271,11 +274,30 @@ TFinderKernels::FindAvx2(const TSubstringFinder& f, const char* h, size_t n, siz
                                             _mm256_cmpeq_epi8(_mm256_or_si256(b0, fold2), want2));
         const __m256i e1 = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a1, fold1), want1),
                                             _mm256_cmpeq_epi8(_mm256_or_si256(b1, fold2), want2));
-        if (_mm256_testz_si256(_mm256_or_si256(e0, e1), _mm256_or_si256(e0, e1)) == 0) {
-            std::uint64_t mask =
-                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e0))) |
-                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e1)))
-                 << 32);
+        if (_mm256_testz_si256(_mm256_or_si256(e0, e1), _mm256_or_si256(e0, e1)) != 0) {
+            return 0;
+        }
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e0))) |
+               (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e1)))
+                << 32);
+    }
+
+    __m256i want1, want2, fold1, fold2;
+    const char* p1;
+    const char* p2;
+};
+
+} // namespace
+
+__attribute__((target("avx2"))) size_t
+TFinderKernels::FindAvx2(const TSubstringFinder& f, const char* h, size_t n, size_t from) {
+    const size_t m = f.needle_.size();
+    const size_t reach = f.probe1_ > f.probe2_ ? f.probe1_ : f.probe2_;
+    const TAvx2Probes probes{f.byte1_, f.byte2_, f.fold1_, f.fold2_, h + f.probe1_, h + f.probe2_};
+    size_t c = from;
+    while (c + reach + 64 <= n) {
+        std::uint64_t mask = probes.CandidatesAt(c);
+        if (mask != 0) {
             while (mask != 0) {
                 const size_t cand = c + static_cast<size_t>(__builtin_ctzll(mask));
                 if (cand + m <= n && f.Verify(h + cand)) {
@@ -362,30 +384,14 @@ __attribute__((target("avx2"))) size_t TFinderKernels::FindCountAvx2(const TSubs
     const size_t m = f.needle_.size();
     // The count reads one byte past each block.
     const size_t reach = std::max<size_t>(std::max(f.probe1_, f.probe2_), 1);
-    const __m256i want1 = _mm256_set1_epi8(static_cast<char>(f.byte1_));
-    const __m256i want2 = _mm256_set1_epi8(static_cast<char>(f.byte2_));
-    const __m256i fold1 = _mm256_set1_epi8(static_cast<char>(f.fold1_));
-    const __m256i fold2 = _mm256_set1_epi8(static_cast<char>(f.fold2_));
-    const char* const p1 = h + f.probe1_;
-    const char* const p2 = h + f.probe2_;
+    const TAvx2Probes probes{f.byte1_, f.byte2_, f.fold1_, f.fold2_, h + f.probe1_, h + f.probe2_};
     std::uint64_t total = 0;
     __m256i acc = _mm256_setzero_si256();
     int pending = 0; // blocks counted into `acc`; each adds at most 2 to a byte
     size_t c = from;
     while (c + reach + 64 <= n) {
-        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + c));
-        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p1 + c + 32));
-        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p2 + c));
-        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p2 + c + 32));
-        const __m256i e0 = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a0, fold1), want1),
-                                            _mm256_cmpeq_epi8(_mm256_or_si256(b0, fold2), want2));
-        const __m256i e1 = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a1, fold1), want1),
-                                            _mm256_cmpeq_epi8(_mm256_or_si256(b1, fold2), want2));
-        if (_mm256_testz_si256(_mm256_or_si256(e0, e1), _mm256_or_si256(e0, e1)) == 0) {
-            std::uint64_t mask =
-                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e0))) |
-                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(e1)))
-                 << 32);
+        std::uint64_t mask = probes.CandidatesAt(c);
+        if (mask != 0) {
             while (mask != 0) {
                 const size_t cand = c + static_cast<size_t>(__builtin_ctzll(mask));
                 if (cand + m <= n && f.Verify(h + cand)) {
