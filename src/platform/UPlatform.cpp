@@ -1,6 +1,8 @@
 // POSIX implementation of the platform layer.
 #include "UPlatform.h"
 
+#include "UPosixIo.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -382,20 +384,7 @@ void ReadWholeFile(const std::string& path, std::string& buffer) {
 
 namespace {
 
-bool WriteAll(int fd, std::string_view data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+using posix::WriteAll;
 
 // A temporary name in the target's folder; the ".fstmp" marker lets a later run recognise and
 // remove what a killed process left behind.

@@ -1,6 +1,8 @@
 // POSIX implementation of the safe replacement.
 #include "UReplaceFile.h"
 
+#include "UPosixIo.h"
+
 #include "UPlatform.h"
 
 #include <cerrno>
@@ -145,18 +147,7 @@ public:
         if (Injected(TReplaceStep::WriteTemp) != 0) {
             return false;
         }
-        size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return true;
+        return posix::WriteAll(fd_, data);
     }
 
     // Gives the file the original's owner, extended attributes and mode, flushes and closes it.
