@@ -1,4 +1,6 @@
 // fernsweep-cli run on generated trees: what it prints, writes and exits with.
+#include "DeepChain.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -79,25 +81,10 @@ protected:
         std::ofstream(P(rel), std::ios::binary) << content;
     }
 
-    // A chain of folders of 250-character names under `rel` with `file` at its end, so deep
-    // that the file's absolute path is too long to open.
+    // A file too deep to open by its absolute path, at the end of `levels` folders under `rel`.
     void DeepChain(const std::string& rel, int levels, const std::string& file) const {
         fs::create_directories(P(rel));
-        int fd = ::open(P(rel).c_str(), O_RDONLY | O_DIRECTORY);
-        ASSERT_GE(fd, 0);
-        const std::string name(250, 'd');
-        for (int i = 0; i < levels; ++i) {
-            ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
-            const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            ASSERT_GE(next, 0);
-            fd = next;
-        }
-        const int f = ::openat(fd, file.c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(f, 0);
-        ASSERT_EQ(::write(f, "x\n", 2), 2);
-        ::close(f);
-        ::close(fd);
+        testsupport::MakeDeepChain(P(rel), levels, file);
     }
 
     // Starts the program with stdout and stderr going to files; gives its pid.

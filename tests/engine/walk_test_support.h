@@ -1,10 +1,11 @@
 // A scratch folder tree and an engine whose hooks record what the walk reports.
 #pragma once
 
+#include "DeepChain.h"
 #include "UPlatform.h"
-#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
+#include "UTSearchOptions.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -67,26 +68,10 @@ protected:
         fs::create_directories(fs::path(P(rel)).parent_path());
         std::ofstream(P(rel), std::ios::binary) << content;
     }
-    // A chain of `levels` folders of 250-character names under `rel`, with `file` at its end:
-    // the file's absolute path is longer than any path the system opens. Built relative to
-    // each new folder, since no single path reaches that deep.
+    // A file too deep to open by its absolute path, at the end of `levels` folders under `rel`.
     void DeepChain(const std::string& rel, int levels, const std::string& file) const {
         Dir(rel);
-        int fd = ::open(P(rel).c_str(), O_RDONLY | O_DIRECTORY);
-        ASSERT_GE(fd, 0);
-        const std::string name(250, 'd');
-        for (int i = 0; i < levels; ++i) {
-            ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
-            const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            ASSERT_GE(next, 0);
-            fd = next;
-        }
-        const int f = ::openat(fd, file.c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(f, 0);
-        ASSERT_EQ(::write(f, "x\n", 2), 2);
-        ::close(f);
-        ::close(fd);
+        testsupport::MakeDeepChain(P(rel), levels, file);
     }
     // The order in which the platform lists a folder's entries (dot entries left out).
     std::vector<std::string> Listing(const std::string& rel) const {
