@@ -1,26 +1,20 @@
 #include "UCliReport.h"
 
-#include "UTFile.h"
-#include "UTOccurence.h"
+#include "UResultsFile.h"
 #include "UTResultTree.h"
 
 namespace cli {
 
 void ReportLines(const model::TResultTree& tree, const TLineSink& sink) {
-    std::string line;
-    tree.ForEach([&](model::TTreeNode& node) {
-        if (node.ImageIndex() == model::imgFile) {
-            if (const auto* f = dynamic_cast<const model::TFile*>(node.Data())) {
-                sink(f->ReportLine());
-            }
-        } else if (node.ImageIndex() == model::imgOccurence) {
-            if (const auto* o = dynamic_cast<const model::TOccurence*>(node.Data())) {
-                line.assign("    ");
-                line += o->ReportLine();
-                sink(line);
-            }
-        }
-    });
+    std::string out;
+    for (int r = 0; r < tree.RootCount(); ++r) {
+        operations::ForEachResultLine(tree.Root(r),
+                                      [&](std::string_view indent, const std::string& line) {
+                                          out.assign(indent);
+                                          out += line;
+                                          sink(out);
+                                      });
+    }
 }
 
 void TreeLines(const model::TResultTree& tree, const TLineSink& sink) {

@@ -1,5 +1,4 @@
-// The texts fernsweep-cli prints from a finished result tree. Kept small and local: the desktop
-// program's report writer can take the place of ReportLines once it exists.
+// The texts fernsweep-cli prints from a finished result tree.
 #pragma once
 
 #include <functional>
@@ -15,8 +14,7 @@ namespace cli {
 // Receives one line, without its line end.
 using TLineSink = std::function<void(std::string_view)>;
 
-// The results report, in tree order: a file node gives its full path, an occurrence node four
-// blanks and its report line; folder nodes give nothing. Nodes are told apart by their image.
+// The results report's lines, in tree order, as the report file holds them.
 void ReportLines(const model::TResultTree& tree, const TLineSink& sink);
 
 // One line per node in flat pre-order: the image index, a TAB, two blanks per level of depth,

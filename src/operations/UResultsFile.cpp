@@ -40,6 +40,10 @@ template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sin
 
 } // namespace
 
+void ForEachResultLine(const model::TTreeNode* node, const TReportLineSink& sink) {
+    VisitReportLines(node, sink);
+}
+
 void CollectResultLines(const model::TTreeNode* node, std::vector<std::string>& lines) {
     VisitReportLines(node, [&lines](std::string_view indent, const std::string& line) {
         std::string s;

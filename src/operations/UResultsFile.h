@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace model {
@@ -19,6 +20,11 @@ namespace operations {
 // (image 4) gives its path, an occurrence node (image 6) four blanks and its report line, a
 // folder node nothing.
 void CollectResultLines(const model::TTreeNode* node, std::vector<std::string>& lines);
+
+// The same lines handed one by one to `sink` as an indent ("" or four blanks) and the rest,
+// for callers that stream the report instead of holding it.
+using TReportLineSink = std::function<void(std::string_view indent, const std::string& line)>;
+void ForEachResultLine(const model::TTreeNode* node, const TReportLineSink& sink);
 
 // Collapses the result tree (through `collapseTree`, which may be empty), writes the report of
 // the whole tree to `fileName` through a temporary file, so a failed write leaves an old file
