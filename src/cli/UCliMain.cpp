@@ -5,9 +5,9 @@
 #include "UCliReport.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
-#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
+#include "UTSearchOptions.h"
 #include "vtStringTokenizer.h"
 
 #include <cerrno>
@@ -159,14 +159,12 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Options = &options;
     request.StartFolder = StartFolderFrom(o.Folders.front());
 
-    engine.Aborted = false;
-    engine.DoneFraction = 0.0;
-    engine.UpdateProgress();
+    engine.Threads = o.Threads;
     InstallInterruptHandler();
 
     engine::TSearchTotals totals;
     try {
-        totals = engine.RunSearch(request);
+        totals = engine.StartRun(request);
     } catch (const std::exception& e) {
         ErrorLine(e.what());
         return kExitError;

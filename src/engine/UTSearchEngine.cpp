@@ -1,10 +1,23 @@
-// The engine object itself; the run and the walk live in URunSearch and USearchFolder, the
-// in-file search in TFileSearcher.
+// The engine object itself and what it does with one examined file: its nodes, and its new
+// content written back. The run lives in URunSearch, the walk in USearchFolder, the in-file
+// search in TFileSearcher.
 #include "UTSearchEngine.h"
 
+#include "UFileWorkers.h"
+#include "UFolderHandle.h"
+#include "UPlatform.h"
+#include "UReplaceFile.h"
+#include "UTFile.h"
 #include "UTFileSearcher.h"
+#include "UTOccurence.h"
+#include "UTResultTree.h"
+#include "UTextHelpers.h"
 
 namespace engine {
+
+size_t TFileIdHash::operator()(const platform::TFileId& id) const {
+    return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
+}
 
 TSearchEngine::TSearchEngine(TSearchHooks hooks, model::TResultTree& tree)
     : hooks_(std::move(hooks)), tree_(tree), searcher_(std::make_unique<TFileSearcher>()) {}
@@ -17,13 +30,146 @@ void TSearchEngine::UpdateProgress() {
     }
 }
 
+void TSearchEngine::Message(const std::string& text) {
+    if (hooks_.ShowMessage) {
+        hooks_.ShowMessage(text);
+    }
+}
+
 void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
+    const int wanted =
+        Threads > 0 ? Threads : static_cast<int>(std::thread::hardware_concurrency());
+    // One thread is the calling thread alone.
+    const int workers = wanted > 1 ? wanted : 0;
+    if (workers != workerCount_) {
+        workers_.reset();
+        if (workers > 0) {
+            workers_ = std::make_unique<TFileWorkers>(workers);
+        }
+        workerCount_ = workers;
+    }
+    if (workers_) {
+        workers_->BeginRun();
+    }
+    seen_.clear();
+    cleanedFolder_.clear();
 }
 
 int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
                               model::TTreeNode* folderNode) {
-    return searcher_->SearchFile(request, fullPath, folderNode, tree_, hooks_);
+    std::string folder = text::ExtractFilePath(fullPath);
+    const platform::TFolderHandle dir =
+        platform::TFolderHandle::OpenPath(folder.empty() ? std::string(".") : folder);
+    const std::string name = text::ExtractFileName(fullPath);
+    const TFileTask task{&dir, &name, fullPath};
+    if (!dir.Valid()) {
+        throw platform::EPlatformError("Cannot open file \"" + fullPath + "\". " +
+                                       platform::LastErrorText());
+    }
+    TFileFacts facts = searcher_->Examine(request, task);
+    // A file handed over by itself is searched each time; only a walk knows its other names.
+    seen_.clear();
+    return CommitFile(request, task, facts, folderNode);
+}
+
+int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& task,
+                              TFileFacts& facts, model::TTreeNode* folderNode) {
+    if (facts.Error) {
+        std::rethrow_exception(facts.Error);
+    }
+    auto file = std::make_unique<model::TFile>();
+    file->FileName = *task.Name;
+    file->FullPath = task.FullPath;
+    file->Attributes = facts.Attributes;
+    if (!request.DoSearch) {
+        std::string caption = file->FileName;
+        model::TTreeNode* const node =
+            tree_.AddChild(folderNode, std::move(caption), std::move(file));
+        tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        return 1;
+    }
+    if (!facts.Searched) {
+        return 0;
+    }
+    const auto firstName = seen_.try_emplace(facts.Stamp.Id, nullptr);
+    if (!firstName.second) {
+        // Another name of a file already searched in this run.
+        if (const model::TFile* first = firstName.first->second) {
+            std::string caption = file->FileName + " - same file as " + first->FullPath;
+            model::TTreeNode* const node =
+                tree_.AddChild(folderNode, std::move(caption), std::move(file));
+            tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        }
+        return 0;
+    }
+    if (facts.Occurences.empty()) {
+        return 0;
+    }
+    const model::TFile* const fileObj = file.get();
+    if (request.DoReplace) {
+        // What was read ahead is written only when the name still leads to that file,
+        // unchanged; else the file is read and searched again now.
+        if (platform::StampAt(*task.Folder, *task.Name) != facts.Stamp) {
+            facts = searcher_->Examine(request, task);
+            if (facts.Error) {
+                std::rethrow_exception(facts.Error);
+            }
+            if (!facts.Searched || !seen_.try_emplace(facts.Stamp.Id, nullptr).second ||
+                facts.Occurences.empty()) {
+                return 0;
+            }
+            file->Attributes = facts.Attributes;
+        }
+        if (WriteBack(request, task, facts.NewContent)) {
+            // The name now leads to a new file: it is the same one for the rest of the run.
+            const platform::TFileStamp now = platform::StampAt(*task.Folder, *task.Name);
+            if (now.Size >= 0) {
+                seen_[now.Id] = fileObj;
+            }
+        }
+        facts.NewContent.clear();
+    }
+    seen_[facts.Stamp.Id] = fileObj;
+
+    const auto count = static_cast<std::int32_t>(facts.Occurences.size());
+    file->OccurenceCount = count;
+    std::string caption = file->FileName + " - " + text::PluralCount(count, "occurence");
+    model::TTreeNode* const node = tree_.AddChild(folderNode, std::move(caption), std::move(file));
+    tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+    for (auto& occurence : facts.Occurences) {
+        model::TTreeNode* const child = tree_.AddOccurence(node, std::move(occurence));
+        tree_.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
+    }
+    facts.Occurences.clear();
+    return count;
+}
+
+bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& task,
+                              const std::string& content) {
+    // Every path handed to the replacement leads through the folder's descriptor, so it
+    // reaches the folder the walk entered however long its own path is.
+    const std::string folderPath = text::ExtractFilePath(task.FullPath);
+    if (folderPath != cleanedFolder_) {
+        // Temporary files of replacements that were killed are cleared away once per folder.
+        platform::CleanStaleReplaceTemps(platform::PathThrough(*task.Folder, "."));
+        cleanedFolder_ = folderPath;
+    }
+    std::string backupThrough;
+    if (request.MakeBackups) {
+        backupThrough = text::BackupFileName(platform::PathThrough(*task.Folder, *task.Name));
+    }
+    const platform::TReplaceOutcome result =
+        platform::ReplaceFileContent(platform::PathThrough(*task.Folder, *task.Name), content,
+                                     request.MakeBackups ? &backupThrough : nullptr);
+    if (result.BackupFailed) {
+        Message("Unable to create backup file " + folderPath +
+                text::ExtractFileName(backupThrough));
+    }
+    if (!result.Written) {
+        Message("Unable to create file " + task.FullPath + "\r\nFile may be read/only");
+    }
+    return result.Written;
 }
 
 } // namespace engine

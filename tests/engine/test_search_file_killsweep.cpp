@@ -322,7 +322,7 @@ TEST_F(KillSweepTest, RealSystemCallFailuresLeaveTheOriginals) {
     // opening of the file itself for reading.
     for (const TCase& c :
          {TCase{"write", "ENOSPC", ".fstmp", ""}, TCase{"fdatasync", "EIO", ".fstmp", ""},
-          TCase{"rename", "EPERM", "", ".fstmp"}, TCase{"openat", "EACCES", "", "/a.txt\""}}) {
+          TCase{"rename", "EPERM", "", ".fstmp"}, TCase{"openat", "EACCES", "", "\"a.txt\""}}) {
         const int k = callNumber(c.syscall, c.after, c.mentioning);
         EXPECT_GT(k, 0) << c.syscall << " not seen in the trace";
         if (k < 0) {
