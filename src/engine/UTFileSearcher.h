@@ -25,7 +25,7 @@ struct TSearchRequest;
 struct TFileFacts {
     std::int32_t Attributes = 0;
     bool Searched = false;      // content was read and searched
-    platform::TFileStamp Stamp; // of what was read
+    platform::TFileIdentity Identity; // of what was read
     std::vector<std::unique_ptr<model::TOccurence>> Occurences;
     std::string NewContent;   // when replacing and something was found
     std::exception_ptr Error; // the failure that ends the run, raised when committed

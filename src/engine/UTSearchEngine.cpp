@@ -15,6 +15,14 @@
 
 namespace engine {
 
+namespace {
+
+platform::TFileId IdOf(const platform::TFileIdentity& identity) {
+    return platform::TFileId{identity.Device, identity.Inode};
+}
+
+} // namespace
+
 size_t TFileIdHash::operator()(const platform::TFileId& id) const {
     return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
 }
@@ -54,6 +62,7 @@ void TSearchEngine::BeginRun() {
     }
     seen_.clear();
     cleanedFolder_.clear();
+    writes_ = TWriteCounts{};
 }
 
 int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
@@ -71,6 +80,22 @@ int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& 
     // A file handed over by itself is searched each time; only a walk knows its other names.
     seen_.clear();
     return CommitFile(request, task, facts, folderNode);
+}
+
+// The same file, not merely the same inode number: a number freed by a file deleted during the
+// run may come back for a new file, which is not written at the same moment. The change time
+// is left out: making a backup as a hard link changes it.
+const TSearchEngine::TSeenFile* TSearchEngine::SeenBefore(const platform::TFileIdentity& id) const {
+    const auto it = seen_.find(IdOf(id));
+    if (it == seen_.end()) {
+        return nullptr;
+    }
+    const platform::TFileIdentity& was = it->second.Identity;
+    return was.Size == id.Size && was.ModifiedNs == id.ModifiedNs ? &it->second : nullptr;
+}
+
+void TSearchEngine::Remember(const platform::TFileIdentity& id, const model::TFile* file) {
+    seen_[IdOf(id)] = TSeenFile{id, file};
 }
 
 int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& task,
@@ -92,10 +117,9 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     if (!facts.Searched) {
         return 0;
     }
-    const auto firstName = seen_.try_emplace(facts.Stamp.Id, nullptr);
-    if (!firstName.second) {
+    if (const TSeenFile* seen = SeenBefore(facts.Identity)) {
         // Another name of a file already searched in this run.
-        if (const model::TFile* first = firstName.first->second) {
+        if (const model::TFile* first = seen->File) {
             std::string caption = file->FileName + " - same file as " + first->FullPath;
             model::TTreeNode* const node =
                 tree_.AddChild(folderNode, std::move(caption), std::move(file));
@@ -103,34 +127,43 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         }
         return 0;
     }
+    Remember(facts.Identity, nullptr);
     if (facts.Occurences.empty()) {
         return 0;
     }
     const model::TFile* const fileObj = file.get();
+    // A file whose new content was not written keeps its node and occurrences, but adds
+    // nothing to the totals.
+    bool counted = true;
     if (request.DoReplace) {
         // What was read ahead is written only when the name still leads to that file,
         // unchanged; else the file is read and searched again now.
-        if (platform::StampAt(*task.Folder, *task.Name) != facts.Stamp) {
+        if (!(platform::IdentityAt(*task.Folder, *task.Name) == facts.Identity)) {
+            seen_.erase(IdOf(facts.Identity));
             facts = searcher_->Examine(request, task);
             if (facts.Error) {
                 std::rethrow_exception(facts.Error);
             }
-            if (!facts.Searched || !seen_.try_emplace(facts.Stamp.Id, nullptr).second ||
-                facts.Occurences.empty()) {
+            if (!facts.Searched || SeenBefore(facts.Identity) != nullptr) {
+                return 0;
+            }
+            Remember(facts.Identity, nullptr);
+            if (facts.Occurences.empty()) {
                 return 0;
             }
             file->Attributes = facts.Attributes;
         }
-        if (WriteBack(request, task, facts.NewContent)) {
+        counted = WriteBack(request, task, facts);
+        if (counted) {
             // The name now leads to a new file: it is the same one for the rest of the run.
-            const platform::TFileStamp now = platform::StampAt(*task.Folder, *task.Name);
-            if (now.Size >= 0) {
-                seen_[now.Id] = fileObj;
+            const platform::TFileIdentity now = platform::IdentityAt(*task.Folder, *task.Name);
+            if (now.Known()) {
+                Remember(now, fileObj);
             }
         }
         facts.NewContent.clear();
     }
-    seen_[facts.Stamp.Id] = fileObj;
+    Remember(facts.Identity, fileObj);
 
     const auto count = static_cast<std::int32_t>(facts.Occurences.size());
     file->OccurenceCount = count;
@@ -142,11 +175,11 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         tree_.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
     }
     facts.Occurences.clear();
-    return count;
+    return counted ? count : 0;
 }
 
 bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& task,
-                              const std::string& content) {
+                              const TFileFacts& facts) {
     // Every path handed to the replacement leads through the folder's descriptor, so it
     // reaches the folder the walk entered however long its own path is.
     const std::string folderPath = text::ExtractFilePath(task.FullPath);
@@ -159,17 +192,40 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     if (request.MakeBackups) {
         backupThrough = text::BackupFileName(platform::PathThrough(*task.Folder, *task.Name));
     }
+    platform::TReplaceCheck check;
+    check.Expected = &facts.Identity;
+    check.Within = request.StartFolder;
     const platform::TReplaceOutcome result =
-        platform::ReplaceFileContent(platform::PathThrough(*task.Folder, *task.Name), content,
-                                     request.MakeBackups ? &backupThrough : nullptr);
+        platform::ReplaceFileContent(platform::PathThrough(*task.Folder, *task.Name),
+                                     facts.NewContent,
+                                     request.MakeBackups ? &backupThrough : nullptr, check);
     if (result.BackupFailed) {
         Message("Unable to create backup file " + folderPath +
                 text::ExtractFileName(backupThrough));
     }
     if (!result.Written) {
-        Message("Unable to create file " + task.FullPath + "\r\nFile may be read/only");
+        const std::string message =
+            result.Changed ? "Unable to replace in file " + task.FullPath +
+                                 "\r\nThe file was changed by another program after it was read"
+                           : "Unable to create file " + task.FullPath + "\r\nFile may be read/only";
+        if (hooks_.ShowWriteFailure) {
+            std::string reason;
+            if (result.OutsideLink) {
+                reason = "a link to a file outside the start folder";
+            } else if (!result.Changed) {
+                reason = platform::TIoResult{result.Error}.Reason();
+            }
+            hooks_.ShowWriteFailure(message, reason);
+        } else {
+            Message(message);
+        }
+        ++writes_.Failed;
+        return false;
     }
-    return result.Written;
+    if (result.SplitLinks) {
+        ++writes_.SplitLinks;
+    }
+    return true;
 }
 
 } // namespace engine

@@ -2,6 +2,7 @@
 // It knows nothing of who shows its results; everything goes through TSearchHooks.
 #pragma once
 
+#include "UFolderHandle.h"
 #include "UTSearchRequest.h"
 
 #include <functional>
@@ -14,11 +15,6 @@ class TFile;
 class TResultTree;
 class TTreeNode;
 } // namespace model
-
-namespace platform {
-class TFolderHandle;
-struct TFileId;
-} // namespace platform
 
 namespace engine {
 
@@ -70,6 +66,9 @@ public:
     // Forgets what was prepared for the previous run (compiled pattern, prepared texts).
     void BeginRun();
 
+    // What became of this run's writes so far.
+    const TWriteCounts& WriteCounts() const { return writes_; }
+
     const TSearchHooks& Hooks() const { return hooks_; }
     model::TResultTree& Tree() { return tree_; }
 
@@ -82,8 +81,8 @@ private:
                               model::TTreeNode* node, double share);
     int CommitFile(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts,
                    model::TTreeNode* folderNode);
-    bool WriteBack(const TSearchRequest& request, const TFileTask& task,
-                   const std::string& content);
+    // True when the new content was written.
+    bool WriteBack(const TSearchRequest& request, const TFileTask& task, const TFileFacts& facts);
     void Message(const std::string& text);
 
     TSearchHooks hooks_;
@@ -91,11 +90,18 @@ private:
     std::unique_ptr<TFileSearcher> searcher_; // the calling thread's
     std::unique_ptr<TFileWorkers> workers_;
     int workerCount_ = 0;
-    // Every file searched in this run, by identity, with its node's file when it had finds: a
-    // file met again under another name is not searched or replaced again.
-    std::unordered_map<platform::TFileId, const model::TFile*, TFileIdHash> seen_;
+    // Every file searched in this run, with its node's file when it had finds: a file met
+    // again under another name is not searched or replaced again.
+    struct TSeenFile {
+        platform::TFileIdentity Identity;
+        const model::TFile* File = nullptr;
+    };
+    const TSeenFile* SeenBefore(const platform::TFileIdentity& id) const;
+    void Remember(const platform::TFileIdentity& id, const model::TFile* file);
+    std::unordered_map<platform::TFileId, TSeenFile, TFileIdHash> seen_;
     // The folder last cleared of temporary files that killed replacements left behind.
     std::string cleanedFolder_;
+    TWriteCounts writes_;
 };
 
 } // namespace engine

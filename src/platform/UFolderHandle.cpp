@@ -3,6 +3,7 @@
 
 #include "UPlatform.h"
 #include "UPosixIo.h"
+#include "UTempFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,15 +19,6 @@ namespace {
 
 TFileId IdOf(const struct stat& st) {
     return TFileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-TFileStamp StampOf(const struct stat& st) {
-    TFileStamp s;
-    s.Id = IdOf(st);
-    s.Size = static_cast<std::int64_t>(st.st_size);
-    s.MTimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.Links = static_cast<std::uint64_t>(st.st_nlink);
-    return s;
 }
 
 char Upper(char c) {
@@ -160,7 +152,7 @@ int EntryAttributes(const TFolderHandle& folder, const std::string& name) {
 }
 
 size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
-                  const std::string& displayPath, std::string& storage, TFileStamp& stamp) {
+                  const std::string& displayPath, std::string& storage, TFileIdentity& identity) {
     // O_NONBLOCK: should a FIFO appear under the name after the caller checked it, the open
     // and the read fail instead of waiting for a writer. Regular files ignore the flag.
     const int fd = ::openat(folder.Fd(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -175,7 +167,7 @@ size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
     if (::fstat(fd, &st) != 0) {
         CannotOpen(displayPath);
     }
-    stamp = StampOf(st);
+    identity = posix::IdentityOf(st);
     const bool regular = S_ISREG(st.st_mode);
     // One read of the size plus one byte: a shorter answer is the file's end, so no probe read
     // is needed; a file that grew meanwhile fills the extra byte and reading goes on.
@@ -207,12 +199,12 @@ size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
     return got;
 }
 
-TFileStamp StampAt(const TFolderHandle& folder, const std::string& name) {
+TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name) {
     struct stat st;
     if (::fstatat(folder.Fd(), name.c_str(), &st, 0) != 0) {
-        return TFileStamp();
+        return TFileIdentity();
     }
-    return StampOf(st);
+    return posix::IdentityOf(st);
 }
 
 std::string PathThrough(const TFolderHandle& folder, const std::string& name) {

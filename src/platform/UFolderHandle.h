@@ -2,6 +2,8 @@
 // process's current directory, and every file is reached through the folder the walk entered.
 #pragma once
 
+#include "UPlatform.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,18 +15,6 @@ struct TFileId {
     std::uint64_t Device = 0;
     std::uint64_t Inode = 0;
     bool operator==(const TFileId&) const = default;
-};
-
-// The identity and state of a file as it was read: a later look can tell whether the name still
-// leads to the same, unchanged file.
-struct TFileStamp {
-    TFileId Id;
-    std::int64_t Size = -1;
-    std::int64_t MTimeNs = 0;
-    std::uint64_t Links = 0;
-    bool operator==(const TFileStamp& o) const {
-        return Id == o.Id && Size == o.Size && MTimeNs == o.MTimeNs;
-    }
 };
 
 class TFolderHandle {
@@ -69,14 +59,14 @@ std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder);
 int EntryAttributes(const TFolderHandle& folder, const std::string& name);
 
 // Reads the file `name` of `folder` (a link is followed) as ReadWholeFileInto does, and gives
-// the state of what was read in `stamp`. `displayPath` names the file in the error.
+// the identity of what was read in `identity`. `displayPath` names the file in the error.
 // `storage` only ever grows: bytes past the returned length are stale.
 size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
-                  const std::string& displayPath, std::string& storage, TFileStamp& stamp);
+                  const std::string& displayPath, std::string& storage, TFileIdentity& identity);
 
-// The present state of the file `name` of `folder` (a link is followed); Size -1 when there is
-// none.
-TFileStamp StampAt(const TFolderHandle& folder, const std::string& name);
+// The present identity of the file `name` of `folder` (a link is followed); not Known() when
+// there is none.
+TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name);
 
 // A short path that reaches `name` inside `folder` through its descriptor, whatever the length
 // of the folder's own path and wherever the folder has been moved: for the calls that take paths.
