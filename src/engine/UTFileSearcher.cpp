@@ -113,11 +113,14 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* ne
 }
 
 size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* newContent) {
-    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase) {
+    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase ||
+        regexLineByLine_ != request.LineByLine) {
         regex_.reset();
         auto expr = std::make_unique<TRegExpr>();
         expr->SetExpression(request.SearchText);
         expr->SetModifierI(!request.MatchCase);
+        expr->SetModifierM(request.LineByLine);
+        expr->SetModifierS(!request.LineByLine);
         // Compiled once for the run; a bad pattern fails here, at the first file whose
         // content is searched, and again at every later one.
         expr->Compile();
@@ -131,6 +134,7 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         byLines_ = prefilterOn_ && expr->MatchesStayWithinLines();
         regexText_ = request.SearchText;
         regexMatchCase_ = request.MatchCase;
+        regexLineByLine_ = request.LineByLine;
         regex_ = std::move(expr);
     }
     TRegexSearchOutput out;
