@@ -5,9 +5,9 @@
 #include "UCliReport.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
-#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
+#include "UTSearchOptions.h"
 #include "vtStringTokenizer.h"
 
 #include <cerrno>
@@ -120,7 +120,7 @@ bool WriteReport(const model::TResultTree& tree, const std::string& file, int& l
         data.append("\r\n");
         ++lineCount;
     });
-    return platform::WriteWholeFile(file, data);
+    return static_cast<bool>(platform::WriteWholeFile(file, data));
 }
 
 int RunOnce(const cli::TCliOptions& o) {
@@ -137,6 +137,9 @@ int RunOnce(const cli::TCliOptions& o) {
     hooks.ShowStatus = [&status](const std::string& text) { status = text; };
     hooks.ShowProgress = [](double) {};
     hooks.ShowMessage = [](const std::string& text) { ErrorLine(text); };
+    hooks.ShowWriteFailure = [](const std::string& text, const std::string& reason) {
+        ErrorLine(reason.empty() ? text : text + " (" + reason + ")");
+    };
     hooks.PumpMessages = [&enginePtr]() {
         if (gInterrupted != 0 && enginePtr != nullptr) {
             enginePtr->Aborted = true;
@@ -159,14 +162,12 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Options = &options;
     request.StartFolder = StartFolderFrom(o.Folders.front());
 
-    engine.Aborted = false;
-    engine.DoneFraction = 0.0;
-    engine.UpdateProgress();
+    engine.Threads = o.Threads;
     InstallInterruptHandler();
 
     engine::TSearchTotals totals;
     try {
-        totals = engine.RunSearch(request);
+        totals = engine.StartRun(request);
     } catch (const std::exception& e) {
         ErrorLine(e.what());
         return kExitError;
@@ -176,6 +177,9 @@ int RunOnce(const cli::TCliOptions& o) {
     }
 
     int exitCode = totals.FileCount > 0 ? kExitFound : kExitNothing;
+    if (engine.WriteCounts().Failed > 0) {
+        exitCode = kExitError; // the summary counts only what was written
+    }
     TFdWriter out(STDOUT_FILENO);
     if (o.HasReport) {
         int lines = 0;

@@ -34,6 +34,17 @@ struct TSearchHooks {
     std::function<void(double)> ShowProgress;
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> PumpMessages;
+    // When set, a file that could not be written is reported here, with the system's reason,
+    // instead of through ShowMessage.
+    std::function<void(const std::string& message, const std::string& reason)> ShowWriteFailure;
+};
+
+// What became of the run's writes, beyond the totals: files whose new content could not be
+// written (the totals leave them out), and files written that had other names (hard links),
+// which keep the old content.
+struct TWriteCounts {
+    int Failed = 0;
+    int SplitLinks = 0;
 };
 
 // Totals of a folder (and everything below it) or of a whole run.

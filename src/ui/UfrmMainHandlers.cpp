@@ -65,9 +65,6 @@ void TfrmMain::btnGoClick() {
     running_ = true;
     btnAbort->setEnabled(true);
     btnGo->setEnabled(false);
-    engine_->Aborted = false;
-    engine_->DoneFraction = 0.0;
-    engine_->UpdateProgress();
     gauProgress->setVisible(true);
     tvLogBeginUpdate();
     // The run clears and refills the tree; the views must not hold on to its nodes meanwhile.
@@ -79,7 +76,7 @@ void TfrmMain::btnGoClick() {
         engine::TSearchRequest request = MakeRequest(makeBackups);
         request.Masks = masks.Tokens;
         try {
-            engine_->RunSearch(request);
+            engine_->StartRun(request);
         } catch (const std::exception& e) {
             error = e.what();
         } catch (...) {
