@@ -131,15 +131,13 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Options = &options;
     request.StartFolder = StartFolderFrom(o.Folders.front());
 
-    engine.Aborted = false;
-    engine.DoneFraction = 0.0;
-    engine.UpdateProgress();
+    engine.Threads = o.Threads;
     // The first Ctrl-C only sets a flag, which the walk's message pump turns into Abort.
     platform::WatchInterrupt();
 
     engine::TSearchTotals totals;
     try {
-        totals = engine.RunSearch(request);
+        totals = engine.StartRun(request);
     } catch (const std::exception& e) {
         ErrorLine(e.what());
         return kExitError;

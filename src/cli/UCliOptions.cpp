@@ -23,6 +23,7 @@ enum class TId {
     Hidden,
     Tree,
     Report,
+    Threads,
     TestRegex,
     Help,
     Version,
@@ -35,7 +36,7 @@ struct TOptionDef {
     TId Id;
 };
 
-constexpr std::array<TOptionDef, 16> kOptions{{
+constexpr std::array<TOptionDef, 17> kOptions{{
     {"mask", 'm', TKind::Value, TId::Mask},
     {"search", 's', TKind::Value, TId::Search},
     {"replace", 'r', TKind::Value, TId::Replace},
@@ -49,6 +50,7 @@ constexpr std::array<TOptionDef, 16> kOptions{{
     {"hidden", 0, TKind::When, TId::Hidden},
     {"tree", 0, TKind::Flag, TId::Tree},
     {"report", 0, TKind::Value, TId::Report},
+    {"threads", 0, TKind::Value, TId::Threads},
     {"test-regex", 0, TKind::Triple, TId::TestRegex},
     {"help", 'h', TKind::Flag, TId::Help},
     {"version", 0, TKind::Flag, TId::Version},
@@ -124,6 +126,21 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         o.HasReport = true;
         o.ReportFile = value;
         return true;
+    case TId::Threads: {
+        int n = 0;
+        for (const char c : value) {
+            n = c >= '0' && c <= '9' && n < 10000 ? n * 10 + (c - '0') : -1;
+            if (n < 0) {
+                break;
+            }
+        }
+        if (value.empty() || n < 1) {
+            error = "option '--threads' needs a whole number from 1";
+            return false;
+        }
+        o.Threads = n;
+        return true;
+    }
     case TId::Archive:
         when = &o.Archive;
         break;
@@ -279,6 +296,8 @@ std::string CliUsage() {
            "                       backups question)\n"
            "      --archive=WHEN, --read-only=WHEN, --system=WHEN, --hidden=WHEN\n"
            "                       attribute filters; WHEN is any, set or unset (default any)\n"
+           "      --threads=N      read and search with N threads (default: one per\n"
+           "                       hardware thread; 1 does everything on one thread)\n"
            "      --tree           print the result tree instead of the report\n"
            "      --report=FILE    write the results report to FILE (CR LF line ends) instead\n"
            "                       of standard output\n"

@@ -25,6 +25,7 @@ struct TCliOptions {
     TWhen System = 0;
     TWhen Hidden = 0;
     bool Tree = false;
+    int Threads = 0; // 0: one per hardware thread
     bool HasReport = false;
     std::string ReportFile;
     std::vector<std::string> Folders;
