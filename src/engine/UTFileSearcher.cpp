@@ -84,11 +84,14 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& fac
 }
 
 size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& facts) {
-    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase) {
+    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase ||
+        regexLineByLine_ != request.LineByLine) {
         regex_.reset();
         auto expr = std::make_unique<TRegExpr>();
         expr->SetExpression(request.SearchText);
         expr->SetModifierI(!request.MatchCase);
+        expr->SetModifierM(request.LineByLine);
+        expr->SetModifierS(!request.LineByLine);
         // Compiled once for the run; a bad pattern fails here, at the first file whose
         // content is searched, and again at every later one.
         expr->Compile();
@@ -102,6 +105,7 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& fac
         byLines_ = prefilterOn_ && expr->MatchesStayWithinLines();
         regexText_ = request.SearchText;
         regexMatchCase_ = request.MatchCase;
+        regexLineByLine_ = request.LineByLine;
         regex_ = std::move(expr);
     }
     TRegexSearchOutput out;

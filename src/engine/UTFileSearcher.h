@@ -72,6 +72,7 @@ private:
     std::unique_ptr<TRegExpr> regex_;
     std::string regexText_;
     bool regexMatchCase_ = false;
+    bool regexLineByLine_ = false;
     bool prefilterOn_ = false;
     TSubstringFinder prefilter_;
     // Its matches stay within lines: only the lines holding the literal are searched.
