@@ -34,6 +34,8 @@ TPreviewPane::TPreviewPane(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
+    // Read-only text: Tab moves on to the next control.
+    setTabChangesFocus(true);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setTabStopDistance(kTabBlanks * fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

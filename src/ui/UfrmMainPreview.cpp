@@ -82,11 +82,18 @@ void TfrmMain::UpdatePreview() {
         return;
     }
     const QByteArray content = f.readAll();
-    if (matches.empty()) {
-        // Found by name only: the beginning of the file.
-        matches.push_back({0, 1, 0});
+    if (!matches.empty()) {
+        pnlPreview->ShowLines(PreviewLines(content.toStdString(), matches, kPreviewContext));
+        return;
     }
-    pnlPreview->ShowLines(PreviewLines(content.toStdString(), matches, kPreviewContext));
+    // Found by name only: the beginning of the file, nothing marked.
+    QList<TPreviewPane::TLine> lines =
+        PreviewLines(content.toStdString(), {{0, 1, 0}}, 2 * kPreviewContext);
+    for (TPreviewPane::TLine& line : lines) {
+        line.Kind = TPreviewPane::TLineKind::Context;
+        line.Highlights.clear();
+    }
+    pnlPreview->ShowLines(lines);
 }
 
 } // namespace ui
