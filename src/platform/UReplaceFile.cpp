@@ -150,9 +150,9 @@ TBackup MakeBackup(int dirfd, const std::string& name, int fd, const struct stat
     return TBackup::None;
 }
 
-void UndoBackup(TBackup backup, int backupDirfd, const std::string& backupName) {
-    if (backup != TBackup::None) {
-        ::unlinkat(backupDirfd, backupName.c_str(), 0);
+void UndoBackup(TBackup backup, int backupDirfd, const std::string* backupName) {
+    if (backup != TBackup::None && backupName != nullptr) {
+        ::unlinkat(backupDirfd, backupName->c_str(), 0);
     }
 }
 
@@ -221,7 +221,7 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
     TFileIdentity now;
     if (!FdIdentity(original.Get(), now) || now.Device != read.Device || now.Inode != read.Inode ||
         now.Size != read.Size || now.ModifiedNs != read.ModifiedNs) {
-        UndoBackup(backup, backupDirfd, *backupName);
+        UndoBackup(backup, backupDirfd, backupName);
         out.Changed = true;
         return fail(EAGAIN);
     }
@@ -235,18 +235,18 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
         if ((err = temp.Name()) != 0 || !ReadAllOf(original.Get(), old) || !writer.Valid() ||
             !FdIdentity(writer.Get(), target) || target.Inode != now.Inode ||
             target.Device != now.Device) {
-            UndoBackup(backup, backupDirfd, *backupName);
+            UndoBackup(backup, backupDirfd, backupName);
             return fail(err != 0 ? err : errno);
         }
         if (!StillTheSame(dirfd, name, original.Get(), now)) {
-            UndoBackup(backup, backupDirfd, *backupName);
+            UndoBackup(backup, backupDirfd, backupName);
             out.Changed = true;
             return fail(EAGAIN);
         }
         if (content.size() > old.size() &&
             ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(content.size())) != 0 &&
             errno != EOPNOTSUPP) {
-            UndoBackup(backup, backupDirfd, *backupName);
+            UndoBackup(backup, backupDirfd, backupName);
             return fail(errno);
         }
         if (Injected(TReplaceStep::WriteInPlace) != 0 ||
@@ -254,7 +254,7 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
             err = err != 0 ? err : errno;
             // Put the old content back; should that fail too, the new one waits beside it.
             if (Overwrite(writer.Get(), old) == 0) {
-                UndoBackup(backup, backupDirfd, *backupName);
+                UndoBackup(backup, backupDirfd, backupName);
                 temp.Discard();
             } else {
                 temp.Keep();
@@ -268,12 +268,12 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
     }
 
     if (!StillTheSame(dirfd, name, original.Get(), now)) {
-        UndoBackup(backup, backupDirfd, *backupName);
+        UndoBackup(backup, backupDirfd, backupName);
         out.Changed = true;
         return fail(EAGAIN);
     }
     if ((err = temp.PlaceOver(name)) != 0) {
-        UndoBackup(backup, backupDirfd, *backupName);
+        UndoBackup(backup, backupDirfd, backupName);
         return fail(err);
     }
     out.Written = true;

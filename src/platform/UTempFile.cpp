@@ -465,7 +465,8 @@ bool IsStaleTemp(int dirfd, const std::string& name, std::int64_t minAgeSeconds)
     }
     const std::string pid = Field(marker, "pid");
     const std::string start = Field(marker, "start");
-    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || start.empty()) {
+    if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos ||
+        start.empty()) {
         return false;
     }
     if (pid == std::to_string(::getpid())) {
