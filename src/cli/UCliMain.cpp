@@ -1,18 +1,25 @@
 // fernsweep-cli: one search run from the command line, with hooks of its own in place of the
-// main window's. Report lines and the summary go to standard output; every message the window
-// would show in a box goes to standard error as it happens.
+// main window's. Each found file goes to standard output as soon as it is in the tree, through
+// the printer of the chosen output form; every message the window would show in a box goes to
+// standard error as it happens.
+#include "UCliManual.h"
 #include "UCliOptions.h"
+#include "UCliPrinters.h"
 #include "UCliReport.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
-#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
+#include "UTSearchOptions.h"
+#include "UTextHelpers.h"
 #include "vtStringTokenizer.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -60,6 +67,11 @@ public:
     void Line(std::string_view text, std::string_view eol = "\n") {
         buf_.append(text);
         buf_.append(eol);
+        FlushIfFull();
+    }
+    // The buffer itself, for printers that append to it.
+    std::string& Buffer() { return buf_; }
+    void FlushIfFull() {
         if (buf_.size() >= kChunk) {
             Flush();
         }
@@ -123,23 +135,78 @@ bool WriteReport(const model::TResultTree& tree, const std::string& file, int& l
     return platform::WriteWholeFile(file, data);
 }
 
+bool UseColor(cli::TColorMode mode) {
+    if (mode != cli::TColorMode::Auto) {
+        return mode == cli::TColorMode::Always;
+    }
+    const char* noColor = std::getenv("NO_COLOR");
+    return (noColor == nullptr || *noColor == '\0') && ::isatty(STDOUT_FILENO) == 1;
+}
+
+std::string SummaryLine(const cli::TCliOptions& o, const engine::TSearchTotals& t) {
+    if (!o.DoSearch) {
+        return text::PluralCount(t.FileCount, "file") + " found.";
+    }
+    return (o.DoReplace ? "Made " + text::PluralCount(t.OccurenceCount, "replacement")
+                        : "Found " + text::PluralCount(t.OccurenceCount, "occurence")) +
+           " in " + text::PluralCount(t.FileCount, "file") + ".";
+}
+
 int RunOnce(const cli::TCliOptions& o) {
+    const bool folderGiven = !o.Folders.empty();
+    const std::string folderArg = folderGiven ? o.Folders.front() : ".";
+    const std::string startFolder = StartFolderFrom(folderArg);
+    if (!platform::DirectoryExists(startFolder)) {
+        return UsageError(platform::FileExists(startFolder)
+                              ? "'" + folderArg + "' is not a folder"
+                              : "cannot find folder '" + folderArg + "'");
+    }
+
+    // The walk changes the current directory: a relative report name is taken from it now.
+    const std::string reportPath = o.HasReport ? platform::ExpandFileName(o.ReportFile) : "";
+
     TSearchOptions options;
     options.SetArchive(o.Archive);
     options.SetReadOnly(o.ReadOnly);
     options.SetSystem(o.System);
     options.SetHidden(o.Hidden);
 
+    TFdWriter out(STDOUT_FILENO);
+    const bool interactive = ::isatty(STDOUT_FILENO) == 1;
+    cli::TPrintSettings print;
+    print.Kind = o.Output;
+    print.Color = UseColor(o.Color) && o.Output != cli::TOutputKind::Json;
+    print.ShownRoot = folderGiven ? folderArg : std::string();
+    // With --tree the report goes to its file only, and the tree is printed at the end.
+    const bool streamFiles = !o.Tree && !(o.HasReport && o.Output == cli::TOutputKind::Report);
+    std::unique_ptr<cli::TPrinter> printer = cli::MakePrinter(print, out.Buffer());
+
     model::TResultTree tree;
-    std::string status;
+    engine::TSearchTotals counted; // what has been found so far, also for a run that fails
     engine::TSearchEngine* enginePtr = nullptr;
     engine::TSearchHooks hooks;
-    hooks.ShowStatus = [&status](const std::string& text) { status = text; };
+    hooks.ShowStatus = [](const std::string&) {};
     hooks.ShowProgress = [](double) {};
-    hooks.ShowMessage = [](const std::string& text) { ErrorLine(text); };
+    hooks.ShowMessage = [&out](const std::string& text) {
+        out.Flush(); // what was found before the message comes before it
+        ErrorLine(text);
+    };
     hooks.PumpMessages = [&enginePtr]() {
         if (gInterrupted != 0 && enginePtr != nullptr) {
             enginePtr->Aborted = true;
+        }
+    };
+    hooks.FileFound = [&](const model::TTreeNode& file) {
+        ++counted.FileCount;
+        counted.OccurenceCount += o.DoSearch ? file.Count() : 1;
+        if (streamFiles) {
+            printer->File(file);
+            // A terminal sees each file at once; a pipe or a file gets full buffers.
+            if (interactive) {
+                out.Flush();
+            } else {
+                out.FlushIfFull();
+            }
         }
     };
     engine::TSearchEngine engine(hooks, tree);
@@ -157,29 +224,40 @@ int RunOnce(const cli::TCliOptions& o) {
     // The backups question is asked only when both search and replace are on.
     request.MakeBackups = o.Backup && o.DoSearch && o.DoReplace;
     request.Options = &options;
-    request.StartFolder = StartFolderFrom(o.Folders.front());
+    request.StartFolder = startFolder;
 
     engine.Aborted = false;
     engine.DoneFraction = 0.0;
     engine.UpdateProgress();
     InstallInterruptHandler();
 
-    engine::TSearchTotals totals;
+    cli::TRunEnd end;
     try {
-        totals = engine.RunSearch(request);
+        engine.RunSearch(request);
+    } catch (const std::bad_alloc&) {
+        end.Error = "Not enough memory to go on searching";
     } catch (const std::exception& e) {
-        ErrorLine(e.what());
-        return kExitError;
+        end.Error = e.what();
     } catch (...) {
-        ErrorLine("Unknown error");
-        return kExitError;
+        end.Error = "Unknown error";
     }
+    end.FileCount = counted.FileCount;
+    end.OccurenceCount = counted.OccurenceCount;
+    end.Replaced = o.DoSearch && o.DoReplace;
+    end.Complete = end.Error.empty() && !engine.Aborted;
+    end.Summary = SummaryLine(o, counted);
 
-    int exitCode = totals.FileCount > 0 ? kExitFound : kExitNothing;
-    TFdWriter out(STDOUT_FILENO);
-    if (o.HasReport) {
+    int exitCode = counted.FileCount > 0 ? kExitFound : kExitNothing;
+    if (!end.Error.empty()) {
+        out.Flush();
+        ErrorLine(end.Error);
+        exitCode = kExitError;
+    } else if (tree.RootCount() == 0) {
+        exitCode = kExitError; // the start folder could not be entered; the walk said so
+    }
+    if (o.HasReport && end.Error.empty()) {
         int lines = 0;
-        if (WriteReport(tree, o.ReportFile, lines)) {
+        if (WriteReport(tree, reportPath, lines)) {
             ErrorLine("Generated file \"" + o.ReportFile + "\" (" + std::to_string(lines) +
                       " lines)");
         } else {
@@ -187,13 +265,11 @@ int RunOnce(const cli::TCliOptions& o) {
             exitCode = kExitError;
         }
     }
-    // The report goes either to its file or here; the tree, when asked for, always comes here.
     if (o.Tree) {
         cli::TreeLines(tree, [&out](std::string_view line) { out.Line(line); });
-    } else if (!o.HasReport) {
-        cli::ReportLines(tree, [&out](std::string_view line) { out.Line(line); });
     }
-    out.Line(status);
+    printer->Finish(end);
+    out.Flush();
     return exitCode;
 }
 
@@ -226,6 +302,13 @@ int main(int argc, char** argv) {
         out.Line(options.Pattern.empty()
                      ? std::string()
                      : RegexTesterOutput(options.Sample, options.Pattern, options.Template));
+        return 0;
+    }
+    case cli::TCliAction::Generate: {
+        TFdWriter out(STDOUT_FILENO);
+        out.Line(options.Generate == "man" ? cli::CliManPage(FERNSWEEP_VERSION)
+                                           : cli::CliBashCompletion(),
+                 "");
         return 0;
     }
     case cli::TCliAction::Run:

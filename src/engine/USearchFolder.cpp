@@ -10,6 +10,8 @@
 #include "UTextHelpers.h"
 
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -146,10 +148,19 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         for (const std::string& name : files) {
             path.resize(dirLen);
             path += name;
-            const int count = SearchFile(request, path, node);
+            int count = 0;
+            try {
+                count = SearchFile(request, path, node);
+            } catch (const std::bad_alloc&) {
+                // The bare "std::bad_alloc" would not say which file was too much.
+                throw std::runtime_error("Not enough memory to search " + path);
+            }
             if (count > 0) {
                 totals.OccurenceCount = WrapAdd(totals.OccurenceCount, count);
                 totals.FileCount = WrapAdd(totals.FileCount, 1);
+                if (hooks_.FileFound) {
+                    hooks_.FileFound(*node->Item(node->Count() - 1));
+                }
             }
             DoneFraction += fileShare;
             UpdateProgress();

@@ -8,6 +8,10 @@
 
 class TSearchOptions;
 
+namespace model {
+class TTreeNode;
+}
+
 namespace engine {
 
 struct TSearchRequest {
@@ -31,6 +35,8 @@ struct TSearchHooks {
     std::function<void(double)> ShowProgress;
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> PumpMessages;
+    // Optional: a found file's node, its occurrences below it, as soon as it is in the tree.
+    std::function<void(const model::TTreeNode&)> FileFound;
 };
 
 // Totals of a folder (and everything below it) or of a whole run.
