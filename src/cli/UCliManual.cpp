@@ -25,10 +25,10 @@ constexpr std::string_view kOutput =
     "error, one per line. Ctrl-C stops the run; what was found is still printed.";
 
 constexpr std::string_view kExitStatus =
-    "0 if at least one file was found, 1 if none, 2 if the arguments are wrong,\n"
-    "FOLDER is missing or is no folder, or the run ended with an error (a file that\n"
-    "cannot be read, an invalid regular expression, a report that cannot be\n"
-    "written).";
+    "0 if at least one file was found, 1 if none, 2 if the\n"
+    "arguments are wrong, FOLDER is missing or is no folder, or the run ended with an\n"
+    "error (a file that cannot be read, an invalid regular expression, not enough\n"
+    "memory, a report that cannot be written).";
 
 // "-s, --search=TEXT" or "    --tree", as the usage text's left column shows an option.
 std::string Signature(const TOptionInfo& o) {

@@ -42,18 +42,20 @@ using K = TArgKind;
 // option is a row here and a case in Apply.
 const std::array kOptions{
     TOptionDef{{"mask", 'm', K::Value, "TEXT",
-                "the file-mask text, split at \";\" and blanks (default \"*.*\",\n"
-                "which skips names without a dot; \"*\" takes every file)",
+                "the file masks, split at \";\" and blanks (default\n"
+                "\"*.*\", which skips names without a dot; \"*\" takes\n"
+                "every file)",
                 false},
                TId::Mask},
     TOptionDef{{"search", 's', K::Value, "TEXT",
-                "search the files' content for TEXT, ignoring case unless -c is\n"
-                "given; without it every file the masks select is found",
+                "search the files' content for TEXT, ignoring case\n"
+                "unless -c is given; without it every file the masks\n"
+                "select is found",
                 false},
                TId::Search},
     TOptionDef{{"replace", 0, K::Value, "TEXT",
-                "replace each occurrence with TEXT and rewrite the file (needs\n"
-                "--search)",
+                "replace each occurrence with TEXT and rewrite the\n"
+                "file (needs --search; there is no short form)",
                 false},
                TId::Replace},
     TOptionDef{{"regex", 'e', K::Flag, "", "TEXT is a regular expression", false}, TId::Regex},
@@ -64,8 +66,8 @@ const std::array kOptions{
         {"backup", 'b', K::Flag, "", "keep a backup of each changed file (a.txt as a.~txt)", false},
         TId::Backup},
     TOptionDef{{"archive", 0, K::Value, "WHEN",
-                "filter on the archive attribute: any, set or unset (the default\n"
-                "of all four filters is any)",
+                "filter on the archive attribute: any, set or unset\n"
+                "(any is the default of all four filters)",
                 false},
                TId::Archive},
     TOptionDef{{"read-only", 0, K::Value, "WHEN", "filter on the read-only attribute", false},
@@ -78,28 +80,29 @@ const std::array kOptions{
         {"vimgrep", 0, K::Flag, "", "print path:line:column:text for each occurrence", false},
         TId::Vimgrep},
     TOptionDef{{"json", 0, K::Flag, "",
-                "print one JSON object per line for each file and occurrence,\n"
-                "then a summary object",
+                "print one JSON object per line for each file and\n"
+                "occurrence, then a summary object",
                 false},
                TId::Json},
     TOptionDef{
         {"files-with-matches", 'l', K::Flag, "", "print only the paths of the found files", false},
         TId::Paths},
     TOptionDef{{"color", 0, K::Optional, "WHEN",
-                "colour paths, line numbers and matches: auto (the default: on a\n"
-                "terminal, unless NO_COLOR is set), always or never",
+                "colour paths, line numbers and matches: auto (the\n"
+                "default: on a terminal, unless NO_COLOR is set),\n"
+                "always or never",
                 false},
                TId::Color},
     TOptionDef{{"tree", 0, K::Flag, "", "print the result tree instead of the report", false},
                TId::Tree},
     TOptionDef{{"report", 0, K::Value, "FILE",
-                "write the results report to FILE (CR LF line ends) instead of\n"
-                "standard output",
+                "write the results report to FILE (CR LF line ends)\n"
+                "instead of standard output",
                 false},
                TId::Report},
     TOptionDef{{"test-regex", 0, K::Triple, "PATTERN TEMPLATE SAMPLE",
-                "print what the regular-expression tester shows for these three\n"
-                "texts, then exit 0",
+                "print what the regular-expression tester shows for\n"
+                "these three texts, then exit 0",
                 false},
                TId::TestRegex},
     TOptionDef{{"help", 'h', K::Flag, "", "show this help and exit", false}, TId::Help},
