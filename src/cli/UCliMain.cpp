@@ -157,9 +157,13 @@ int RunOnce(const cli::TCliOptions& o) {
     const std::string folderArg = folderGiven ? o.Folders.front() : ".";
     const std::string startFolder = StartFolderFrom(folderArg);
     if (!platform::DirectoryExists(startFolder)) {
-        return UsageError(platform::FileExists(startFolder)
-                              ? "'" + folderArg + "' is not a folder"
-                              : "cannot find folder '" + folderArg + "'");
+        std::string reason = platform::FileExists(startFolder)
+                                 ? "'" + folderArg + "' is not a folder"
+                                 : "cannot find folder '" + folderArg + "'";
+        if (!o.DoSearch) {
+            reason += " (the text to search for goes with -s)";
+        }
+        return UsageError(reason);
     }
 
     // The walk changes the current directory: a relative report name is taken from it now.
@@ -177,7 +181,8 @@ int RunOnce(const cli::TCliOptions& o) {
     print.Kind = o.Output;
     print.Color = UseColor(o.Color) && o.Output != cli::TOutputKind::Json;
     print.ShownRoot = folderGiven ? folderArg : std::string();
-    // With --tree the report goes to its file only, and the tree is printed at the end.
+    // --tree prints the whole tree at the end instead, and a report written to its file is
+    // not printed here as well.
     const bool streamFiles = !o.Tree && !(o.HasReport && o.Output == cli::TOutputKind::Report);
     std::unique_ptr<cli::TPrinter> printer = cli::MakePrinter(print, out.Buffer());
 

@@ -252,7 +252,7 @@ TCliAction Finish(TCliOptions& options, std::string& error) {
         return TCliAction::TestRegex;
     }
     if (options.Folders.size() > 1) {
-        error = "only one FOLDER may be given";
+        error = "only one FOLDER may be given (the text to search for goes with -s)";
         return TCliAction::Error;
     }
     if (options.DoReplace && !options.DoSearch) {

@@ -167,7 +167,7 @@ TEST(CliOptions, WrongArgumentsSayWhy) {
              {{"--tree", "--vimgrep"}, "'--tree' cannot be combined with --vimgrep, --json or -l"},
              {{"--color=sometimes"},
               "invalid value 'sometimes' for '--color': use auto, always or never"},
-             {{"a", "b"}, "only one FOLDER may be given"},
+             {{"a", "b"}, "only one FOLDER may be given (the text to search for goes with -s)"},
              {{"--bogus", "d"}, "unrecognized option '--bogus'"},
              {{"--tree=1", "d"}, "option '--tree' doesn't allow an argument"},
              {{"-x", "d"}, "invalid option -- 'x'"},
