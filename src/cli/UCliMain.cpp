@@ -132,7 +132,7 @@ bool WriteReport(const model::TResultTree& tree, const std::string& file, int& l
         data.append("\r\n");
         ++lineCount;
     });
-    return platform::WriteWholeFile(file, data);
+    return static_cast<bool>(platform::WriteWholeFile(file, data));
 }
 
 bool UseColor(cli::TColorMode mode) {
@@ -196,14 +196,20 @@ int RunOnce(const cli::TCliOptions& o) {
         out.Flush(); // what was found before the message comes before it
         ErrorLine(text);
     };
+    hooks.ShowWriteFailure = [&out](const std::string& text, const std::string& reason) {
+        out.Flush();
+        ErrorLine(reason.empty() ? text : text + " (" + reason + ")");
+    };
     hooks.PumpMessages = [&enginePtr]() {
         if (gInterrupted != 0 && enginePtr != nullptr) {
             enginePtr->Aborted = true;
         }
     };
-    hooks.FileFound = [&](const model::TTreeNode& file) {
-        ++counted.FileCount;
-        counted.OccurenceCount += o.DoSearch ? file.Count() : 1;
+    hooks.FileFound = [&](const model::TTreeNode& file, int count) {
+        if (count > 0) {
+            ++counted.FileCount;
+            counted.OccurenceCount += count;
+        }
         if (streamFiles) {
             printer->File(file);
             // A terminal sees each file at once; a pipe or a file gets full buffers.
@@ -259,6 +265,9 @@ int RunOnce(const cli::TCliOptions& o) {
         exitCode = kExitError;
     } else if (tree.RootCount() == 0) {
         exitCode = kExitError; // the start folder could not be entered; the walk said so
+    }
+    if (engine.WriteCounts().Failed > 0) {
+        exitCode = kExitError; // the summary counts only what was written
     }
     if (o.HasReport && end.Error.empty()) {
         int lines = 0;

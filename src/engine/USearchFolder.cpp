@@ -149,6 +149,7 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
             path.resize(dirLen);
             path += name;
             int count = 0;
+            const int nodesBefore = node->Count();
             try {
                 count = SearchFile(request, path, node);
             } catch (const std::bad_alloc&) {
@@ -158,9 +159,9 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
             if (count > 0) {
                 totals.OccurenceCount = WrapAdd(totals.OccurenceCount, count);
                 totals.FileCount = WrapAdd(totals.FileCount, 1);
-                if (hooks_.FileFound) {
-                    hooks_.FileFound(*node->Item(node->Count() - 1));
-                }
+            }
+            if (hooks_.FileFound && node->Count() > nodesBefore) {
+                hooks_.FileFound(*node->Item(node->Count() - 1), count);
             }
             DoneFraction += fileShare;
             UpdateProgress();

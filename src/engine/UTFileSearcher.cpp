@@ -43,6 +43,7 @@ void TFileSearcher::BeginRun() {
     prefilterOn_ = false;
     byLines_ = false;
     cleanedFolder_.clear();
+    writes_ = TWriteCounts{};
     Release(storage_);
     length_ = 0;
     Release(joined_);
@@ -73,7 +74,8 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
         return 0;
     }
 
-    length_ = platform::ReadWholeFileInto(fullPath, storage_, rec.Size);
+    length_ = platform::ReadWholeFileInto(fullPath, storage_, rec.Size,
+                                          request.DoReplace ? &read_ : nullptr);
     found_.clear();
     std::string* const newContent = request.DoReplace ? &content_ : nullptr;
     const size_t found =
@@ -81,9 +83,9 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
     if (found == 0) {
         return 0;
     }
-    if (request.DoReplace) {
-        WriteBack(request, fullPath, hooks);
-    }
+    // A file whose new content was not written keeps its node and occurrences, but adds
+    // nothing to the totals.
+    const bool counted = !request.DoReplace || WriteBack(request, fullPath, hooks);
 
     const auto count = static_cast<std::int32_t>(found);
     file->OccurenceCount = count;
@@ -95,7 +97,7 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
         tree.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
     }
     found_.clear();
-    return count;
+    return counted ? count : 0;
 }
 
 size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* newContent) {
@@ -147,7 +149,7 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
     return RegexSearch(Bytes(), *regex_, joined_, out);
 }
 
-void TFileSearcher::WriteBack(const TSearchRequest& request, const std::string& fullPath,
+bool TFileSearcher::WriteBack(const TSearchRequest& request, const std::string& fullPath,
                               const TSearchHooks& hooks) {
     // Temporary files of replacements that were killed are cleared away once per folder.
     std::string folder = text::ExtractFilePath(fullPath);
@@ -159,14 +161,37 @@ void TFileSearcher::WriteBack(const TSearchRequest& request, const std::string& 
         cleanedFolder_ = std::move(folder);
     }
     const std::string backup = request.MakeBackups ? text::BackupFileName(fullPath) : std::string();
-    const platform::TReplaceOutcome result =
-        platform::ReplaceFileContent(fullPath, content_, request.MakeBackups ? &backup : nullptr);
+    platform::TReplaceCheck check;
+    check.Expected = &read_;
+    check.Within = request.StartFolder;
+    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
+        fullPath, content_, request.MakeBackups ? &backup : nullptr, check);
     if (result.BackupFailed) {
         Show(hooks, "Unable to create backup file " + backup);
     }
     if (!result.Written) {
-        Show(hooks, "Unable to create file " + fullPath + "\r\nFile may be read/only");
+        const std::string message =
+            result.Changed ? "Unable to replace in file " + fullPath +
+                                 "\r\nThe file was changed by another program after it was read"
+                           : "Unable to create file " + fullPath + "\r\nFile may be read/only";
+        if (hooks.ShowWriteFailure) {
+            std::string reason;
+            if (result.OutsideLink) {
+                reason = "a link to a file outside the start folder";
+            } else if (!result.Changed) {
+                reason = platform::TIoResult{result.Error}.Reason();
+            }
+            hooks.ShowWriteFailure(message, reason);
+        } else {
+            Show(hooks, message);
+        }
+        ++writes_.Failed;
+        return false;
     }
+    if (result.SplitLinks) {
+        ++writes_.SplitLinks;
+    }
+    return true;
 }
 
 } // namespace engine

@@ -5,6 +5,8 @@
 #pragma once
 
 #include "UByteScan.h"
+#include "UPlatform.h"
+#include "UTSearchRequest.h"
 
 #include <memory>
 #include <string>
@@ -20,9 +22,6 @@ class TTreeNode;
 
 namespace engine {
 
-struct TSearchRequest;
-struct TSearchHooks;
-
 class TFileSearcher {
 public:
     TFileSearcher();
@@ -32,6 +31,8 @@ public:
 
     // Forgets the previous run's prepared search and gives back oversized buffers.
     void BeginRun();
+
+    const TWriteCounts& WriteCounts() const { return writes_; }
 
     // Handles one selected file: searches it when the run searches content, replaces and
     // writes it back when asked, and adds its node and occurrence nodes under `folderNode`.
@@ -43,11 +44,14 @@ public:
 private:
     size_t SearchPlain(const TSearchRequest& request, std::string* newContent);
     size_t SearchRegex(const TSearchRequest& request, std::string* newContent);
-    void WriteBack(const TSearchRequest& request, const std::string& fullPath,
+    // True when the new content was written.
+    bool WriteBack(const TSearchRequest& request, const std::string& fullPath,
                    const TSearchHooks& hooks);
 
     std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
     size_t length_ = 0;
+    platform::TFileIdentity read_; // the file as it was read, when replacing
+    TWriteCounts writes_;
     std::string_view Bytes() const { return std::string_view(storage_.data(), length_); }
     std::string joined_;  // its lines joined with CR LF, for the pattern
     std::string content_; // its new bytes when replacing

@@ -17,6 +17,10 @@ void TSearchEngine::UpdateProgress() {
     }
 }
 
+const TWriteCounts& TSearchEngine::WriteCounts() const {
+    return searcher_->WriteCounts();
+}
+
 void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
 }

@@ -46,6 +46,9 @@ public:
     // Forgets what was prepared for the previous run (compiled pattern, prepared texts).
     void BeginRun();
 
+    // What became of this run's writes so far.
+    const TWriteCounts& WriteCounts() const;
+
     const TSearchHooks& Hooks() const { return hooks_; }
     model::TResultTree& Tree() { return tree_; }
 

@@ -35,8 +35,20 @@ struct TSearchHooks {
     std::function<void(double)> ShowProgress;
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> PumpMessages;
-    // Optional: a found file's node, its occurrences below it, as soon as it is in the tree.
-    std::function<void(const model::TTreeNode&)> FileFound;
+    // When set, a file that could not be written is reported here, with the system's reason,
+    // instead of through ShowMessage.
+    std::function<void(const std::string& message, const std::string& reason)> ShowWriteFailure;
+    // Optional: a file's node, its occurrences below it, as soon as it is in the tree, with
+    // what it adds to the totals (0 for a file whose new content could not be written).
+    std::function<void(const model::TTreeNode&, int counted)> FileFound;
+};
+
+// What became of the run's writes, beyond the totals: files whose new content could not be
+// written (the totals leave them out), and files written that had other names (hard links),
+// which keep the old content.
+struct TWriteCounts {
+    int Failed = 0;
+    int SplitLinks = 0;
 };
 
 // Totals of a folder (and everything below it) or of a whole run.

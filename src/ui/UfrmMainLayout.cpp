@@ -111,6 +111,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this](double fraction) { ShowProgress(fraction); },
             [this](const std::string& text) { userInterface_->ShowMessage(text); },
             [this] { PumpMessages(); },
+            {}, // failed writes are shown as messages
             {},
         },
         tree_);

@@ -257,6 +257,32 @@ TEST_F(CliTest, ReplacementRewritesAndKeepsBackups) {
     EXPECT_FALSE(fs::exists(P("notes.~txt1")));
 }
 
+// A file that cannot be written is not counted as replaced, its reason is given, and the run
+// ends with status 2; a link out of the tree counts as such a file.
+TEST_F(CliTest, AFailedWriteIsNeitherCountedNorASuccess) {
+    File("a.txt", "one\n");
+    File("b.txt", "one\n");
+    ASSERT_EQ(::chmod(P("a.txt").c_str(), 0444), 0);
+    File("../outside.txt", "one\n");
+    fs::create_symlink("../outside.txt", P("c.txt"));
+
+    const Result r = Cli({"-s", "one", "--replace=1", root_});
+
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(Lines(r.out).back(), "Made 1 replacement in 1 file.");
+    EXPECT_NE(r.err.find("Unable to create file " + P("a.txt") +
+                         " File may be read/only (Permission denied)\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Unable to create file " + P("c.txt") +
+                         " File may be read/only (a link to a file outside the start folder)\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadAll(P("a.txt")), "one\n");
+    EXPECT_EQ(ReadAll(P("../outside.txt")), "one\n");
+    EXPECT_EQ(NoCr(ReadAll(P("b.txt"))), "1\n");
+}
+
 TEST_F(CliTest, ReportFileHasCrLfAndStdoutKeepsTheSummary) {
     File("a.txt", "hit\nmiss\nhit\n");
     const std::string report = (base_ / "out.log").string();
