@@ -237,14 +237,12 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Options = &options;
     request.StartFolder = startFolder;
 
-    engine.Aborted = false;
-    engine.DoneFraction = 0.0;
-    engine.UpdateProgress();
+    engine.Threads = o.Threads;
     InstallInterruptHandler();
 
     cli::TRunEnd end;
     try {
-        engine.RunSearch(request);
+        engine.StartRun(request);
     } catch (const std::bad_alloc&) {
         end.Error = "Not enough memory to go on searching";
     } catch (const std::exception& e) {

@@ -25,6 +25,7 @@ enum class TId {
     Color,
     Tree,
     Report,
+    Threads,
     TestRegex,
     Help,
     Version,
@@ -100,6 +101,11 @@ const std::array kOptions{
                 "instead of standard output",
                 false},
                TId::Report},
+    TOptionDef{{"threads", 0, K::Value, "N",
+                "read and search with N threads (default: one per\n"
+                "hardware thread; 1 does everything on one thread)",
+                false},
+               TId::Threads},
     TOptionDef{{"test-regex", 0, K::Triple, "PATTERN TEMPLATE SAMPLE",
                 "print what the regular-expression tester shows for\n"
                 "these three texts, then exit 0",
@@ -215,6 +221,21 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         }
         o.Generate = value;
         return true;
+    case TId::Threads: {
+        int n = 0;
+        for (const char c : value) {
+            n = c >= '0' && c <= '9' && n < 10000 ? n * 10 + (c - '0') : -1;
+            if (n < 0) {
+                break;
+            }
+        }
+        if (value.empty() || n < 1) {
+            error = "option '--threads' needs a whole number from 1";
+            return false;
+        }
+        o.Threads = n;
+        return true;
+    }
     case TId::Archive:
         when = &o.Archive;
         break;

@@ -35,6 +35,7 @@ struct TCliOptions {
     TWhen System = 0;
     TWhen Hidden = 0;
     bool Tree = false;
+    int Threads = 0; // 0: one per hardware thread
     bool HasReport = false;
     std::string ReportFile;
     TOutputKind Output = TOutputKind::Report;

@@ -1,9 +1,14 @@
-// The folder walk: one call per folder, working through the process's current directory.
+// The folder walk. Each folder is held by a descriptor and reached from its parent's, so the
+// walk never depends on the process's current directory, never follows a link into another
+// folder and never leaves the start folder, whatever is moved about during the run.
 #include "UTSearchEngine.h"
 
+#include "UFileWorkers.h"
+#include "UFolderHandle.h"
 #include "UMasks.h"
 #include "UPlatform.h"
 #include "UReplaceFile.h"
+#include "UTFileSearcher.h"
 #include "UTFolder.h"
 #include "UTResultTree.h"
 #include "UTSearchOptions.h"
@@ -24,8 +29,9 @@ std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
-bool IsDotEntry(const std::string& name) {
-    return name == "." || name == "..";
+void Add(TSearchTotals& totals, const TSearchTotals& more) {
+    totals.OccurenceCount = WrapAdd(totals.OccurenceCount, more.OccurenceCount);
+    totals.FileCount = WrapAdd(totals.FileCount, more.FileCount);
 }
 
 // True when the options let every attribute word through. A filter set to "set" refuses the
@@ -35,51 +41,35 @@ bool AcceptsEverything(const ::TSearchOptions* options) {
     return options == nullptr || (options->Accepts(0) && options->Accepts(platform::faAnyFile));
 }
 
-// The names of the real sub-folders of the current directory, in enumeration order. Links to
-// folders are left out: following them could walk in circles and would list files twice.
-std::vector<std::string> CollectSubFolders() {
-    std::vector<std::string> names;
-    platform::TDirEnumerator e("");
-    while (e.Next()) {
-        if (e.IsDirectory() && !IsDotEntry(e.Name())) {
-            names.push_back(e.Name());
-        }
+// Whether the walk takes the folder entry `entry` as a file to search. Each test is a pure
+// function of the entry, so the cheap ones (no stat) run first; the outcome is that of testing
+// the directory bit, the filters and the masks in turn. The temporary files of replacements in
+// progress, or of killed ones, are never taken.
+bool SelectsFile(const TSearchRequest& request, bool filterAll, const platform::TFolderHandle& dir,
+                 const platform::TFolderEntry& entry) {
+    if (entry.Kind == platform::TEntryKind::Folder || platform::IsReplaceTempName(entry.Name) ||
+        !text::MatchesAnyMask(entry.Name, request.Masks)) {
+        return false;
     }
-    return names;
+    if (filterAll && entry.Kind == platform::TEntryKind::PlainFile) {
+        return true; // no filter to apply and no link to look through
+    }
+    int attr = platform::EntryAttributes(dir, entry.Name);
+    if (attr < 0) {
+        attr = platform::faSysFile; // gone since the listing: neither file nor folder
+    }
+    if ((attr & platform::faDirectory) != 0) {
+        return false; // a link to a folder is neither walked nor taken for a file
+    }
+    return filterAll || request.Options->Accepts(attr);
 }
 
-// The names of the current directory's files that pass the attribute filters and the masks, in
-// enumeration order. Each test is a pure function of the entry, so the cheap ones (no stat)
-// run first; the outcome is that of testing the directory bit, the filters and the masks in
-// turn. The temporary files of replacements in progress, or of killed ones, are never taken.
-std::vector<std::string> CollectFiles(const TSearchRequest& request) {
-    std::vector<std::string> names;
-    if (request.Masks.empty()) {
-        return names; // nothing can match; the folder still counts as walked
-    }
-    const ::TSearchOptions* const options = request.Options;
-    const bool filterAll = AcceptsEverything(options);
-    platform::TDirEnumerator e("");
-    while (e.Next()) {
-        const std::string& name = e.Name();
-        if (e.IsDirectory() || platform::IsReplaceTempName(name) ||
-            !text::MatchesAnyMask(name, request.Masks)) {
-            continue;
-        }
-        if (filterAll && e.IsPlainFile()) {
-            names.push_back(name); // no filter to apply and no link to look through
-            continue;
-        }
-        const int attr = e.Attributes();
-        if ((attr & platform::faDirectory) != 0) {
-            continue; // a link to a folder is neither walked nor taken for a file
-        }
-        if (!filterAll && !options->Accepts(attr)) {
-            continue;
-        }
-        names.push_back(name);
-    }
-    return names;
+// The absolute form of the start folder, as the folder paths below it are built from.
+std::string StartDirectory(const std::string& folderName) {
+    const std::string abs = !folderName.empty() && folderName[0] == platform::PathDelim
+                                ? folderName
+                                : platform::ExpandFileName(folderName);
+    return text::WithTrailingSeparator(abs);
 }
 
 } // namespace
@@ -87,88 +77,82 @@ std::vector<std::string> CollectFiles(const TSearchRequest& request) {
 TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
                                           const std::string& folderName, model::TTreeNode* parent,
                                           double share) {
-    TSearchTotals totals;
     if (Aborted) {
-        return totals;
+        return TSearchTotals();
     }
-    const auto cannotEnter = [&]() {
-        if (hooks_.ShowMessage) {
-            hooks_.ShowMessage("Cannot change to directory: " + folderName);
-        }
-        return totals;
-    };
-    if (!platform::SetCurrentDir(folderName)) {
-        return cannotEnter();
+    seen_.clear();
+    const platform::TFolderHandle dir = platform::TFolderHandle::OpenPath(folderName);
+    if (!dir.Valid()) {
+        Message("Cannot change to directory: " + folderName);
+        return TSearchTotals();
     }
-    // The absolute form of the current directory, as the folder part of a dummy name's would
-    // be. Should it be unknown (the folder was removed once entered), file paths could not be
-    // formed and might name files elsewhere: the folder is treated as not entered.
-    const std::string cwd = platform::GetCurrentDir();
-    if (cwd.empty()) {
-        platform::SetCurrentDir("..");
-        return cannotEnter();
-    }
+    return WalkFolder(request, dir, folderName, StartDirectory(folderName), parent, share);
+}
 
+TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
+                                        const platform::TFolderHandle& dir,
+                                        const std::string& folderName, const std::string& directory,
+                                        model::TTreeNode* parent, double share) {
     auto folder = std::make_unique<model::TFolder>();
     folder->FolderName = folderName;
-    folder->Directory = text::WithTrailingSeparator(cwd);
+    folder->Directory = directory;
     model::TFolder* const folderObj = folder.get();
     model::TTreeNode* const node = tree_.AddChild(parent, folderName, std::move(folder));
     tree_.SetImages(node, model::imgFolder, model::imgFolderSelected);
 
     if (hooks_.ShowStatus) {
-        hooks_.ShowStatus(" " + folderObj->Directory + "*.*");
+        hooks_.ShowStatus(" " + directory + "*.*");
     }
     // The one point of a run where the user's input, Abort among it, is handled.
     if (hooks_.PumpMessages) {
         hooks_.PumpMessages();
     }
 
+    // One listing serves the sub-folders and the files.
+    const std::vector<platform::TFolderEntry> entries = platform::ListFolder(dir);
+    TSearchTotals totals;
     double ownShare = share;
     if (request.Recurse) {
-        // The list is complete and its enumeration closed before any sub-folder is entered, so
-        // no more than one enumeration is open at a time however deep the walk goes.
-        const std::vector<std::string> subFolders = CollectSubFolders();
-        ownShare = share / static_cast<double>(subFolders.size() + 1);
-        for (const std::string& sub : subFolders) {
-            const TSearchTotals t = SearchFolder(request, sub, node, ownShare);
-            totals.OccurenceCount = WrapAdd(totals.OccurenceCount, t.OccurenceCount);
-            totals.FileCount = WrapAdd(totals.FileCount, t.FileCount);
+        size_t subCount = 0;
+        for (const platform::TFolderEntry& e : entries) {
+            subCount += e.Kind == platform::TEntryKind::Folder ? 1 : 0;
+        }
+        ownShare = share / static_cast<double>(subCount + 1);
+        std::string subDirectory;
+        for (const platform::TFolderEntry& e : entries) {
+            if (e.Kind != platform::TEntryKind::Folder || Aborted) {
+                continue;
+            }
+            subDirectory = directory + e.Name;
+            if (OnEnterFolder) {
+                OnEnterFolder(subDirectory);
+            }
+            // A folder moved, or swapped for a link or another folder, since the listing is
+            // not entered: it is no longer where the walk was.
+            const platform::TFolderHandle sub = dir.OpenSub(e.Name, e.Id);
+            if (!sub.Valid()) {
+                Message("Cannot change to directory: " + e.Name);
+                continue;
+            }
+            subDirectory += platform::PathDelim;
+            Add(totals, WalkFolder(request, sub, e.Name, subDirectory, node, ownShare));
         }
     }
 
-    const std::vector<std::string> files = CollectFiles(request);
+    std::vector<TFileTask> files;
+    if (!request.Masks.empty()) {
+        const bool filterAll = AcceptsEverything(request.Options);
+        for (const platform::TFolderEntry& e : entries) {
+            if (SelectsFile(request, filterAll, dir, e)) {
+                files.push_back(TFileTask{&dir, &e.Name, directory + e.Name});
+            }
+        }
+    }
     if (files.empty()) {
         DoneFraction += ownShare;
         UpdateProgress();
     } else {
-        const double fileShare = ownShare / static_cast<double>(files.size());
-        std::string path = folderObj->Directory;
-        const size_t dirLen = path.size();
-        for (const std::string& name : files) {
-            path.resize(dirLen);
-            path += name;
-            int count = 0;
-            const int nodesBefore = node->Count();
-            try {
-                count = SearchFile(request, path, node);
-            } catch (const std::bad_alloc&) {
-                // The bare "std::bad_alloc" would not say which file was too much.
-                throw std::runtime_error("Not enough memory to search " + path);
-            }
-            if (count > 0) {
-                totals.OccurenceCount = WrapAdd(totals.OccurenceCount, count);
-                totals.FileCount = WrapAdd(totals.FileCount, 1);
-            }
-            if (hooks_.FileFound && node->Count() > nodesBefore) {
-                hooks_.FileFound(*node->Item(node->Count() - 1), count);
-            }
-            DoneFraction += fileShare;
-            UpdateProgress();
-            if (Aborted) {
-                break;
-            }
-        }
+        Add(totals, SearchFiles(request, files, node, ownShare));
     }
 
     if (totals.OccurenceCount > 0) {
@@ -184,8 +168,56 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         tree_.SetCaption(node, std::move(caption));
         tree_.SetImages(node, model::imgFolderFound, model::imgFolderFoundSelected);
     }
+    return totals;
+}
 
-    platform::SetCurrentDir(".."); // a failure here is ignored: the parent goes on as it can
+TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
+                                         std::vector<TFileTask>& tasks, model::TTreeNode* node,
+                                         double share) {
+    TSearchTotals totals;
+    const double fileShare = share / static_cast<double>(tasks.size());
+    // Without content to read there is nothing worth handing to another thread.
+    TFileWorkers* const workers =
+        workers_ && request.DoSearch && tasks.size() > 1 ? workers_.get() : nullptr;
+    std::vector<TFileFacts> facts(workers != nullptr ? tasks.size() : 0);
+    struct TStop {
+        TFileWorkers* w;
+        ~TStop() {
+            if (w != nullptr) {
+                w->Stop(); // results of files the walk does not reach are dropped unused
+            }
+        }
+    } stop{workers};
+    if (workers != nullptr) {
+        workers->Start(request, tasks, facts);
+    }
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        TFileFacts own;
+        int count = 0;
+        const int nodesBefore = node->Count();
+        try {
+            if (workers != nullptr) {
+                workers->WaitFor(i, *searcher_);
+            } else {
+                own = searcher_->Examine(request, tasks[i]);
+            }
+            count = CommitFile(request, tasks[i], workers != nullptr ? facts[i] : own, node);
+        } catch (const std::bad_alloc&) {
+            // The bare "std::bad_alloc" would not say which file was too much.
+            throw std::runtime_error("Not enough memory to search " + tasks[i].FullPath);
+        }
+        if (count > 0) {
+            Add(totals, TSearchTotals{count, 1});
+        }
+        if (hooks_.FileFound && node->Count() > nodesBefore) {
+            hooks_.FileFound(*node->Item(node->Count() - 1), count);
+        }
+        DoneFraction += fileShare;
+        UpdateProgress();
+        if (Aborted) {
+            break;
+        }
+    }
     return totals;
 }
 

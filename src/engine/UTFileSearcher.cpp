@@ -4,14 +4,10 @@
 #include "UPlatform.h"
 #include "URegExpr.h"
 #include "URegexSearch.h"
-#include "UReplaceFile.h"
-#include "UTFile.h"
 #include "UTOccurence.h"
-#include "UTResultTree.h"
 #include "UTSearchRequest.h"
-#include "UTextHelpers.h"
 
-#include <cstdint>
+#include <algorithm>
 
 namespace engine {
 
@@ -26,12 +22,6 @@ void Release(std::string& s) {
     }
 }
 
-void Show(const TSearchHooks& hooks, const std::string& text) {
-    if (hooks.ShowMessage) {
-        hooks.ShowMessage(text);
-    }
-}
-
 } // namespace
 
 TFileSearcher::TFileSearcher() = default;
@@ -42,65 +32,44 @@ void TFileSearcher::BeginRun() {
     regex_.reset();
     prefilterOn_ = false;
     byLines_ = false;
-    cleanedFolder_.clear();
-    writes_ = TWriteCounts{};
     Release(storage_);
     length_ = 0;
     Release(joined_);
-    Release(content_);
-    found_.clear();
-    found_.shrink_to_fit();
 }
 
-int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& fullPath,
-                              model::TTreeNode* folderNode, model::TResultTree& tree,
-                              const TSearchHooks& hooks) {
-    auto file = std::make_unique<model::TFile>();
-    file->FileName = text::ExtractFileName(fullPath);
-    file->FullPath = fullPath;
-    platform::TSearchRec rec;
-    file->Attributes = platform::FindFileInfo(fullPath, rec) ? rec.Attr : 0;
-
-    if (!request.DoSearch) {
-        std::string caption = file->FileName;
-        model::TTreeNode* const node =
-            tree.AddChild(folderNode, std::move(caption), std::move(file));
-        tree.SetImages(node, model::imgFile, model::imgFileSelected);
-        return 1;
+TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask& task) {
+    TFileFacts facts;
+    try {
+        // A file gone since it was listed has no attributes, and its read fails.
+        facts.Attributes = std::max(platform::EntryAttributes(*task.Folder, *task.Name), 0);
+        // A FIFO, a device, a socket or a dangling link is no file to search: opening one
+        // could block the run or set a device going.
+        if (request.DoSearch &&
+            (facts.Attributes & (platform::faSysFile | platform::faDirectory)) == 0) {
+            Search(request, task, facts);
+        }
+    } catch (...) {
+        facts.Occurences.clear();
+        facts.NewContent.clear();
+        facts.Error = std::current_exception();
     }
-    // A FIFO, a device, a socket or a dangling link is no file to search: opening one could
-    // block the run or set a device going.
-    if ((file->Attributes & (platform::faSysFile | platform::faDirectory)) != 0) {
-        return 0;
-    }
+    return facts;
+}
 
-    length_ = platform::ReadWholeFileInto(fullPath, storage_, rec.Size,
-                                          request.DoReplace ? &read_ : nullptr);
-    found_.clear();
-    std::string* const newContent = request.DoReplace ? &content_ : nullptr;
+void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
+                           TFileFacts& facts) {
+    facts.Searched = true;
+    length_ = platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_,
+                                  facts.Identity);
     const size_t found =
-        request.UseRegex ? SearchRegex(request, newContent) : SearchPlain(request, newContent);
+        request.UseRegex ? SearchRegex(request, facts) : SearchPlain(request, facts);
     if (found == 0) {
-        return 0;
+        facts.Occurences.clear();
+        facts.NewContent.clear();
     }
-    // A file whose new content was not written keeps its node and occurrences, but adds
-    // nothing to the totals.
-    const bool counted = !request.DoReplace || WriteBack(request, fullPath, hooks);
-
-    const auto count = static_cast<std::int32_t>(found);
-    file->OccurenceCount = count;
-    std::string caption = file->FileName + " - " + text::PluralCount(count, "occurence");
-    model::TTreeNode* const node = tree.AddChild(folderNode, std::move(caption), std::move(file));
-    tree.SetImages(node, model::imgFile, model::imgFileSelected);
-    for (auto& occurence : found_) {
-        model::TTreeNode* const child = tree.AddOccurence(node, std::move(occurence));
-        tree.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
-    }
-    found_.clear();
-    return counted ? count : 0;
 }
 
-size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* newContent) {
+size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& facts) {
     if (!plainReady_ || plainText_ != request.SearchText || plainMatchCase_ != request.MatchCase) {
         plain_.Prepare(request.SearchText, !request.MatchCase);
         plainText_ = request.SearchText;
@@ -108,18 +77,21 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* ne
         plainReady_ = true;
     }
     TPlainSearchOutput out;
-    out.Occurences = &found_;
-    out.NewContent = newContent;
+    out.Occurences = &facts.Occurences;
+    out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
     out.Replacement = request.ReplaceText;
     return PlainSearch(Bytes(), plain_, out);
 }
 
-size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* newContent) {
-    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase) {
+size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& facts) {
+    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase ||
+        regexLineByLine_ != request.LineByLine) {
         regex_.reset();
         auto expr = std::make_unique<TRegExpr>();
         expr->SetExpression(request.SearchText);
         expr->SetModifierI(!request.MatchCase);
+        expr->SetModifierM(request.LineByLine);
+        expr->SetModifierS(!request.LineByLine);
         // Compiled once for the run; a bad pattern fails here, at the first file whose
         // content is searched, and again at every later one.
         expr->Compile();
@@ -133,11 +105,12 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         byLines_ = prefilterOn_ && expr->MatchesStayWithinLines();
         regexText_ = request.SearchText;
         regexMatchCase_ = request.MatchCase;
+        regexLineByLine_ = request.LineByLine;
         regex_ = std::move(expr);
     }
     TRegexSearchOutput out;
-    out.Occurences = &found_;
-    out.NewContent = newContent;
+    out.Occurences = &facts.Occurences;
+    out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
     out.Template = request.ReplaceText;
     if (byLines_ && Bytes().size() <= MaxLineSearchBytes) {
         return RegexSearchByLines(Bytes(), *regex_, prefilter_, out);
@@ -147,51 +120,6 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         return 0;
     }
     return RegexSearch(Bytes(), *regex_, joined_, out);
-}
-
-bool TFileSearcher::WriteBack(const TSearchRequest& request, const std::string& fullPath,
-                              const TSearchHooks& hooks) {
-    // Temporary files of replacements that were killed are cleared away once per folder.
-    std::string folder = text::ExtractFilePath(fullPath);
-    if (folder.empty()) {
-        folder = ".";
-    }
-    if (folder != cleanedFolder_) {
-        platform::CleanStaleReplaceTemps(folder);
-        cleanedFolder_ = std::move(folder);
-    }
-    const std::string backup = request.MakeBackups ? text::BackupFileName(fullPath) : std::string();
-    platform::TReplaceCheck check;
-    check.Expected = &read_;
-    check.Within = request.StartFolder;
-    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
-        fullPath, content_, request.MakeBackups ? &backup : nullptr, check);
-    if (result.BackupFailed) {
-        Show(hooks, "Unable to create backup file " + backup);
-    }
-    if (!result.Written) {
-        const std::string message =
-            result.Changed ? "Unable to replace in file " + fullPath +
-                                 "\r\nThe file was changed by another program after it was read"
-                           : "Unable to create file " + fullPath + "\r\nFile may be read/only";
-        if (hooks.ShowWriteFailure) {
-            std::string reason;
-            if (result.OutsideLink) {
-                reason = "a link to a file outside the start folder";
-            } else if (!result.Changed) {
-                reason = platform::TIoResult{result.Error}.Reason();
-            }
-            hooks.ShowWriteFailure(message, reason);
-        } else {
-            Show(hooks, message);
-        }
-        ++writes_.Failed;
-        return false;
-    }
-    if (result.SplitLinks) {
-        ++writes_.SplitLinks;
-    }
-    return true;
 }
 
 } // namespace engine

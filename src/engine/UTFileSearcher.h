@@ -1,26 +1,42 @@
-// The in-file search and replacement: everything the engine does with one selected file.
-// One searcher lives as long as its engine and keeps what can be reused from file to file:
-// the read buffer, the other work buffers, and what was prepared for the run's search text
-// (the folded plain needle, or the compiled pattern and its prefilter).
+// The in-file search: everything the engine learns from one selected file, as facts, without
+// touching the result tree or the file itself. Several searchers may work at once, one per
+// thread; each keeps what can be reused from file to file: the read buffer, the other work
+// buffers, and what was prepared for the run's search text (the folded plain needle, or the
+// compiled pattern and its prefilter).
 #pragma once
 
 #include "UByteScan.h"
-#include "UPlatform.h"
-#include "UTSearchRequest.h"
+#include "UFolderHandle.h"
+#include "UTOccurence.h"
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 class TRegExpr;
 
-namespace model {
-class TOccurence;
-class TResultTree;
-class TTreeNode;
-} // namespace model
-
 namespace engine {
+
+struct TSearchRequest;
+
+// What one file gave: the facts from which its node, its occurrence nodes and its new content
+// are committed.
+struct TFileFacts {
+    std::int32_t Attributes = 0;
+    bool Searched = false;      // content was read and searched
+    platform::TFileIdentity Identity; // of what was read
+    std::vector<std::unique_ptr<model::TOccurence>> Occurences;
+    std::string NewContent;   // when replacing and something was found
+    std::exception_ptr Error; // the failure that ends the run, raised when committed
+};
+
+// One selected file: its folder, its name there and the path it is shown by.
+struct TFileTask {
+    const platform::TFolderHandle* Folder = nullptr;
+    const std::string* Name = nullptr;
+    std::string FullPath;
+};
 
 class TFileSearcher {
 public:
@@ -32,30 +48,19 @@ public:
     // Forgets the previous run's prepared search and gives back oversized buffers.
     void BeginRun();
 
-    const TWriteCounts& WriteCounts() const { return writes_; }
-
-    // Handles one selected file: searches it when the run searches content, replaces and
-    // writes it back when asked, and adds its node and occurrence nodes under `folderNode`.
-    // Gives the number of occurrences found, or 1 when content is not searched.
-    int SearchFile(const TSearchRequest& request, const std::string& fullPath,
-                   model::TTreeNode* folderNode, model::TResultTree& tree,
-                   const TSearchHooks& hooks);
+    // Looks the file up and, when the run searches content, reads and searches it and prepares
+    // its new content when replacing. Failures are caught into the facts.
+    TFileFacts Examine(const TSearchRequest& request, const TFileTask& task);
 
 private:
-    size_t SearchPlain(const TSearchRequest& request, std::string* newContent);
-    size_t SearchRegex(const TSearchRequest& request, std::string* newContent);
-    // True when the new content was written.
-    bool WriteBack(const TSearchRequest& request, const std::string& fullPath,
-                   const TSearchHooks& hooks);
+    void Search(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
+    size_t SearchPlain(const TSearchRequest& request, TFileFacts& facts);
+    size_t SearchRegex(const TSearchRequest& request, TFileFacts& facts);
 
     std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
     size_t length_ = 0;
-    platform::TFileIdentity read_; // the file as it was read, when replacing
-    TWriteCounts writes_;
     std::string_view Bytes() const { return std::string_view(storage_.data(), length_); }
-    std::string joined_;  // its lines joined with CR LF, for the pattern
-    std::string content_; // its new bytes when replacing
-    std::vector<std::unique_ptr<model::TOccurence>> found_;
+    std::string joined_; // its lines joined with CR LF, for the pattern
 
     // The plain needle, prepared for the search text and case choice it was made from.
     bool plainReady_ = false;
@@ -67,13 +72,11 @@ private:
     std::unique_ptr<TRegExpr> regex_;
     std::string regexText_;
     bool regexMatchCase_ = false;
+    bool regexLineByLine_ = false;
     bool prefilterOn_ = false;
     TSubstringFinder prefilter_;
     // Its matches stay within lines: only the lines holding the literal are searched.
     bool byLines_ = false;
-
-    // The folder last cleared of temporary files that killed replacements left behind.
-    std::string cleanedFolder_;
 };
 
 } // namespace engine

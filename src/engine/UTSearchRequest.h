@@ -23,6 +23,9 @@ struct TSearchRequest {
     bool DoReplace = false;
     bool MatchCase = false;
     bool UseRegex = false;
+    // Regular expressions start with m on and s off: "^" and "$" at line breaks, "." not
+    // across them.
+    bool LineByLine = false;
     bool Recurse = false;
     bool MakeBackups = false;
     // Shared, not copied: a change made while a run pumps messages applies to later entries.

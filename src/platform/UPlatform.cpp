@@ -95,6 +95,11 @@ int AttributesFrom(const struct stat& lst, int dirfd, const char* rel, const std
 
 } // namespace
 
+int posix::EntryAttributes(const struct stat& lst, int dirfd, const char* rel,
+                           const std::string& name) {
+    return AttributesFrom(lst, dirfd, rel, name);
+}
+
 std::string LastErrorText() {
     return std::strerror(errno);
 }

@@ -36,6 +36,7 @@ std::vector<std::string> LoadHistory(const TvtRegVal& store, const std::string& 
 void SaveHistory(TvtRegVal& store, const std::string& prefix,
                  const std::vector<std::string>& items);
 
-// The four attribute filters from and to soArchive, soReadOnly, soSystem and soHidden.
+// The four attribute filters from and to soArchive, soReadOnly, soSystem and soHidden, and the
+// line-by-line mode of regular expressions from and to soLineByLine.
 void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options);
 void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options);

@@ -25,6 +25,11 @@ public:
     void SetSystem(TAttributeFilter value) { system_ = value; }
     void SetHidden(TAttributeFilter value) { hidden_ = value; }
 
+    // Regular expressions work line by line: "^" and "$" match at line breaks and "." stops at
+    // them. Off by default; not part of the attribute description.
+    bool LineByLine() const { return lineByLine_; }
+    void SetLineByLine(bool on) { lineByLine_ = on; }
+
     // Whether a directory entry with these attribute bits passes all four filters.
     bool Accepts(int attributes) const;
     // The active filters in one line, or "No advanced options set.".
@@ -35,4 +40,5 @@ private:
     TAttributeFilter readOnly_ = afDontCare;
     TAttributeFilter system_ = afDontCare;
     TAttributeFilter hidden_ = afDontCare;
+    bool lineByLine_ = false;
 };

@@ -3,6 +3,7 @@
 #include "UAppearance.h"
 #include "UTSearchOptions.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -43,7 +44,8 @@ TfrmAdvancedOptions::TfrmAdvancedOptions(QWidget* parent)
     QFont font = WindowFont();
     font.setPointSize(font.pointSize() - 1);
     setFont(font);
-    setFixedSize(355, 212);
+    // Fixed in size; one row below the groups holds the regular expressions' mode.
+    setFixedSize(355, 236);
 
     auto* attributes = new QGroupBox(QStringLiteral(" File Attributes "), this);
     attributes->setGeometry(4, 4, 161, 177);
@@ -67,14 +69,17 @@ TfrmAdvancedOptions::TfrmAdvancedOptions(QWidget* parent)
     MakeNotImplementedGroup(QStringLiteral(" Date "), this, QRect(168, 4, 185, 117));
     MakeNotImplementedGroup(QStringLiteral(" Size "), this, QRect(168, 124, 185, 57));
 
+    chkLineByLine = new QCheckBox(QStringLiteral("Regular expressions work &line by line"), this);
+    chkLineByLine->setGeometry(8, 186, 340, 20);
+
     btnClear = new QPushButton(QStringLiteral("Clear"), this);
-    btnClear->setGeometry(4, 184, 75, 25);
+    btnClear->setGeometry(4, 208, 75, 25);
     btnClear->setAutoDefault(false);
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setGeometry(193, 184, 75, 25);
+    btnCancel->setGeometry(193, 208, 75, 25);
     btnCancel->setAutoDefault(false);
     btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setGeometry(277, 184, 75, 25);
+    btnOk->setGeometry(277, 208, 75, 25);
     btnOk->setDefault(true);
 
     setTabOrder(cmbArchive, cmbReadOnly);
@@ -96,6 +101,7 @@ void TfrmAdvancedOptions::ShowOptions(const TSearchOptions& options) {
     show(cmbReadOnly, options.ReadOnly());
     show(cmbSystem, options.System());
     show(cmbHidden, options.Hidden());
+    chkLineByLine->setChecked(options.LineByLine());
 }
 
 void TfrmAdvancedOptions::ReadOptions(TSearchOptions& options) const {
@@ -103,6 +109,7 @@ void TfrmAdvancedOptions::ReadOptions(TSearchOptions& options) const {
     options.SetReadOnly(cmbReadOnly->currentIndex());
     options.SetSystem(cmbSystem->currentIndex());
     options.SetHidden(cmbHidden->currentIndex());
+    options.SetLineByLine(chkLineByLine->isChecked());
 }
 
 void TfrmAdvancedOptions::btnClearClick() {

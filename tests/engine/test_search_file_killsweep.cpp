@@ -309,7 +309,7 @@ TEST_F(KillSweepTest, RealSystemCallFailuresLeaveTheOriginals) {
     for (const TCase& c :
          {TCase{"write", "ENOSPC", "fernsweep.tmp", ""},
           TCase{"fdatasync", "EIO", "fernsweep.tmp", ""}, TCase{"renameat", "EPERM", "", ".fstmp"},
-          TCase{"openat", "EACCES", "", "/a.txt\""}}) {
+          TCase{"openat", "EACCES", "", "\"a.txt\""}}) {
         const int k = callNumber(c.syscall, c.after, c.mentioning);
         EXPECT_GT(k, 0) << c.syscall << " not seen in the trace";
         if (k < 0) {

@@ -52,11 +52,11 @@ private slots:
     void advancedOptionsLayout() {
         ui::TfrmAdvancedOptions d;
         QCOMPARE(d.windowTitle(), QStringLiteral("Advanced Options"));
-        QCOMPARE(d.size(), QSize(355, 212));
+        QCOMPARE(d.size(), QSize(355, 236));
         QCOMPARE(d.minimumSize(), d.maximumSize());
-        QCOMPARE(d.btnOk->geometry(), QRect(277, 184, 75, 25));
-        QCOMPARE(d.btnCancel->geometry(), QRect(193, 184, 75, 25));
-        QCOMPARE(d.btnClear->geometry(), QRect(4, 184, 75, 25));
+        QCOMPARE(d.btnOk->geometry(), QRect(277, 208, 75, 25));
+        QCOMPARE(d.btnCancel->geometry(), QRect(193, 208, 75, 25));
+        QCOMPARE(d.btnClear->geometry(), QRect(4, 208, 75, 25));
         QVERIFY(d.btnOk->isDefault());
         QCOMPARE(d.cmbHidden->geometry().topLeft(), QPoint(68, 88));
         QCOMPARE(d.cmbArchive->count(), 3);
