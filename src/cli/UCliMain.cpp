@@ -14,15 +14,12 @@
 #include "UTextHelpers.h"
 #include "vtStringTokenizer.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #ifndef FERNSWEEP_VERSION
@@ -35,31 +32,12 @@ constexpr int kExitFound = 0;
 constexpr int kExitNothing = 1;
 constexpr int kExitError = 2;
 
-// Set by the first Ctrl-C; the walk's message pump turns it into Abort.
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int sig) {
-    if (gInterrupted != 0) {
-        // A second Ctrl-C means "now": the default action ends the process.
-        std::signal(sig, SIG_DFL);
-        std::raise(sig);
-        return;
-    }
-    gInterrupted = 1;
-}
-
-void InstallInterruptHandler() {
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-}
-
-// Buffered writes to a file descriptor; standard output can take millions of report lines.
+// Buffered writes to a standard stream; standard output can take millions of report lines.
 class TFdWriter {
 public:
-    explicit TFdWriter(int fd) : fd_(fd) { buf_.reserve(kChunk + 4096); }
+    explicit TFdWriter(platform::TStdStream stream) : stream_(stream) {
+        buf_.reserve(kChunk + 4096);
+    }
     ~TFdWriter() { Flush(); }
     TFdWriter(const TFdWriter&) = delete;
     TFdWriter& operator=(const TFdWriter&) = delete;
@@ -77,33 +55,24 @@ public:
         }
     }
     void Flush() {
-        size_t done = 0;
-        while (done < buf_.size()) {
-            const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                break; // a closed pipe or a full disk: nothing more can be said there
-            }
-            done += static_cast<size_t>(n);
-        }
+        // A closed pipe or a full disk: nothing more can be said there.
+        platform::WriteStdStream(stream_, buf_);
         buf_.clear();
     }
 
 private:
     static constexpr size_t kChunk = 1 << 16;
-    int fd_;
+    platform::TStdStream stream_;
     std::string buf_;
 };
 
 void ErrorLine(std::string_view text) {
-    TFdWriter err(STDERR_FILENO);
+    TFdWriter err(platform::TStdStream::Error);
     err.Line(cli::MessageLine(text));
 }
 
 int UsageError(const std::string& reason) {
-    TFdWriter err(STDERR_FILENO);
+    TFdWriter err(platform::TStdStream::Error);
     err.Line("fernsweep-cli: " + reason);
     err.Line("Try 'fernsweep-cli --help' for more information.");
     return kExitError;
@@ -140,7 +109,8 @@ bool UseColor(cli::TColorMode mode) {
         return mode == cli::TColorMode::Always;
     }
     const char* noColor = std::getenv("NO_COLOR");
-    return (noColor == nullptr || *noColor == '\0') && ::isatty(STDOUT_FILENO) == 1;
+    return (noColor == nullptr || *noColor == '\0') &&
+           platform::IsTerminal(platform::TStdStream::Output);
 }
 
 std::string SummaryLine(const cli::TCliOptions& o, const engine::TSearchTotals& t) {
@@ -175,8 +145,8 @@ int RunOnce(const cli::TCliOptions& o) {
     options.SetSystem(o.System);
     options.SetHidden(o.Hidden);
 
-    TFdWriter out(STDOUT_FILENO);
-    const bool interactive = ::isatty(STDOUT_FILENO) == 1;
+    TFdWriter out(platform::TStdStream::Output);
+    const bool interactive = platform::IsTerminal(platform::TStdStream::Output);
     cli::TPrintSettings print;
     print.Kind = o.Output;
     print.Color = UseColor(o.Color) && o.Output != cli::TOutputKind::Json;
@@ -201,7 +171,7 @@ int RunOnce(const cli::TCliOptions& o) {
         ErrorLine(reason.empty() ? text : text + " (" + reason + ")");
     };
     hooks.PumpMessages = [&enginePtr]() {
-        if (gInterrupted != 0 && enginePtr != nullptr) {
+        if (platform::InterruptRequested() && enginePtr != nullptr) {
             enginePtr->Aborted = true;
         }
     };
@@ -238,7 +208,8 @@ int RunOnce(const cli::TCliOptions& o) {
     request.StartFolder = startFolder;
 
     engine.Threads = o.Threads;
-    InstallInterruptHandler();
+    // The first Ctrl-C only sets a flag, which the walk's message pump turns into Abort.
+    platform::WatchInterrupt();
 
     cli::TRunEnd end;
     try {
@@ -299,25 +270,25 @@ int main(int argc, char** argv) {
     case cli::TCliAction::Error:
         return UsageError(error);
     case cli::TCliAction::Help: {
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line(cli::CliUsage(), "");
         return 0;
     }
     case cli::TCliAction::Version: {
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line("fernsweep-cli " FERNSWEEP_VERSION);
         return 0;
     }
     case cli::TCliAction::TestRegex: {
         // What the tester's label shows: nothing for an empty pattern.
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line(options.Pattern.empty()
                      ? std::string()
                      : RegexTesterOutput(options.Sample, options.Pattern, options.Template));
         return 0;
     }
     case cli::TCliAction::Generate: {
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line(options.Generate == "man" ? cli::CliManPage(FERNSWEEP_VERSION)
                                            : cli::CliBashCompletion(),
                  "");
