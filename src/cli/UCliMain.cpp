@@ -253,6 +253,9 @@ int RunOnce(const cli::TCliOptions& o) {
     }
     printer->Finish(end);
     out.Flush();
+    if (engine.Aborted) {
+        ErrorLine("Search aborted: the results above are those found up to that point.");
+    }
     return exitCode;
 }
 

@@ -59,8 +59,8 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
 void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
                            TFileFacts& facts) {
     facts.Searched = true;
-    length_ = platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_,
-                                  facts.Identity);
+    length_ =
+        platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_, facts.Identity);
     const size_t found =
         request.UseRegex ? SearchRegex(request, facts) : SearchPlain(request, facts);
     if (found == 0) {

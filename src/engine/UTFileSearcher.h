@@ -24,7 +24,7 @@ struct TSearchRequest;
 // are committed.
 struct TFileFacts {
     std::int32_t Attributes = 0;
-    bool Searched = false;      // content was read and searched
+    bool Searched = false;            // content was read and searched
     platform::TFileIdentity Identity; // of what was read
     std::vector<std::unique_ptr<model::TOccurence>> Occurences;
     std::string NewContent;   // when replacing and something was found

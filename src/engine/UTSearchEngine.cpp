@@ -44,12 +44,18 @@ void TSearchEngine::Message(const std::string& text) {
     }
 }
 
+void TSearchEngine::FileDone(model::TTreeNode& fileNode) {
+    if (hooks_.FileDone) {
+        hooks_.FileDone(fileNode);
+    }
+}
+
 void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
     const int wanted =
         Threads > 0 ? Threads : static_cast<int>(std::thread::hardware_concurrency());
-    // One thread is the calling thread alone.
-    const int workers = wanted > 1 ? wanted : 0;
+    // The calling thread is one of them: it examines files too while it would wait.
+    const int workers = wanted > 1 ? wanted - 1 : 0;
     if (workers != workerCount_) {
         workers_.reset();
         if (workers > 0) {
@@ -112,6 +118,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         model::TTreeNode* const node =
             tree_.AddChild(folderNode, std::move(caption), std::move(file));
         tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        FileDone(*node);
         return 1;
     }
     if (!facts.Searched) {
@@ -124,6 +131,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
             model::TTreeNode* const node =
                 tree_.AddChild(folderNode, std::move(caption), std::move(file));
             tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+            FileDone(*node);
         }
         return 0;
     }
@@ -175,6 +183,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         tree_.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
     }
     facts.Occurences.clear();
+    FileDone(*node);
     return counted ? count : 0;
 }
 
@@ -195,10 +204,9 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     platform::TReplaceCheck check;
     check.Expected = &facts.Identity;
     check.Within = request.StartFolder;
-    const platform::TReplaceOutcome result =
-        platform::ReplaceFileContent(platform::PathThrough(*task.Folder, *task.Name),
-                                     facts.NewContent,
-                                     request.MakeBackups ? &backupThrough : nullptr, check);
+    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
+        platform::PathThrough(*task.Folder, *task.Name), facts.NewContent,
+        request.MakeBackups ? &backupThrough : nullptr, check);
     if (result.BackupFailed) {
         Message("Unable to create backup file " + folderPath +
                 text::ExtractFileName(backupThrough));

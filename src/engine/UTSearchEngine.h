@@ -84,6 +84,7 @@ private:
     // True when the new content was written.
     bool WriteBack(const TSearchRequest& request, const TFileTask& task, const TFileFacts& facts);
     void Message(const std::string& text);
+    void FileDone(model::TTreeNode& fileNode);
 
     TSearchHooks hooks_;
     model::TResultTree& tree_;

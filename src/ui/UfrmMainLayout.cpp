@@ -120,6 +120,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this] { PumpMessages(); },
             {}, // failed writes are shown as messages
             {},
+            {}, // the tree is shown whole at the end
         },
         tree_);
     model_ = new TResultTreeModel(tree_, this);
