@@ -2,9 +2,16 @@
 set -euo pipefail
 FS_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# What building and running need: the compiler and build tools, Qt 6, PCRE2, xdg-open for the
+# shell commands and the fonts the window is laid out with.
 FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-dev
-             libgtest-dev xvfb xauth xdg-utils desktop-file-utils strace clang libclang-rt-14-dev
-             libglib2.0-bin fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra)
+             xdg-utils fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra)
+# What the tests add: GoogleTest, a virtual display, the launcher and fuzzing tools, python3 (JSON
+# parsing), man and groff (the manual page), bash-completion, strace.
+FS_TEST_PACKAGES=(libgtest-dev xvfb xauth desktop-file-utils strace clang libclang-rt-14-dev
+                  libglib2.0-bin python3 man-db groff-base bash-completion)
+# FS_XVFB=1 scripts/run starts the window on a virtual display.
+FS_XVFB_PACKAGES=(xvfb xauth)
 
 fs_install_missing() {
     local missing=()
@@ -23,7 +30,9 @@ fs_install_missing() {
 # fs_build DIR [cmake options...]
 fs_build() {
     local dir=$1; shift
-    if [ ! -f "$dir/build.ninja" ]; then
+    # Configured again when the tests' GoogleTest was installed after the last configuration.
+    if [ ! -f "$dir/build.ninja" ] ||
+        { [ -f /usr/include/gtest/gtest.h ] && grep -q '^FS_HAVE_GTEST:INTERNAL=OFF' "$dir/CMakeCache.txt"; }; then
         cmake -S "$FS_ROOT" -B "$dir" -G Ninja "$@"
     fi
     cmake --build "$dir" --parallel "$(nproc)"

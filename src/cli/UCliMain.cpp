@@ -1,16 +1,23 @@
 // fernsweep-cli: one search run from the command line, with hooks of its own in place of the
-// main window's. Report lines and the summary go to standard output; every message the window
-// would show in a box goes to standard error as it happens.
+// main window's. Each found file goes to standard output as soon as it is in the tree, through
+// the printer of the chosen output form; every message the window would show in a box goes to
+// standard error as it happens.
+#include "UCliManual.h"
 #include "UCliOptions.h"
+#include "UCliPrinters.h"
 #include "UCliReport.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
 #include "UTSearchOptions.h"
+#include "UTextHelpers.h"
 #include "vtStringTokenizer.h"
 
+#include <cstdlib>
 #include <exception>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +45,11 @@ public:
     void Line(std::string_view text, std::string_view eol = "\n") {
         buf_.append(text);
         buf_.append(eol);
+        FlushIfFull();
+    }
+    // The buffer itself, for printers that append to it.
+    std::string& Buffer() { return buf_; }
+    void FlushIfFull() {
         if (buf_.size() >= kChunk) {
             Flush();
         }
@@ -92,21 +104,70 @@ bool WriteReport(const model::TResultTree& tree, const std::string& file, int& l
     return static_cast<bool>(platform::WriteWholeFile(file, data));
 }
 
+bool UseColor(cli::TColorMode mode) {
+    if (mode != cli::TColorMode::Auto) {
+        return mode == cli::TColorMode::Always;
+    }
+    const char* noColor = std::getenv("NO_COLOR");
+    return (noColor == nullptr || *noColor == '\0') &&
+           platform::IsTerminal(platform::TStdStream::Output);
+}
+
+std::string SummaryLine(const cli::TCliOptions& o, const engine::TSearchTotals& t) {
+    if (!o.DoSearch) {
+        return text::PluralCount(t.FileCount, "file") + " found.";
+    }
+    return (o.DoReplace ? "Made " + text::PluralCount(t.OccurenceCount, "replacement")
+                        : "Found " + text::PluralCount(t.OccurenceCount, "occurence")) +
+           " in " + text::PluralCount(t.FileCount, "file") + ".";
+}
+
 int RunOnce(const cli::TCliOptions& o) {
+    const bool folderGiven = !o.Folders.empty();
+    const std::string folderArg = folderGiven ? o.Folders.front() : ".";
+    const std::string startFolder = StartFolderFrom(folderArg);
+    if (!platform::DirectoryExists(startFolder)) {
+        std::string reason = platform::FileExists(startFolder)
+                                 ? "'" + folderArg + "' is not a folder"
+                                 : "cannot find folder '" + folderArg + "'";
+        if (!o.DoSearch) {
+            reason += " (the text to search for goes with -s)";
+        }
+        return UsageError(reason);
+    }
+
+    // The walk changes the current directory: a relative report name is taken from it now.
+    const std::string reportPath = o.HasReport ? platform::ExpandFileName(o.ReportFile) : "";
+
     TSearchOptions options;
     options.SetArchive(o.Archive);
     options.SetReadOnly(o.ReadOnly);
     options.SetSystem(o.System);
     options.SetHidden(o.Hidden);
 
+    TFdWriter out(platform::TStdStream::Output);
+    const bool interactive = platform::IsTerminal(platform::TStdStream::Output);
+    cli::TPrintSettings print;
+    print.Kind = o.Output;
+    print.Color = UseColor(o.Color) && o.Output != cli::TOutputKind::Json;
+    print.ShownRoot = folderGiven ? folderArg : std::string();
+    // --tree prints the whole tree at the end instead, and a report written to its file is
+    // not printed here as well.
+    const bool streamFiles = !o.Tree && !(o.HasReport && o.Output == cli::TOutputKind::Report);
+    std::unique_ptr<cli::TPrinter> printer = cli::MakePrinter(print, out.Buffer());
+
     model::TResultTree tree;
-    std::string status;
+    engine::TSearchTotals counted; // what has been found so far, also for a run that fails
     engine::TSearchEngine* enginePtr = nullptr;
     engine::TSearchHooks hooks;
-    hooks.ShowStatus = [&status](const std::string& text) { status = text; };
+    hooks.ShowStatus = [](const std::string&) {};
     hooks.ShowProgress = [](double) {};
-    hooks.ShowMessage = [](const std::string& text) { ErrorLine(text); };
-    hooks.ShowWriteFailure = [](const std::string& text, const std::string& reason) {
+    hooks.ShowMessage = [&out](const std::string& text) {
+        out.Flush(); // what was found before the message comes before it
+        ErrorLine(text);
+    };
+    hooks.ShowWriteFailure = [&out](const std::string& text, const std::string& reason) {
+        out.Flush();
         ErrorLine(reason.empty() ? text : text + " (" + reason + ")");
     };
     hooks.PumpMessages = [&enginePtr]() {
@@ -114,16 +175,21 @@ int RunOnce(const cli::TCliOptions& o) {
             enginePtr->Aborted = true;
         }
     };
-    // Without a report file or the tree, each file's report lines are printed as soon as the
-    // file is done, and its occurrence nodes are then let go: memory stays bounded.
-    TFdWriter out(platform::TStdStream::Output);
-    const bool streaming = !o.Tree && !o.HasReport;
-    if (streaming) {
-        hooks.FileDone = [&out, &tree](model::TTreeNode& file) {
-            cli::NodeReportLines(file, [&out](std::string_view line) { out.Line(line); });
-            tree.DropChildren(&file);
-        };
-    }
+    hooks.FileFound = [&](const model::TTreeNode& file, int count) {
+        if (count > 0) {
+            ++counted.FileCount;
+            counted.OccurenceCount += count;
+        }
+        if (streamFiles) {
+            printer->File(file);
+            // A terminal sees each file at once; a pipe or a file gets full buffers.
+            if (interactive) {
+                out.Flush();
+            } else {
+                out.FlushIfFull();
+            }
+        }
+    };
     engine::TSearchEngine engine(hooks, tree);
     enginePtr = &engine;
 
@@ -139,32 +205,42 @@ int RunOnce(const cli::TCliOptions& o) {
     // The backups question is asked only when both search and replace are on.
     request.MakeBackups = o.Backup && o.DoSearch && o.DoReplace;
     request.Options = &options;
-    request.StartFolder = StartFolderFrom(o.Folders.front());
+    request.StartFolder = startFolder;
 
     engine.Threads = o.Threads;
     // The first Ctrl-C only sets a flag, which the walk's message pump turns into Abort.
     platform::WatchInterrupt();
 
-    engine::TSearchTotals totals;
+    cli::TRunEnd end;
     try {
-        totals = engine.StartRun(request);
+        engine.StartRun(request);
+    } catch (const std::bad_alloc&) {
+        end.Error = "Not enough memory to go on searching";
     } catch (const std::exception& e) {
-        out.Flush();
-        ErrorLine(e.what());
-        return kExitError;
+        end.Error = e.what();
     } catch (...) {
-        out.Flush();
-        ErrorLine("Unknown error");
-        return kExitError;
+        end.Error = "Unknown error";
     }
+    end.FileCount = counted.FileCount;
+    end.OccurenceCount = counted.OccurenceCount;
+    end.Replaced = o.DoSearch && o.DoReplace;
+    end.Complete = end.Error.empty() && !engine.Aborted;
+    end.Summary = SummaryLine(o, counted);
 
-    int exitCode = totals.FileCount > 0 ? kExitFound : kExitNothing;
+    int exitCode = counted.FileCount > 0 ? kExitFound : kExitNothing;
+    if (!end.Error.empty()) {
+        out.Flush();
+        ErrorLine(end.Error);
+        exitCode = kExitError;
+    } else if (tree.RootCount() == 0) {
+        exitCode = kExitError; // the start folder could not be entered; the walk said so
+    }
     if (engine.WriteCounts().Failed > 0) {
         exitCode = kExitError; // the summary counts only what was written
     }
-    if (o.HasReport) {
+    if (o.HasReport && end.Error.empty()) {
         int lines = 0;
-        if (WriteReport(tree, o.ReportFile, lines)) {
+        if (WriteReport(tree, reportPath, lines)) {
             ErrorLine("Generated file \"" + o.ReportFile + "\" (" + std::to_string(lines) +
                       " lines)");
         } else {
@@ -172,13 +248,12 @@ int RunOnce(const cli::TCliOptions& o) {
             exitCode = kExitError;
         }
     }
-    // The report goes either to its file or here; the tree, when asked for, always comes here.
     if (o.Tree) {
         cli::TreeLines(tree, [&out](std::string_view line) { out.Line(line); });
     }
-    out.Line(status);
+    printer->Finish(end);
+    out.Flush();
     if (engine.Aborted) {
-        out.Flush();
         ErrorLine("Search aborted: the results above are those found up to that point.");
     }
     return exitCode;
@@ -213,6 +288,13 @@ int main(int argc, char** argv) {
         out.Line(options.Pattern.empty()
                      ? std::string()
                      : RegexTesterOutput(options.Sample, options.Pattern, options.Template));
+        return 0;
+    }
+    case cli::TCliAction::Generate: {
+        TFdWriter out(platform::TStdStream::Output);
+        out.Line(options.Generate == "man" ? cli::CliManPage(FERNSWEEP_VERSION)
+                                           : cli::CliBashCompletion(),
+                 "");
         return 0;
     }
     case cli::TCliAction::Run:

@@ -7,8 +7,6 @@ namespace cli {
 
 namespace {
 
-enum class TKind { Flag, Value, When, Triple };
-
 enum class TId {
     Mask,
     Search,
@@ -21,44 +19,108 @@ enum class TId {
     ReadOnly,
     System,
     Hidden,
+    Vimgrep,
+    Json,
+    Paths,
+    Color,
     Tree,
     Report,
     Threads,
     TestRegex,
     Help,
     Version,
+    Generate,
 };
 
 struct TOptionDef {
-    std::string_view LongName;
-    char ShortName; // 0 when the option has no short form
-    TKind Kind;
+    TOptionInfo Info;
     TId Id;
 };
 
-constexpr std::array<TOptionDef, 17> kOptions{{
-    {"mask", 'm', TKind::Value, TId::Mask},
-    {"search", 's', TKind::Value, TId::Search},
-    {"replace", 'r', TKind::Value, TId::Replace},
-    {"regex", 'e', TKind::Flag, TId::Regex},
-    {"match-case", 'c', TKind::Flag, TId::MatchCase},
-    {"no-recurse", 'n', TKind::Flag, TId::NoRecurse},
-    {"backup", 'b', TKind::Flag, TId::Backup},
-    {"archive", 0, TKind::When, TId::Archive},
-    {"read-only", 0, TKind::When, TId::ReadOnly},
-    {"system", 0, TKind::When, TId::System},
-    {"hidden", 0, TKind::When, TId::Hidden},
-    {"tree", 0, TKind::Flag, TId::Tree},
-    {"report", 0, TKind::Value, TId::Report},
-    {"threads", 0, TKind::Value, TId::Threads},
-    {"test-regex", 0, TKind::Triple, TId::TestRegex},
-    {"help", 'h', TKind::Flag, TId::Help},
-    {"version", 0, TKind::Flag, TId::Version},
-}};
+using K = TArgKind;
+
+// The one option table: parsing, --help, the manual page and the completion all read it. A new
+// option is a row here and a case in Apply.
+const std::array kOptions{
+    TOptionDef{{"mask", 'm', K::Value, "TEXT",
+                "the file masks, split at \";\" and blanks (default\n"
+                "\"*.*\", which skips names without a dot; \"*\" takes\n"
+                "every file)",
+                false},
+               TId::Mask},
+    TOptionDef{{"search", 's', K::Value, "TEXT",
+                "search the files' content for TEXT, ignoring case\n"
+                "unless -c is given; without it every file the masks\n"
+                "select is found",
+                false},
+               TId::Search},
+    TOptionDef{{"replace", 0, K::Value, "TEXT",
+                "replace each occurrence with TEXT and rewrite the\n"
+                "file (needs --search; there is no short form)",
+                false},
+               TId::Replace},
+    TOptionDef{{"regex", 'e', K::Flag, "", "TEXT is a regular expression", false}, TId::Regex},
+    TOptionDef{{"match-case", 'c', K::Flag, "", "match case", false}, TId::MatchCase},
+    TOptionDef{{"no-recurse", 'n', K::Flag, "", "do not search the folders below FOLDER", false},
+               TId::NoRecurse},
+    TOptionDef{
+        {"backup", 'b', K::Flag, "", "keep a backup of each changed file (a.txt as a.~txt)", false},
+        TId::Backup},
+    TOptionDef{{"archive", 0, K::Value, "WHEN",
+                "filter on the archive attribute: any, set or unset\n"
+                "(any is the default of all four filters)",
+                false},
+               TId::Archive},
+    TOptionDef{{"read-only", 0, K::Value, "WHEN", "filter on the read-only attribute", false},
+               TId::ReadOnly},
+    TOptionDef{{"system", 0, K::Value, "WHEN", "filter on the system attribute", false},
+               TId::System},
+    TOptionDef{{"hidden", 0, K::Value, "WHEN", "filter on the hidden attribute", false},
+               TId::Hidden},
+    TOptionDef{
+        {"vimgrep", 0, K::Flag, "", "print path:line:column:text for each occurrence", false},
+        TId::Vimgrep},
+    TOptionDef{{"json", 0, K::Flag, "",
+                "print one JSON object per line for each file and\n"
+                "occurrence, then a summary object",
+                false},
+               TId::Json},
+    TOptionDef{
+        {"files-with-matches", 'l', K::Flag, "", "print only the paths of the found files", false},
+        TId::Paths},
+    TOptionDef{{"color", 0, K::Optional, "WHEN",
+                "colour paths, line numbers and matches: auto (the\n"
+                "default: on a terminal, unless NO_COLOR is set),\n"
+                "always or never",
+                false},
+               TId::Color},
+    TOptionDef{{"tree", 0, K::Flag, "", "print the result tree instead of the report", false},
+               TId::Tree},
+    TOptionDef{{"report", 0, K::Value, "FILE",
+                "write the results report to FILE (CR LF line ends)\n"
+                "instead of standard output",
+                false},
+               TId::Report},
+    TOptionDef{{"threads", 0, K::Value, "N",
+                "read and search with N threads (default: one per\n"
+                "hardware thread; 1 does everything on one thread)",
+                false},
+               TId::Threads},
+    TOptionDef{{"test-regex", 0, K::Triple, "PATTERN TEMPLATE SAMPLE",
+                "print what the regular-expression tester shows for\n"
+                "these three texts, then exit 0",
+                false},
+               TId::TestRegex},
+    TOptionDef{{"help", 'h', K::Flag, "", "show this help and exit", false}, TId::Help},
+    TOptionDef{{"version", 0, K::Flag, "", "show the version and exit", false}, TId::Version},
+    TOptionDef{{"generate", 0, K::Value, "man|bash",
+                "print the manual page or the bash completion script", true},
+               TId::Generate},
+};
 
 const TOptionDef* FindLong(std::string_view name) {
     for (const TOptionDef& d : kOptions) {
-        if (d.LongName == name) {
+        if (d.Info.LongName == name) {
             return &d;
         }
     }
@@ -67,7 +129,7 @@ const TOptionDef* FindLong(std::string_view name) {
 
 const TOptionDef* FindShort(char c) {
     for (const TOptionDef& d : kOptions) {
-        if (d.ShortName != 0 && d.ShortName == c) {
+        if (d.Info.ShortName != 0 && d.Info.ShortName == c) {
             return &d;
         }
     }
@@ -87,9 +149,17 @@ bool ParseWhen(std::string_view text, TWhen& out) {
     return true;
 }
 
+std::string InvalidValue(const TOptionDef& def, const std::string& value, const char* choices) {
+    return "invalid value '" + value + "' for '--" + def.Info.LongName + "': use " + choices;
+}
+
 // Stores one option with its value (empty for a flag). False with `error` set when the value
 // is not one the option takes.
 bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std::string& error) {
+    const auto output = [&](TOutputKind kind) {
+        o.Output = kind;
+        return true;
+    };
     TWhen* when = nullptr;
     switch (def.Id) {
     case TId::Mask:
@@ -118,6 +188,24 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
     case TId::Tree:
         o.Tree = true;
         return true;
+    case TId::Vimgrep:
+        return output(TOutputKind::Vimgrep);
+    case TId::Json:
+        return output(TOutputKind::Json);
+    case TId::Paths:
+        return output(TOutputKind::Paths);
+    case TId::Color:
+        if (value.empty() || value == "auto") {
+            o.Color = TColorMode::Auto;
+        } else if (value == "always") {
+            o.Color = TColorMode::Always;
+        } else if (value == "never") {
+            o.Color = TColorMode::Never;
+        } else {
+            error = InvalidValue(def, value, "auto, always or never");
+            return false;
+        }
+        return true;
     case TId::Report:
         if (value.empty()) {
             error = "option '--report' needs a file name";
@@ -125,6 +213,13 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         }
         o.HasReport = true;
         o.ReportFile = value;
+        return true;
+    case TId::Generate:
+        if (value != "man" && value != "bash") {
+            error = InvalidValue(def, value, "man or bash");
+            return false;
+        }
+        o.Generate = value;
         return true;
     case TId::Threads: {
         int n = 0;
@@ -159,19 +254,57 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         return true; // handled by the caller
     }
     if (!ParseWhen(value, *when)) {
-        error = "invalid value '" + value + "' for '--" + std::string(def.LongName) +
-                "': use any, set or unset";
+        error = InvalidValue(def, value, "any, set or unset");
         return false;
     }
     return true;
 }
 
+// The checks that need every argument read.
+TCliAction Finish(TCliOptions& options, std::string& error) {
+    if (!options.Generate.empty()) {
+        return TCliAction::Generate;
+    }
+    if (options.TestRegex) {
+        if (!options.Folders.empty()) {
+            error = "'--test-regex' takes no FOLDER";
+            return TCliAction::Error;
+        }
+        return TCliAction::TestRegex;
+    }
+    if (options.Folders.size() > 1) {
+        error = "only one FOLDER may be given (the text to search for goes with -s)";
+        return TCliAction::Error;
+    }
+    if (options.DoReplace && !options.DoSearch) {
+        error = "'--replace' needs a search text: give it with --search=TEXT";
+        return TCliAction::Error;
+    }
+    if (options.Tree && options.Output != TOutputKind::Report) {
+        error = "'--tree' cannot be combined with --vimgrep, --json or -l";
+        return TCliAction::Error;
+    }
+    return TCliAction::Run;
+}
+
 } // namespace
+
+const std::vector<TOptionInfo>& CliOptionTable() {
+    static const std::vector<TOptionInfo> table = [] {
+        std::vector<TOptionInfo> rows;
+        for (const TOptionDef& d : kOptions) {
+            rows.push_back(d.Info);
+        }
+        return rows;
+    }();
+    return table;
+}
 
 TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& options,
                              std::string& error) {
     const size_t n = args.size();
     bool optionsEnded = false;
+    int outputs = 0; // how many of --vimgrep, --json and -l were given
     // Takes the next argument as an option's value; false when there is none.
     const auto next = [&](size_t& i, std::string& out) {
         if (i + 1 >= n) {
@@ -179,6 +312,15 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
         }
         out = args[++i];
         return true;
+    };
+    const auto apply = [&](const TOptionDef& def, const std::string& value) {
+        if (def.Id == TId::Vimgrep || def.Id == TId::Json || def.Id == TId::Paths) {
+            if (++outputs > 1) {
+                error = "only one of --vimgrep, --json and -l may be given";
+                return false;
+            }
+        }
+        return Apply(def, value, options, error);
     };
     for (size_t i = 0; i < n; ++i) {
         const std::string& a = args[i];
@@ -201,14 +343,14 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
                 return TCliAction::Error;
             }
             std::string value;
-            if (def->Kind == TKind::Flag) {
+            if (def->Info.Kind == K::Flag) {
                 if (inlineValue) {
                     error = "option '--" + name + "' doesn't allow an argument";
                     return TCliAction::Error;
                 }
             } else if (inlineValue) {
                 value = a.substr(eq + 1);
-            } else if (!next(i, value)) {
+            } else if (def->Info.Kind != K::Optional && !next(i, value)) {
                 error = "option '--" + name + "' requires an argument";
                 return TCliAction::Error;
             }
@@ -218,7 +360,7 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
             if (def->Id == TId::Version) {
                 return TCliAction::Version;
             }
-            if (def->Kind == TKind::Triple) {
+            if (def->Info.Kind == K::Triple) {
                 options.TestRegex = true;
                 options.Pattern = value;
                 if (!next(i, options.Template) || !next(i, options.Sample)) {
@@ -227,7 +369,7 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
                 }
                 continue;
             }
-            if (!Apply(*def, value, options, error)) {
+            if (!apply(*def, value)) {
                 return TCliAction::Error;
             }
             continue;
@@ -235,6 +377,13 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
         // A bundle of short options; one that takes a value takes the rest of the bundle, or
         // the next argument when nothing is left.
         for (size_t j = 1; j < a.size(); ++j) {
+            if (a[j] == 'r') {
+                // Once "replace with the next argument": refused by name, so that an old
+                // script, or grep's -r typed by habit, can never rewrite files.
+                error = "invalid option -- 'r' (to replace, use --replace=TEXT; the folders "
+                        "below FOLDER are searched unless -n is given)";
+                return TCliAction::Error;
+            }
             const TOptionDef* def = FindShort(a[j]);
             if (def == nullptr) {
                 error = std::string("invalid option -- '") + a[j] + "'";
@@ -243,8 +392,8 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
             if (def->Id == TId::Help) {
                 return TCliAction::Help;
             }
-            if (def->Kind == TKind::Flag) {
-                if (!Apply(*def, std::string(), options, error)) {
+            if (def->Info.Kind == K::Flag) {
+                if (!apply(*def, std::string())) {
                     return TCliAction::Error;
                 }
                 continue;
@@ -256,64 +405,13 @@ TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& 
                 error = std::string("option requires an argument -- '") + a[j] + "'";
                 return TCliAction::Error;
             }
-            if (!Apply(*def, value, options, error)) {
+            if (!apply(*def, value)) {
                 return TCliAction::Error;
             }
             break;
         }
     }
-    if (options.TestRegex) {
-        if (!options.Folders.empty()) {
-            error = "'--test-regex' takes no FOLDER";
-            return TCliAction::Error;
-        }
-        return TCliAction::TestRegex;
-    }
-    if (options.Folders.empty()) {
-        error = "missing FOLDER";
-        return TCliAction::Error;
-    }
-    if (options.Folders.size() > 1) {
-        error = "only one FOLDER may be given";
-        return TCliAction::Error;
-    }
-    return TCliAction::Run;
-}
-
-std::string CliUsage() {
-    return "Usage: fernsweep-cli [OPTION]... FOLDER\n"
-           "Find (and replace) text in the files of FOLDER and the folders below it.\n"
-           "\n"
-           "  -m, --mask=TEXT      the file-mask text, split at \";\" and blanks as the run\n"
-           "                       splits it (default \"*.*\")\n"
-           "  -s, --search=TEXT    search for TEXT (\"Search for text:\" on); without it no\n"
-           "                       content is searched\n"
-           "  -r, --replace=TEXT   replace with TEXT (\"Replace with:\" on)\n"
-           "  -e, --regex          use regular expressions\n"
-           "  -c, --match-case     match case\n"
-           "  -n, --no-recurse     do not recurse into sub-folders\n"
-           "  -b, --backup         keep backups of changed files (the \"Yes\" answer to the\n"
-           "                       backups question)\n"
-           "      --archive=WHEN, --read-only=WHEN, --system=WHEN, --hidden=WHEN\n"
-           "                       attribute filters; WHEN is any, set or unset (default any)\n"
-           "      --threads=N      read and search with N threads (default: one per\n"
-           "                       hardware thread; 1 does everything on one thread)\n"
-           "      --tree           print the result tree instead of the report\n"
-           "      --report=FILE    write the results report to FILE (CR LF line ends) instead\n"
-           "                       of standard output\n"
-           "      --test-regex PATTERN TEMPLATE SAMPLE\n"
-           "                       print what the regular-expression tester shows for these\n"
-           "                       three texts, then exit 0\n"
-           "  -h, --help           show this help and exit\n"
-           "      --version        show the version and exit\n"
-           "\n"
-           "Standard output gets the report lines (or, with --tree, one line per node: the\n"
-           "image index, a TAB, two blanks per level of depth, the caption), then the summary\n"
-           "line. Messages go to standard error, one per line. Ctrl-C stops the run as Abort\n"
-           "does; the summary still tells what was counted.\n"
-           "\n"
-           "Exit status: 0 if at least one file was found, 1 if none, 2 if the run ended with\n"
-           "an error or the arguments are wrong.\n";
+    return Finish(options, error);
 }
 
 } // namespace cli

@@ -10,6 +10,16 @@ namespace cli {
 // A filter value as the attribute options store it: 0 any, 1 set, 2 unset.
 using TWhen = int;
 
+// What standard output gets for each found file.
+enum class TOutputKind {
+    Report,  // the results report's lines, then the summary
+    Vimgrep, // path:line:column:text per occurrence
+    Json,    // one JSON object per line, then a summary object
+    Paths,   // the paths of the found files only
+};
+
+enum class TColorMode { Auto, Always, Never };
+
 struct TCliOptions {
     std::string MaskText = "*.*";
     bool DoSearch = false;
@@ -28,19 +38,24 @@ struct TCliOptions {
     int Threads = 0; // 0: one per hardware thread
     bool HasReport = false;
     std::string ReportFile;
+    TOutputKind Output = TOutputKind::Report;
+    TColorMode Color = TColorMode::Auto;
+    // The folder as given; when none is given it is "." and paths are printed without it.
     std::vector<std::string> Folders;
 
     bool TestRegex = false;
     std::string Pattern;
     std::string Template;
     std::string Sample;
+    std::string Generate; // "man" or "bash": the build writes these files from the table
 };
 
 enum class TCliAction {
-    Run,       // walk Folders.front()
+    Run,       // walk Folders.front(), or "." when no folder is given
     Help,      // print the usage text
     Version,   // print the version line
     TestRegex, // print the tester's output for Pattern, Template and Sample
+    Generate,  // print the man page or the bash completion script
     Error,     // the arguments are wrong; the reason is in the error text
 };
 
@@ -49,7 +64,25 @@ enum class TCliAction {
 TCliAction ParseCliArguments(const std::vector<std::string>& args, TCliOptions& options,
                              std::string& error);
 
-// The usage text printed by --help, ending in a line break.
-std::string CliUsage();
+// How an option takes its value.
+enum class TArgKind {
+    Flag,     // none
+    Value,    // --name=VALUE, --name VALUE, -xVALUE, -x VALUE
+    Optional, // --name or --name=VALUE
+    Triple,   // --name A B C
+};
+
+// One row of the option table, as the help text, the manual page and the completion show it.
+struct TOptionInfo {
+    const char* LongName;
+    char ShortName; // 0 when the option has no short form
+    TArgKind Kind;
+    const char* ArgName; // "" for a flag
+    const char* Help;    // sentences; "\n" starts a new line in the help text
+    bool Hidden;         // for the build only: not shown
+};
+
+// Every option, in the order --help lists them.
+const std::vector<TOptionInfo>& CliOptionTable();
 
 } // namespace cli

@@ -15,6 +15,8 @@
 #include "UTextHelpers.h"
 
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -191,14 +193,24 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
     }
     for (size_t i = 0; i < tasks.size(); ++i) {
         TFileFacts own;
-        if (workers != nullptr) {
-            workers->WaitFor(i, *searcher_);
-        } else {
-            own = searcher_->Examine(request, tasks[i]);
+        int count = 0;
+        const int nodesBefore = node->Count();
+        try {
+            if (workers != nullptr) {
+                workers->WaitFor(i, *searcher_);
+            } else {
+                own = searcher_->Examine(request, tasks[i]);
+            }
+            count = CommitFile(request, tasks[i], workers != nullptr ? facts[i] : own, node);
+        } catch (const std::bad_alloc&) {
+            // The bare "std::bad_alloc" would not say which file was too much.
+            throw std::runtime_error("Not enough memory to search " + tasks[i].FullPath);
         }
-        const int count = CommitFile(request, tasks[i], workers != nullptr ? facts[i] : own, node);
         if (count > 0) {
             Add(totals, TSearchTotals{count, 1});
+        }
+        if (hooks_.FileFound && node->Count() > nodesBefore) {
+            hooks_.FileFound(*node->Item(node->Count() - 1), count);
         }
         DoneFraction += fileShare;
         UpdateProgress();

@@ -142,6 +142,10 @@ bool WriteStdStream(TStdStream stream, std::string_view data) {
     return posix::WriteAll(stream == TStdStream::Output ? STDOUT_FILENO : STDERR_FILENO, data);
 }
 
+bool IsTerminal(TStdStream stream) {
+    return ::isatty(stream == TStdStream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
+}
+
 namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;

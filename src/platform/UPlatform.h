@@ -153,6 +153,8 @@ TIoResult MakeExecutable(const std::string& path);
 enum class TStdStream { Output, Error };
 // Writes all of `data` to the stream; false when it is closed or broken.
 bool WriteStdStream(TStdStream stream, std::string_view data);
+// True when the stream is a terminal (not a file or a pipe).
+bool IsTerminal(TStdStream stream);
 
 // After WatchInterrupt the first interrupt (Ctrl-C) only sets a flag, which InterruptRequested
 // reports; a second one ends the process as the interrupt would.

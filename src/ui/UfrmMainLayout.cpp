@@ -119,6 +119,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this](const std::string& text) { userInterface_->ShowMessage(text); },
             [this] { PumpMessages(); },
             {}, // failed writes are shown as messages
+            {},
             {}, // the tree is shown whole at the end
         },
         tree_);

@@ -1,4 +1,5 @@
 // Parsing fernsweep-cli's arguments and forming its output lines.
+#include "UCliManual.h"
 #include "UCliOptions.h"
 #include "UCliReport.h"
 #include "UTFile.h"
@@ -46,8 +47,8 @@ TEST(CliOptions, DefaultsAreThoseOfAFreshWindow) {
 
 TEST(CliOptions, ValuesInEveryForm) {
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"-s", "needle", "-m", "*.c;*.h", "-r", "pin", "dir"},
-             {"-sneedle", "-m*.c;*.h", "-rpin", "dir"},
+             {"-s", "needle", "-m", "*.c;*.h", "--replace", "pin", "dir"},
+             {"-sneedle", "-m*.c;*.h", "--replace=pin", "dir"},
              {"--search=needle", "--mask=*.c;*.h", "--replace=pin", "dir"},
              {"--search", "needle", "--mask", "*.c;*.h", "--replace", "pin", "dir"},
              {"dir", "--search", "needle", "--mask", "*.c;*.h", "--replace", "pin"}}) {
@@ -63,7 +64,7 @@ TEST(CliOptions, ValuesInEveryForm) {
 }
 
 TEST(CliOptions, EmptyTextsAreTextsAndValuesMayLookLikeOptions) {
-    Parsed p = Parse({"--search=", "-r", "", "-m", "", "d"});
+    Parsed p = Parse({"--search=", "--replace", "", "-m", "", "d"});
     ASSERT_EQ(p.action, TCliAction::Run) << p.error;
     EXPECT_TRUE(p.options.DoSearch);
     EXPECT_EQ(p.options.SearchText, "");
@@ -128,6 +129,25 @@ TEST(CliOptions, TestRegexTakesThreeTextsAndNoFolder) {
     EXPECT_EQ(Parse({"--test-regex", "a", "b", "c", "dir"}).action, TCliAction::Error);
 }
 
+TEST(CliOptions, OutputFormsColourAndTheDefaultFolder) {
+    Parsed p = Parse({"-l", "--color"});
+    ASSERT_EQ(p.action, TCliAction::Run) << p.error;
+    EXPECT_EQ(p.options.Output, cli::TOutputKind::Paths);
+    EXPECT_EQ(p.options.Color, cli::TColorMode::Auto);
+    EXPECT_TRUE(p.options.Folders.empty());
+    p = Parse({"--json", "--color=never", "d"});
+    EXPECT_EQ(p.options.Output, cli::TOutputKind::Json);
+    EXPECT_EQ(p.options.Color, cli::TColorMode::Never);
+    EXPECT_EQ(Parse({"--vimgrep", "--color=always"}).options.Color, cli::TColorMode::Always);
+    // -r never takes a value: not in a bundle, not alone.
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"-rn"}, {"-nr", "x"}, {"-r", "x"}}) {
+        p = Parse(args);
+        EXPECT_EQ(p.action, TCliAction::Error);
+        EXPECT_NE(p.error.find("--replace=TEXT"), std::string::npos);
+    }
+}
+
 TEST(CliOptions, HelpAndVersion) {
     EXPECT_EQ(Parse({"-h"}).action, TCliAction::Help);
     EXPECT_EQ(Parse({"--help"}).action, TCliAction::Help);
@@ -142,9 +162,12 @@ TEST(CliOptions, WrongArgumentsSayWhy) {
         std::string error;
     };
     for (const Case& c : std::vector<Case>{
-             {{}, "missing FOLDER"},
-             {{"-s", "x"}, "missing FOLDER"},
-             {{"a", "b"}, "only one FOLDER may be given"},
+             {{"--replace=x", "d"}, "'--replace' needs a search text: give it with --search=TEXT"},
+             {{"--json", "-l"}, "only one of --vimgrep, --json and -l may be given"},
+             {{"--tree", "--vimgrep"}, "'--tree' cannot be combined with --vimgrep, --json or -l"},
+             {{"--color=sometimes"},
+              "invalid value 'sometimes' for '--color': use auto, always or never"},
+             {{"a", "b"}, "only one FOLDER may be given (the text to search for goes with -s)"},
              {{"--bogus", "d"}, "unrecognized option '--bogus'"},
              {{"--tree=1", "d"}, "option '--tree' doesn't allow an argument"},
              {{"-x", "d"}, "invalid option -- 'x'"},

@@ -33,6 +33,11 @@ check "the user guide lies beside it" test -f "$programs/help/index.html"
 if [ -x "$build/bin/fernsweep-cli" ]; then
     check "the command-line program is beside it" test -x "$programs/fernsweep-cli"
     check "bin/fernsweep-cli runs" "$root/bin/fernsweep-cli" --version
+    check "the manual page is installed" test -s "$root/share/man/man1/fernsweep-cli.1"
+    check "the manual page renders" sh -c "MANWIDTH=80 man '$root/share/man/man1/fernsweep-cli.1' | grep -q -- --replace"
+    completion="$root/share/bash-completion/completions/fernsweep-cli"
+    check "the bash completion is installed" test -s "$completion"
+    check "the bash completion loads" bash -c "source '$completion' && complete -p fernsweep-cli"
 fi
 check "bin/fernsweep is a link" test -L "$root/bin/fernsweep"
 check "the link is relative" test "$(readlink "$root/bin/fernsweep")" = ../libexec/fernsweep/fernsweep

@@ -1,0 +1,321 @@
+#include "UCliPrinters.h"
+
+#include "UResultsFile.h"
+#include "UTFile.h"
+#include "UTFolder.h"
+#include "UTOccurence.h"
+#include "UTResultTree.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace cli {
+
+namespace {
+
+constexpr std::string_view kPathColor = "\x1b[35m";
+constexpr std::string_view kLineColor = "\x1b[32m";
+constexpr std::string_view kMatchColor = "\x1b[1;31m";
+constexpr std::string_view kNoColor = "\x1b[0m";
+
+const model::TFile* FileOf(const model::TTreeNode& node) {
+    return dynamic_cast<const model::TFile*>(node.Data());
+}
+
+// Calls `f` with each occurrence below a file node.
+template <typename F> void ForEachOccurence(const model::TTreeNode& fileNode, F&& f) {
+    for (int i = 0; i < fileNode.Count(); ++i) {
+        if (const auto* o = dynamic_cast<const model::TOccurence*>(fileNode.Item(i)->Data())) {
+            f(*o);
+        }
+    }
+}
+
+// The matched part of an occurrence's line: the whole match when it ends within the line.
+struct TSpan {
+    size_t Start = 0;
+    size_t Length = 0;
+};
+TSpan MatchSpan(const model::TOccurence& o) {
+    const std::string& text = o.Text();
+    TSpan s;
+    if (o.Column >= 1 && static_cast<size_t>(o.Column) <= text.size()) {
+        s.Start = static_cast<size_t>(o.Column) - 1;
+        s.Length = std::min(static_cast<size_t>(std::max(o.Length, 0)), text.size() - s.Start);
+    }
+    return s;
+}
+
+void AppendColored(std::string& out, bool color, std::string_view colorCode,
+                   std::string_view text) {
+    if (color) {
+        out += colorCode;
+        out += text;
+        out += kNoColor;
+    } else {
+        out += text;
+    }
+}
+
+// The line with its match coloured.
+void AppendLineText(std::string& out, bool color, const model::TOccurence& o) {
+    const std::string& text = o.Text();
+    const TSpan s = MatchSpan(o);
+    if (!color || s.Length == 0) {
+        out += text;
+        return;
+    }
+    const std::string_view t(text);
+    out += t.substr(0, s.Start);
+    AppendColored(out, true, kMatchColor, t.substr(s.Start, s.Length));
+    out += t.substr(s.Start + s.Length);
+}
+
+class TPrinterBase : public TPrinter {
+public:
+    TPrinterBase(const TPrintSettings& settings, std::string& out) : s_(settings), out_(out) {}
+    void Finish(const TRunEnd&) override {}
+
+protected:
+    void Path(const model::TTreeNode& fileNode) {
+        AppendColored(out_, s_.Color, kPathColor, ShownPath(fileNode, s_.ShownRoot));
+    }
+    TPrintSettings s_;
+    std::string& out_;
+};
+
+// The results report's lines, byte for byte as the report file holds them (with "\n"), and
+// the summary line.
+class TReportPrinter : public TPrinterBase {
+public:
+    using TPrinterBase::TPrinterBase;
+    void File(const model::TTreeNode& fileNode) override {
+        if (!s_.Color) {
+            operations::ForEachResultLine(&fileNode,
+                                          [this](std::string_view indent, const std::string& l) {
+                                              out_ += indent;
+                                              out_ += l;
+                                              out_ += '\n';
+                                          });
+            return;
+        }
+        if (const model::TFile* f = FileOf(fileNode)) {
+            AppendColored(out_, true, kPathColor, f->ReportLine());
+            out_ += '\n';
+        }
+        ForEachOccurence(fileNode, [this](const model::TOccurence& o) {
+            out_ += "    Line: ";
+            AppendColored(out_, true, kLineColor, std::to_string(o.Line));
+            out_ += ", Char: " + std::to_string(o.Column) + ", [\"";
+            AppendLineText(out_, true, o);
+            out_ += "\"]\n";
+        });
+    }
+    void Finish(const TRunEnd& end) override {
+        // A run that ended with an error and found nothing has nothing to sum up.
+        if (end.Error.empty() || end.FileCount > 0) {
+            out_ += end.Summary + "\n";
+        }
+    }
+};
+
+class TVimgrepPrinter : public TPrinterBase {
+public:
+    using TPrinterBase::TPrinterBase;
+    void File(const model::TTreeNode& fileNode) override {
+        if (fileNode.Count() == 0) { // found without a content search: the path alone
+            Path(fileNode);
+            out_ += '\n';
+        }
+        ForEachOccurence(fileNode, [&](const model::TOccurence& o) {
+            Path(fileNode);
+            out_ += ':';
+            AppendColored(out_, s_.Color, kLineColor, std::to_string(o.Line + 1));
+            out_ += ':' + std::to_string(o.Column) + ':';
+            AppendLineText(out_, s_.Color, o);
+            out_ += '\n';
+        });
+    }
+};
+
+class TPathsPrinter : public TPrinterBase {
+public:
+    using TPrinterBase::TPrinterBase;
+    void File(const model::TTreeNode& fileNode) override {
+        Path(fileNode);
+        out_ += '\n';
+    }
+};
+
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Base64(std::string_view bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        unsigned v = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            v = (v << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0U);
+        }
+        for (size_t k = 0; k < 4; ++k) {
+            out += k <= n ? kBase64[(v >> (18 - 6 * k)) & 63] : '=';
+        }
+    }
+    return out;
+}
+
+// One JSON object per line; never coloured, whatever the terminal.
+class TJsonPrinter : public TPrinterBase {
+public:
+    using TPrinterBase::TPrinterBase;
+    void File(const model::TTreeNode& fileNode) override {
+        const std::string path = ShownPath(fileNode, s_.ShownRoot);
+        const model::TFile* f = FileOf(fileNode);
+        out_ += "{\"type\":\"file\"";
+        Field("path", path);
+        Field("absolute_path", f != nullptr ? f->FullPath : std::string());
+        out_ += ",\"occurences\":" + std::to_string(fileNode.Count()) + "}\n";
+        ForEachOccurence(fileNode, [&](const model::TOccurence& o) {
+            const TSpan s = MatchSpan(o);
+            out_ += "{\"type\":\"occurence\"";
+            Field("path", path);
+            out_ += ",\"line\":" + std::to_string(o.Line + 1) +
+                    ",\"column\":" + std::to_string(o.Column) +
+                    ",\"length\":" + std::to_string(o.Length);
+            Field("text", o.Text());
+            Field("match", std::string_view(o.Text()).substr(s.Start, s.Length));
+            out_ += "}\n";
+        });
+    }
+    void Finish(const TRunEnd& end) override {
+        out_ += "{\"type\":\"summary\",\"files\":" + std::to_string(end.FileCount) +
+                ",\"occurences\":" + std::to_string(end.OccurenceCount) +
+                ",\"replaced\":" + (end.Replaced ? "true" : "false") +
+                ",\"complete\":" + (end.Complete ? "true" : "false");
+        Field("message", end.Summary);
+        out_ += ",\"error\":";
+        if (end.Error.empty()) {
+            out_ += "null";
+        } else {
+            AppendJsonString(out_, end.Error);
+        }
+        out_ += "}\n";
+    }
+
+private:
+    // ,"name":"value" and, when the value is not UTF-8, ,"name_base64":"its exact bytes".
+    void Field(std::string_view name, std::string_view value) {
+        out_ += ",\"";
+        out_ += name;
+        out_ += "\":";
+        if (!AppendJsonString(out_, value)) {
+            out_ += ",\"";
+            out_ += name;
+            out_ += "_base64\":\"" + Base64(value) + "\"";
+        }
+    }
+};
+
+// The length of the UTF-8 sequence at `s[i]`, or 0 when it is not a valid one.
+size_t Utf8Length(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    const unsigned c = b(0);
+    size_t n = 0;
+    unsigned lo = 0x80;
+    unsigned hi = 0xBF; // the allowed range of the second byte
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        lo = c == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+        hi = c == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        lo = c == 0xF0 ? 0x90 : 0x80;
+        hi = c == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + n > s.size() || b(1) < lo || b(1) > hi) {
+        return 0;
+    }
+    for (size_t k = 2; k < n; ++k) {
+        if (b(k) < 0x80 || b(k) > 0xBF) {
+            return 0;
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+bool AppendJsonString(std::string& out, std::string_view bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    bool valid = true;
+    out += '"';
+    for (size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const size_t n = Utf8Length(bytes, i);
+        if (n == 0) {
+            out += "\\ufffd";
+            valid = false;
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out.append(bytes.substr(i, n));
+        }
+        i += n;
+    }
+    out += '"';
+    return valid;
+}
+
+std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shownRoot) {
+    std::string below;
+    if (const model::TFile* f = FileOf(fileNode)) {
+        below = f->FileName;
+    }
+    // The folder names between the start folder (the root node) and the file.
+    for (const model::TTreeNode* n = fileNode.Parent(); n != nullptr && n->Parent() != nullptr;
+         n = n->Parent()) {
+        if (const auto* folder = dynamic_cast<const model::TFolder*>(n->Data())) {
+            below.insert(0, folder->FolderName + "/");
+        }
+    }
+    if (shownRoot.empty()) {
+        return below;
+    }
+    return shownRoot.back() == '/' ? shownRoot + below : shownRoot + "/" + below;
+}
+
+std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out) {
+    switch (settings.Kind) {
+    case TOutputKind::Vimgrep:
+        return std::make_unique<TVimgrepPrinter>(settings, out);
+    case TOutputKind::Json:
+        return std::make_unique<TJsonPrinter>(settings, out);
+    case TOutputKind::Paths:
+        return std::make_unique<TPathsPrinter>(settings, out);
+    case TOutputKind::Report:
+        break;
+    }
+    return std::make_unique<TReportPrinter>(settings, out);
+}
+
+} // namespace cli
