@@ -5,9 +5,9 @@
 #include "UCliReport.h"
 #include "UPlatform.h"
 #include "URegexTester.h"
-#include "UTSearchOptions.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
+#include "UTSearchOptions.h"
 #include "vtStringTokenizer.h"
 
 #include <cerrno>
@@ -129,6 +129,13 @@ int RunOnce(const cli::TCliOptions& o) {
     options.SetReadOnly(o.ReadOnly);
     options.SetSystem(o.System);
     options.SetHidden(o.Hidden);
+    options.ModifiedFrom = o.Newer;
+    options.ModifiedBefore = o.Older;
+    options.MinSize = o.MinSize;
+    options.MaxSize = o.MaxSize;
+    options.ExcludeDirs = o.ExcludeDirs;
+    options.SkipBinary = o.SkipBinary;
+    options.StopOnError = o.StopOnError;
 
     model::TResultTree tree;
     std::string status;
@@ -137,6 +144,7 @@ int RunOnce(const cli::TCliOptions& o) {
     hooks.ShowStatus = [&status](const std::string& text) { status = text; };
     hooks.ShowProgress = [](double) {};
     hooks.ShowMessage = [](const std::string& text) { ErrorLine(text); };
+    hooks.ReportFailure = [](const std::string& text) { ErrorLine(text); };
     hooks.PumpMessages = [&enginePtr]() {
         if (gInterrupted != 0 && enginePtr != nullptr) {
             enginePtr->Aborted = true;
@@ -175,7 +183,10 @@ int RunOnce(const cli::TCliOptions& o) {
         return kExitError;
     }
 
-    int exitCode = totals.FileCount > 0 ? kExitFound : kExitNothing;
+    // As grep does: anything that could not be read makes the status 2, finds or not.
+    int exitCode = !engine.Account().Failures.empty() ? kExitError
+                   : totals.FileCount > 0             ? kExitFound
+                                                      : kExitNothing;
     TFdWriter out(STDOUT_FILENO);
     if (o.HasReport) {
         int lines = 0;
@@ -194,6 +205,11 @@ int RunOnce(const cli::TCliOptions& o) {
         cli::ReportLines(tree, [&out](std::string_view line) { out.Line(line); });
     }
     out.Line(status);
+    if (o.Stats) {
+        out.Flush();
+        TFdWriter err(STDERR_FILENO);
+        err.Line(engine::DescribeAccount(engine.Account()));
+    }
     return exitCode;
 }
 

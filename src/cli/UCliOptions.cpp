@@ -1,5 +1,7 @@
 #include "UCliOptions.h"
 
+#include "UTSearchOptions.h"
+
 #include <array>
 #include <string_view>
 
@@ -21,6 +23,14 @@ enum class TId {
     ReadOnly,
     System,
     Hidden,
+    Newer,
+    Older,
+    MinSize,
+    MaxSize,
+    ExcludeDir,
+    SkipBinary,
+    StopOnError,
+    Stats,
     Tree,
     Report,
     TestRegex,
@@ -35,7 +45,7 @@ struct TOptionDef {
     TId Id;
 };
 
-constexpr std::array<TOptionDef, 16> kOptions{{
+constexpr std::array<TOptionDef, 24> kOptions{{
     {"mask", 'm', TKind::Value, TId::Mask},
     {"search", 's', TKind::Value, TId::Search},
     {"replace", 'r', TKind::Value, TId::Replace},
@@ -47,6 +57,14 @@ constexpr std::array<TOptionDef, 16> kOptions{{
     {"read-only", 0, TKind::When, TId::ReadOnly},
     {"system", 0, TKind::When, TId::System},
     {"hidden", 0, TKind::When, TId::Hidden},
+    {"newer", 0, TKind::Value, TId::Newer},
+    {"older", 0, TKind::Value, TId::Older},
+    {"min-size", 0, TKind::Value, TId::MinSize},
+    {"max-size", 0, TKind::Value, TId::MaxSize},
+    {"exclude-dir", 0, TKind::Value, TId::ExcludeDir},
+    {"skip-binary", 0, TKind::Flag, TId::SkipBinary},
+    {"stop-on-error", 0, TKind::Flag, TId::StopOnError},
+    {"stats", 0, TKind::Flag, TId::Stats},
     {"tree", 0, TKind::Flag, TId::Tree},
     {"report", 0, TKind::Value, TId::Report},
     {"test-regex", 0, TKind::Triple, TId::TestRegex},
@@ -80,6 +98,19 @@ bool ParseWhen(std::string_view text, TWhen& out) {
     } else if (text == "unset") {
         out = 2;
     } else {
+        return false;
+    }
+    return true;
+}
+
+// Stores a date or size limit; false with `error` set when the text is not one.
+bool ApplyLimit(const TOptionDef& def, const std::string& value, std::optional<std::int64_t>& out,
+                std::string& error) {
+    const bool isDate = def.Id == TId::Newer || def.Id == TId::Older;
+    out = isDate ? ParseLocalTime(value) : ParseByteSize(value);
+    if (!out) {
+        error = "invalid value '" + value + "' for '--" + std::string(def.LongName) +
+                (isDate ? "': use YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]" : "': use N, NK, NM or NG");
         return false;
     }
     return true;
@@ -123,6 +154,26 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         }
         o.HasReport = true;
         o.ReportFile = value;
+        return true;
+    case TId::Newer:
+        return ApplyLimit(def, value, o.Newer, error);
+    case TId::Older:
+        return ApplyLimit(def, value, o.Older, error);
+    case TId::MinSize:
+        return ApplyLimit(def, value, o.MinSize, error);
+    case TId::MaxSize:
+        return ApplyLimit(def, value, o.MaxSize, error);
+    case TId::ExcludeDir:
+        o.ExcludeDirs += (o.ExcludeDirs.empty() ? "" : ";") + value;
+        return true;
+    case TId::SkipBinary:
+        o.SkipBinary = true;
+        return true;
+    case TId::StopOnError:
+        o.StopOnError = true;
+        return true;
+    case TId::Stats:
+        o.Stats = true;
         return true;
     case TId::Archive:
         when = &o.Archive;
@@ -279,6 +330,20 @@ std::string CliUsage() {
            "                       backups question)\n"
            "      --archive=WHEN, --read-only=WHEN, --system=WHEN, --hidden=WHEN\n"
            "                       attribute filters; WHEN is any, set or unset (default any)\n"
+           "      --newer=DATE     only files modified at or after DATE, given as YYYY-MM-DD\n"
+           "                       or YYYY-MM-DDTHH:MM[:SS] in local time\n"
+           "      --older=DATE     only files modified before DATE\n"
+           "      --min-size=N[K|M|G], --max-size=N[K|M|G]\n"
+           "                       only files of at least / at most N bytes (K, M and G are\n"
+           "                       powers of 1024)\n"
+           "      --exclude-dir=MASKS\n"
+           "                       never enter folders whose names match MASKS (split as\n"
+           "                       --mask is; the option may be repeated)\n"
+           "      --skip-binary    leave out files with a NUL byte in their first 8 KiB\n"
+           "      --stop-on-error  end the run at the first file that cannot be read (and\n"
+           "                       report each folder that cannot be entered at once)\n"
+           "      --stats          after the run, tell on standard error how many entries\n"
+           "                       were looked at and why each one not searched was left out\n"
            "      --tree           print the result tree instead of the report\n"
            "      --report=FILE    write the results report to FILE (CR LF line ends) instead\n"
            "                       of standard output\n"
@@ -293,8 +358,11 @@ std::string CliUsage() {
            "line. Messages go to standard error, one per line. Ctrl-C stops the run as Abort\n"
            "does; the summary still tells what was counted.\n"
            "\n"
+           "A file that cannot be read or a folder that cannot be entered is reported on\n"
+           "standard error and the run goes on.\n"
+           "\n"
            "Exit status: 0 if at least one file was found, 1 if none, 2 if the run ended with\n"
-           "an error or the arguments are wrong.\n";
+           "an error, anything could not be read, or the arguments are wrong.\n";
 }
 
 } // namespace cli

@@ -1,9 +1,9 @@
 // The folder walk: one call per folder, working through the process's current directory.
 #include "UTSearchEngine.h"
 
-#include "UMasks.h"
+#include "UFileSelection.h"
+
 #include "UPlatform.h"
-#include "UReplaceFile.h"
 #include "UTFolder.h"
 #include "UTResultTree.h"
 #include "UTSearchOptions.h"
@@ -26,56 +26,45 @@ bool IsDotEntry(const std::string& name) {
     return name == "." || name == "..";
 }
 
-// True when the options let every attribute word through. A filter set to "set" refuses the
-// empty word, one set to "unset" refuses the full word, and any other value refuses both; so
-// passing both means no filter is active, and the attribute lookup per entry can be saved.
-bool AcceptsEverything(const ::TSearchOptions* options) {
-    return options == nullptr || (options->Accepts(0) && options->Accepts(platform::faAnyFile));
-}
-
-// The names of the real sub-folders of the current directory, in enumeration order. Links to
-// folders are left out: following them could walk in circles and would list files twice.
-std::vector<std::string> CollectSubFolders() {
+// The names of the real sub-folders of the current directory, in enumeration order, less those
+// left out by name. Links to folders are left out: following them could walk in circles and
+// would list files twice.
+std::vector<std::string> CollectSubFolders(const TFileSelection& selection, TRunAccount& account) {
     std::vector<std::string> names;
     platform::TDirEnumerator e("");
     while (e.Next()) {
         if (e.IsDirectory() && !IsDotEntry(e.Name())) {
+            if (selection.ExcludesFolder(e.Name())) {
+                account.Add(TEntryOutcome::ExcludedFolder);
+                continue;
+            }
             names.push_back(e.Name());
         }
     }
     return names;
 }
 
-// The names of the current directory's files that pass the attribute filters and the masks, in
-// enumeration order. Each test is a pure function of the entry, so the cheap ones (no stat)
-// run first; the outcome is that of testing the directory bit, the filters and the masks in
-// turn. The temporary files of replacements in progress, or of killed ones, are never taken.
-std::vector<std::string> CollectFiles(const TSearchRequest& request) {
+// The names of the current directory's files that the selection takes, in enumeration order;
+// every other entry is counted by why it was not taken. Sub-folders are counted here only when
+// the run does not recurse (otherwise CollectSubFolders counts them).
+std::vector<std::string> CollectFiles(const TSearchRequest& request,
+                                      const TFileSelection& selection, TRunAccount& account) {
     std::vector<std::string> names;
-    if (request.Masks.empty()) {
-        return names; // nothing can match; the folder still counts as walked
-    }
-    const ::TSearchOptions* const options = request.Options;
-    const bool filterAll = AcceptsEverything(options);
     platform::TDirEnumerator e("");
     while (e.Next()) {
         const std::string& name = e.Name();
-        if (e.IsDirectory() || platform::IsReplaceTempName(name) ||
-            !text::MatchesAnyMask(name, request.Masks)) {
+        if (e.IsDirectory()) {
+            if (!request.Recurse && !IsDotEntry(name)) {
+                account.Add(TEntryOutcome::NotRecursed);
+            }
             continue;
         }
-        if (filterAll && e.IsPlainFile()) {
-            names.push_back(name); // no filter to apply and no link to look through
-            continue;
+        const TEntryOutcome outcome = selection.Classify(name, e);
+        if (outcome == TEntryOutcome::Selected) {
+            names.push_back(name);
+        } else {
+            account.Add(outcome);
         }
-        const int attr = e.Attributes();
-        if ((attr & platform::faDirectory) != 0) {
-            continue; // a link to a folder is neither walked nor taken for a file
-        }
-        if (!filterAll && !options->Accepts(attr)) {
-            continue;
-        }
-        names.push_back(name);
     }
     return names;
 }
@@ -87,25 +76,42 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
                                           double share) {
     TSearchTotals totals;
     if (Aborted) {
+        account_.Add(TEntryOutcome::NotReached); // --- accounting
         return totals;
     }
-    const auto cannotEnter = [&]() {
-        if (hooks_.ShowMessage) {
-            hooks_.ShowMessage("Cannot change to directory: " + folderName);
+    const auto cannotEnter = [&](const std::string& reason) {
+        // --- a folder that cannot be entered: one message at once, or one line of the
+        // failures the run goes on after, with its full path and the system's reason
+        account_.Add(TEntryOutcome::CannotEnter);
+        const bool atOnce =
+            folderName.empty() || (request.Options != nullptr && request.Options->StopOnError);
+        if (atOnce) {
+            if (hooks_.ShowMessage) {
+                hooks_.ShowMessage("Cannot change to directory: " + folderName);
+            }
+        } else {
+            const std::string path =
+                folderName.front() == platform::PathDelim
+                    ? folderName
+                    : text::WithTrailingSeparator(platform::GetCurrentDir()) + folderName;
+            NoteFailure("Cannot change to directory: " + path + " (" + reason + ")");
         }
         return totals;
     };
     if (!platform::SetCurrentDir(folderName)) {
-        return cannotEnter();
+        return cannotEnter(platform::LastErrorText());
     }
     // The absolute form of the current directory, as the folder part of a dummy name's would
     // be. Should it be unknown (the folder was removed once entered), file paths could not be
     // formed and might name files elsewhere: the folder is treated as not entered.
     const std::string cwd = platform::GetCurrentDir();
     if (cwd.empty()) {
+        const std::string reason = platform::LastErrorText();
         platform::SetCurrentDir("..");
-        return cannotEnter();
+        return cannotEnter(reason);
     }
+    account_.Add(TEntryOutcome::FolderWalked);
+    const TFileSelection selection(request);
 
     auto folder = std::make_unique<model::TFolder>();
     folder->FolderName = folderName;
@@ -126,7 +132,7 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
     if (request.Recurse) {
         // The list is complete and its enumeration closed before any sub-folder is entered, so
         // no more than one enumeration is open at a time however deep the walk goes.
-        const std::vector<std::string> subFolders = CollectSubFolders();
+        const std::vector<std::string> subFolders = CollectSubFolders(selection, account_);
         ownShare = share / static_cast<double>(subFolders.size() + 1);
         for (const std::string& sub : subFolders) {
             const TSearchTotals t = SearchFolder(request, sub, node, ownShare);
@@ -135,7 +141,7 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         }
     }
 
-    const std::vector<std::string> files = CollectFiles(request);
+    const std::vector<std::string> files = CollectFiles(request, selection, account_);
     if (files.empty()) {
         DoneFraction += ownShare;
         UpdateProgress();
@@ -143,7 +149,8 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         const double fileShare = ownShare / static_cast<double>(files.size());
         std::string path = folderObj->Directory;
         const size_t dirLen = path.size();
-        for (const std::string& name : files) {
+        for (size_t i = 0; i < files.size(); ++i) {
+            const std::string& name = files[i];
             path.resize(dirLen);
             path += name;
             const int count = SearchFile(request, path, node);
@@ -154,6 +161,8 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
             DoneFraction += fileShare;
             UpdateProgress();
             if (Aborted) {
+                account_.Add(TEntryOutcome::NotReached,
+                             static_cast<std::int64_t>(files.size() - i - 1));
                 break;
             }
         }

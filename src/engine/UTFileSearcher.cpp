@@ -8,6 +8,7 @@
 #include "UTFile.h"
 #include "UTOccurence.h"
 #include "UTResultTree.h"
+#include "UTSearchOptions.h"
 #include "UTSearchRequest.h"
 #include "UTextHelpers.h"
 
@@ -31,6 +32,17 @@ void Show(const TSearchHooks& hooks, const std::string& text) {
         hooks.ShowMessage(text);
     }
 }
+
+bool StopsOnError(const TSearchRequest& request) {
+    return request.Options != nullptr && request.Options->StopOnError;
+}
+
+bool SkipsBinary(const TSearchRequest& request) {
+    return request.Options != nullptr && request.Options->SkipBinary;
+}
+
+// Files above this size are probed for NUL bytes before they are read whole.
+constexpr std::int64_t kProbeFirstAbove = 64 * 1024;
 
 } // namespace
 
@@ -59,21 +71,29 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
     file->FullPath = fullPath;
     platform::TSearchRec rec;
     file->Attributes = platform::FindFileInfo(fullPath, rec) ? rec.Attr : 0;
+    outcome_ = TEntryOutcome::Searched;
 
+    // A FIFO, a device, a socket or a dangling link is no file to search: opening one could
+    // block the run or set a device going.
+    const bool special = (file->Attributes & (platform::faSysFile | platform::faDirectory)) != 0;
     if (!request.DoSearch) {
+        if (!special && SkipsUnreadBinary(request, fullPath)) {
+            return 0;
+        }
         std::string caption = file->FileName;
         model::TTreeNode* const node =
             tree.AddChild(folderNode, std::move(caption), std::move(file));
         tree.SetImages(node, model::imgFile, model::imgFileSelected);
         return 1;
     }
-    // A FIFO, a device, a socket or a dangling link is no file to search: opening one could
-    // block the run or set a device going.
-    if ((file->Attributes & (platform::faSysFile | platform::faDirectory)) != 0) {
+    if (special) {
+        outcome_ = TEntryOutcome::NotRegular;
         return 0;
     }
 
-    length_ = platform::ReadWholeFileInto(fullPath, storage_, rec.Size);
+    if (!ReadSelected(request, fullPath, rec.Size)) {
+        return 0;
+    }
     found_.clear();
     std::string* const newContent = request.DoReplace ? &content_ : nullptr;
     const size_t found =
@@ -96,6 +116,53 @@ int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& 
     }
     found_.clear();
     return count;
+}
+
+bool TFileSearcher::ReadSelected(const TSearchRequest& request, const std::string& fullPath,
+                                 std::int64_t size) {
+    try {
+        if (SkipsBinary(request) && size > kProbeFirstAbove) {
+            platform::ReadFileHead(fullPath, head_, kBinaryProbeBytes);
+            if (LooksBinary(head_)) {
+                outcome_ = TEntryOutcome::Binary;
+                return false;
+            }
+        }
+        length_ = platform::ReadWholeFileInto(fullPath, storage_, size);
+    } catch (const platform::EPlatformError& e) {
+        if (StopsOnError(request)) {
+            throw;
+        }
+        outcome_ = TEntryOutcome::Unreadable;
+        failure_ = e.what();
+        return false;
+    }
+    if (SkipsBinary(request) && LooksBinary(Bytes())) {
+        outcome_ = TEntryOutcome::Binary;
+        return false;
+    }
+    return true;
+}
+
+bool TFileSearcher::SkipsUnreadBinary(const TSearchRequest& request, const std::string& fullPath) {
+    if (!SkipsBinary(request)) {
+        return false;
+    }
+    try {
+        platform::ReadFileHead(fullPath, head_, kBinaryProbeBytes);
+    } catch (const platform::EPlatformError& e) {
+        if (StopsOnError(request)) {
+            throw;
+        }
+        outcome_ = TEntryOutcome::Unreadable;
+        failure_ = e.what();
+        return true;
+    }
+    if (LooksBinary(head_)) {
+        outcome_ = TEntryOutcome::Binary;
+        return true;
+    }
+    return false;
 }
 
 size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* newContent) {

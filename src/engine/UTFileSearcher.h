@@ -5,6 +5,7 @@
 #pragma once
 
 #include "UByteScan.h"
+#include "UFileSelection.h"
 
 #include <memory>
 #include <string>
@@ -40,7 +41,18 @@ public:
                    model::TTreeNode* folderNode, model::TResultTree& tree,
                    const TSearchHooks& hooks);
 
+    // What became of the last file: Searched, or why it was left out; and, when it could not
+    // be read, the message naming it and the system's reason.
+    TEntryOutcome LastOutcome() const { return outcome_; }
+    const std::string& LastFailure() const { return failure_; }
+
 private:
+    // Reads the file into the buffer, or records why it is left out (unreadable, binary).
+    // With StopOnError an unreadable file throws, ending the run.
+    bool ReadSelected(const TSearchRequest& request, const std::string& fullPath,
+                      std::int64_t size);
+    // Without content search: whether a binary file is to be left out (its head is read).
+    bool SkipsUnreadBinary(const TSearchRequest& request, const std::string& fullPath);
     size_t SearchPlain(const TSearchRequest& request, std::string* newContent);
     size_t SearchRegex(const TSearchRequest& request, std::string* newContent);
     void WriteBack(const TSearchRequest& request, const std::string& fullPath,
@@ -67,6 +79,10 @@ private:
     TSubstringFinder prefilter_;
     // Its matches stay within lines: only the lines holding the literal are searched.
     bool byLines_ = false;
+
+    TEntryOutcome outcome_ = TEntryOutcome::Searched;
+    std::string failure_;
+    std::string head_; // the start of a file probed for NUL bytes
 
     // The folder last cleared of temporary files that killed replacements left behind.
     std::string cleanedFolder_;

@@ -19,11 +19,25 @@ void TSearchEngine::UpdateProgress() {
 
 void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
+    account_.Clear();
+}
+
+void TSearchEngine::NoteFailure(const std::string& text) {
+    account_.Failures.push_back(text);
+    if (hooks_.ReportFailure) {
+        hooks_.ReportFailure(text);
+    }
 }
 
 int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
                               model::TTreeNode* folderNode) {
-    return searcher_->SearchFile(request, fullPath, folderNode, tree_, hooks_);
+    const int count = searcher_->SearchFile(request, fullPath, folderNode, tree_, hooks_);
+    // --- accounting of the file's outcome
+    account_.Add(searcher_->LastOutcome());
+    if (searcher_->LastOutcome() == TEntryOutcome::Unreadable) {
+        NoteFailure(searcher_->LastFailure());
+    }
+    return count;
 }
 
 } // namespace engine

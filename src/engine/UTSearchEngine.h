@@ -2,6 +2,7 @@
 // It knows nothing of who shows its results; everything goes through TSearchHooks.
 #pragma once
 
+#include "UFileSelection.h"
 #include "UTSearchRequest.h"
 
 #include <memory>
@@ -46,6 +47,11 @@ public:
     // Forgets what was prepared for the previous run (compiled pattern, prepared texts).
     void BeginRun();
 
+    // What became of every entry the last run looked at, and the failures it went on after.
+    const TRunAccount& Account() const { return account_; }
+    // Records a failure the run goes on after and reports it through the hook.
+    void NoteFailure(const std::string& text);
+
     const TSearchHooks& Hooks() const { return hooks_; }
     model::TResultTree& Tree() { return tree_; }
 
@@ -53,6 +59,7 @@ private:
     TSearchHooks hooks_;
     model::TResultTree& tree_;
     std::unique_ptr<TFileSearcher> searcher_;
+    TRunAccount account_;
 };
 
 } // namespace engine

@@ -31,6 +31,9 @@ struct TSearchHooks {
     std::function<void(double)> ShowProgress;
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> PumpMessages;
+    // A failure the run goes on after (a file that cannot be read, a folder that cannot be
+    // entered), as it happens; the run also keeps them all in its account.
+    std::function<void(const std::string&)> ReportFailure;
 };
 
 // Totals of a folder (and everything below it) or of a whole run.

@@ -137,9 +137,12 @@ bool FindFileInfo(const std::string& path, TSearchRec& rec) {
     rec.Name = BaseName(path);
     rec.Attr = AttributesFrom(lst, AT_FDCWD, path.c_str(), rec.Name);
     rec.Size = static_cast<std::int64_t>(lst.st_size);
+    rec.ModifiedTime = static_cast<std::int64_t>(lst.st_mtime);
     struct stat st;
     if (S_ISLNK(lst.st_mode)) {
-        rec.Size = ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+        const bool target = ::stat(path.c_str(), &st) == 0;
+        rec.Size = target ? static_cast<std::int64_t>(st.st_size) : 0;
+        rec.ModifiedTime = target ? static_cast<std::int64_t>(st.st_mtime) : 0;
     }
     return true;
 }
@@ -148,6 +151,8 @@ struct TDirEnumerator::Impl {
     DIR* dir = nullptr;
     unsigned char type = DT_UNKNOWN;
     int attr = -1;
+    std::int64_t size = 0;
+    std::int64_t mtime = 0;
     ~Impl() {
         if (dir != nullptr) {
             ::closedir(dir);
@@ -197,13 +202,32 @@ int TDirEnumerator::Attributes() {
     if (impl_->attr < 0) {
         struct stat lst;
         const int dfd = ::dirfd(impl_->dir);
+        impl_->size = 0;
+        impl_->mtime = 0;
         if (::fstatat(dfd, name_.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) {
             impl_->attr = faSysFile;
         } else {
             impl_->attr = AttributesFrom(lst, dfd, name_.c_str(), name_);
+            struct stat st = lst;
+            if (S_ISLNK(lst.st_mode) && ::fstatat(dfd, name_.c_str(), &st, 0) != 0) {
+                st.st_size = 0;
+                st.st_mtime = 0;
+            }
+            impl_->size = static_cast<std::int64_t>(st.st_size);
+            impl_->mtime = static_cast<std::int64_t>(st.st_mtime);
         }
     }
     return impl_->attr;
+}
+
+std::int64_t TDirEnumerator::Size() {
+    Attributes();
+    return impl_->size;
+}
+
+std::int64_t TDirEnumerator::ModifiedTime() {
+    Attributes();
+    return impl_->mtime;
 }
 
 bool SetCurrentDir(const std::string& path) {
@@ -380,6 +404,32 @@ size_t ReadWholeFileInto(const std::string& path, std::string& storage, std::int
 void ReadWholeFile(const std::string& path, std::string& buffer) {
     const size_t n = ReadWholeFileInto(path, buffer);
     buffer.resize(n);
+}
+
+void ReadFileHead(const std::string& path, std::string& buffer, size_t maxBytes) {
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const auto fail = [&]() {
+        throw EPlatformError("Cannot open file \"" + path + "\". " + LastErrorText());
+    };
+    if (!fd.Valid()) {
+        fail();
+    }
+    buffer.resize(maxBytes);
+    size_t got = 0;
+    while (got < maxBytes) {
+        const ssize_t n = ::read(fd.Get(), buffer.data() + got, maxBytes - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail();
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    buffer.resize(got);
 }
 
 namespace {

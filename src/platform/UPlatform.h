@@ -40,6 +40,7 @@ struct TSearchRec {
     std::string Name; // last component only
     int Attr = 0;
     std::int64_t Size = 0;
+    std::int64_t ModifiedTime = 0; // seconds since the epoch; a link's target's
 };
 
 // Looks up the directory entry of one path; false when there is none.
@@ -64,6 +65,10 @@ public:
     bool IsPlainFile() const;
     // The entry's full attribute bits; looked up on first use for each entry.
     int Attributes();
+    // Size in bytes and modification time (seconds since the epoch) of the entry, or of a
+    // link's target; looked up with the attributes. 0 when the entry cannot be looked at.
+    std::int64_t Size();
+    std::int64_t ModifiedTime();
 
 private:
     struct Impl;
@@ -96,6 +101,9 @@ void ReadWholeFile(const std::string& path, std::string& buffer);
 // size again; a file that changed meanwhile is still read whole.
 size_t ReadWholeFileInto(const std::string& path, std::string& storage,
                          std::int64_t expectedSize = -1);
+// Reads at most `maxBytes` from the start of a file into `buffer`; throws EPlatformError as
+// ReadWholeFile does.
+void ReadFileHead(const std::string& path, std::string& buffer, size_t maxBytes);
 // Writes a whole file through a temporary file and a rename, so the name always holds either
 // its old or its new content. False on failure, the old file untouched.
 bool WriteWholeFile(const std::string& path, std::string_view data);

@@ -12,10 +12,10 @@ std::string HistoryKey(const std::string& prefix, size_t index) {
 
 void FillDefaultLists(TvtRegVal& store) {
     store.SetBooleans({"RecurseDirs=1", "SearchForText=1", "chkRegex=0", "ReplaceWith=0",
-                       "Maximized=0", "MatchCase=0"});
+                       "Maximized=0", "MatchCase=0", "soSkipBinary=0", "soStopOnError=0"});
     store.SetFloats({});
-    store.SetIntegers(
-        {"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0", "pnlLeftWidth=350"});
+    store.SetIntegers({"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0",
+                       "pnlLeftWidth=350", "soMinSize=-1", "soMaxSize=-1"});
     std::vector<std::string> strings = {
         "Directory=", "FileMask=*.*", "SearchText=", "ReplaceWith=", "SaveDir=", "FolderPath="};
     for (size_t i = 0; i < kHistorySize; ++i) {
@@ -25,6 +25,10 @@ void FillDefaultLists(TvtRegVal& store) {
         for (size_t i = 0; i < kHistorySize; ++i) {
             strings.push_back(HistoryKey(prefix, i) + "=");
         }
+    }
+    // Later additions go last, so a file keeps the order an earlier version wrote.
+    for (const char* key : {"soModifiedFrom=", "soModifiedBefore=", "soExcludeDirs="}) {
+        strings.push_back(key);
     }
     store.SetStrings(std::move(strings));
 }
@@ -70,11 +74,32 @@ void SaveHistory(TvtRegVal& store, const std::string& prefix,
     }
 }
 
+namespace {
+
+// A negative stored size is no limit.
+std::optional<std::int64_t> SizeLimit(std::int64_t stored) {
+    return stored < 0 ? std::nullopt : std::optional<std::int64_t>(stored);
+}
+
+// An empty or unreadable stored time is no limit.
+std::string TimeText(const std::optional<std::int64_t>& time) {
+    return time ? FormatLocalTime(*time) : std::string();
+}
+
+} // namespace
+
 void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options) {
     options.SetArchive(LowInt32(store.GetInteger("soArchive")));
     options.SetReadOnly(LowInt32(store.GetInteger("soReadOnly")));
     options.SetSystem(LowInt32(store.GetInteger("soSystem")));
     options.SetHidden(LowInt32(store.GetInteger("soHidden")));
+    options.ModifiedFrom = ParseLocalTime(store.GetString("soModifiedFrom"));
+    options.ModifiedBefore = ParseLocalTime(store.GetString("soModifiedBefore"));
+    options.MinSize = SizeLimit(store.GetInteger("soMinSize"));
+    options.MaxSize = SizeLimit(store.GetInteger("soMaxSize"));
+    options.ExcludeDirs = store.GetString("soExcludeDirs");
+    options.SkipBinary = store.GetBoolean("soSkipBinary");
+    options.StopOnError = store.GetBoolean("soStopOnError");
 }
 
 void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
@@ -82,4 +107,11 @@ void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
     store.SetInteger("soReadOnly", options.ReadOnly());
     store.SetInteger("soSystem", options.System());
     store.SetInteger("soHidden", options.Hidden());
+    store.SetString("soModifiedFrom", TimeText(options.ModifiedFrom));
+    store.SetString("soModifiedBefore", TimeText(options.ModifiedBefore));
+    store.SetInteger("soMinSize", options.MinSize.value_or(-1));
+    store.SetInteger("soMaxSize", options.MaxSize.value_or(-1));
+    store.SetString("soExcludeDirs", options.ExcludeDirs);
+    store.SetBoolean("soSkipBinary", options.SkipBinary);
+    store.SetBoolean("soStopOnError", options.StopOnError);
 }

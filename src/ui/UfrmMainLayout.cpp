@@ -111,6 +111,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this](double fraction) { ShowProgress(fraction); },
             [this](const std::string& text) { userInterface_->ShowMessage(text); },
             [this] { PumpMessages(); },
+            {}, // failures are shown together when the run ends
         },
         tree_);
     model_ = new TResultTreeModel(tree_, this);

@@ -295,7 +295,7 @@ TEST_F(CliTest, BadPatternIsAnErrorWithTheEnginesMessage) {
 TEST_F(CliTest, FileThatCannotBeOpenedIsAnError) {
     DeepChain("deep", 17, "far.txt");
 
-    const Result r = Cli({"-s", "x", root_});
+    const Result r = Cli({"--stop-on-error", "-s", "x", root_});
 
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
@@ -304,7 +304,7 @@ TEST_F(CliTest, FileThatCannotBeOpenedIsAnError) {
 }
 
 TEST_F(CliTest, MissingFolderIsReportedAndFindsNothing) {
-    const Result r = Cli({"-s", "x", root_ + "/missing"});
+    const Result r = Cli({"--stop-on-error", "-s", "x", root_ + "/missing"});
 
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Cannot change to directory: " + root_ + "/missing\n");

@@ -267,6 +267,7 @@ TEST_F(WalkTest, TemporaryFilesOfReplacementsAreNeverSelected) {
 // --- failures ---------------------------------------------------------------------------
 
 TEST_F(WalkTest, SubFolderThatCannotBeEnteredAddsNothing) {
+    options.StopOnError = true; // one message per event, an open error ends the run
     for (const char* d : {"d1", "d2", "d3"}) {
         File(std::string(d) + "/a.txt");
         File(std::string(d) + "/b.txt");
@@ -303,6 +304,7 @@ TEST_F(WalkTest, SubFolderThatCannotBeEnteredAddsNothing) {
 }
 
 TEST_F(WalkTest, StartFolderThatCannotBeEnteredLeavesTheTreeEmpty) {
+    options.StopOnError = true; // one message per event, an open error ends the run
     request.StartFolder = root_ + "/missing";
 
     const engine::TSearchTotals t = Walk();
@@ -327,6 +329,7 @@ TEST_F(WalkTest, NoStartFolderGivesTheMessageEndingAfterTheColon) {
 }
 
 TEST_F(WalkTest, AFileThatCannotBeOpenedEndsTheWalkWithItsError) {
+    options.StopOnError = true; // one message per event, an open error ends the run
     request.DoSearch = true;
     request.SearchText = "x";
     // The walk gets there by relative steps, but the file's absolute path is too long to open,
