@@ -29,9 +29,11 @@ bool IsDotEntry(const std::string& name) {
 // The names of the real sub-folders of the current directory, in enumeration order, less those
 // left out by name. Links to folders are left out: following them could walk in circles and
 // would list files twice.
-std::vector<std::string> CollectSubFolders(const TFileSelection& selection, TRunAccount& account) {
+std::vector<std::string> CollectSubFolders(const TFileSelection& selection, TRunAccount& account,
+                                           std::string& listError) {
     std::vector<std::string> names;
     platform::TDirEnumerator e("");
+    listError = e.OpenError();
     while (e.Next()) {
         if (e.IsDirectory() && !IsDotEntry(e.Name())) {
             if (selection.ExcludesFolder(e.Name())) {
@@ -48,9 +50,11 @@ std::vector<std::string> CollectSubFolders(const TFileSelection& selection, TRun
 // every other entry is counted by why it was not taken. Sub-folders are counted here only when
 // the run does not recurse (otherwise CollectSubFolders counts them).
 std::vector<std::string> CollectFiles(const TSearchRequest& request,
-                                      const TFileSelection& selection, TRunAccount& account) {
+                                      const TFileSelection& selection, TRunAccount& account,
+                                      std::string& listError) {
     std::vector<std::string> names;
     platform::TDirEnumerator e("");
+    listError = e.OpenError();
     while (e.Next()) {
         const std::string& name = e.Name();
         if (e.IsDirectory()) {
@@ -128,11 +132,20 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         hooks_.PumpMessages();
     }
 
+    // --- a folder entered but not listed is a failure too, reported once
+    std::string listError;
+    const auto noteListError = [&]() {
+        if (!listError.empty() && !(request.Options != nullptr && request.Options->StopOnError)) {
+            NoteFailure("Cannot list directory: " + folderObj->Directory + " (" + listError + ")");
+        }
+    };
     double ownShare = share;
     if (request.Recurse) {
         // The list is complete and its enumeration closed before any sub-folder is entered, so
         // no more than one enumeration is open at a time however deep the walk goes.
-        const std::vector<std::string> subFolders = CollectSubFolders(selection, account_);
+        const std::vector<std::string> subFolders =
+            CollectSubFolders(selection, account_, listError);
+        noteListError();
         ownShare = share / static_cast<double>(subFolders.size() + 1);
         for (const std::string& sub : subFolders) {
             const TSearchTotals t = SearchFolder(request, sub, node, ownShare);
@@ -141,7 +154,10 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         }
     }
 
-    const std::vector<std::string> files = CollectFiles(request, selection, account_);
+    const std::vector<std::string> files = CollectFiles(request, selection, account_, listError);
+    if (!request.Recurse) {
+        noteListError();
+    }
     if (files.empty()) {
         DoneFraction += ownShare;
         UpdateProgress();

@@ -153,6 +153,7 @@ struct TDirEnumerator::Impl {
     int attr = -1;
     std::int64_t size = 0;
     std::int64_t mtime = 0;
+    std::string openError;
     ~Impl() {
         if (dir != nullptr) {
             ::closedir(dir);
@@ -162,6 +163,13 @@ struct TDirEnumerator::Impl {
 
 TDirEnumerator::TDirEnumerator(const std::string& folder) : impl_(std::make_unique<Impl>()) {
     impl_->dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (impl_->dir == nullptr) {
+        impl_->openError = LastErrorText();
+    }
+}
+
+const std::string& TDirEnumerator::OpenError() const {
+    return impl_->openError;
 }
 
 TDirEnumerator::~TDirEnumerator() = default;

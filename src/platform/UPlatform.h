@@ -57,6 +57,8 @@ public:
 
     // Moves to the next entry; false at the end.
     bool Next();
+    // Why the folder could not be listed (the system's reason); empty when it could.
+    const std::string& OpenError() const;
     const std::string& Name() const { return name_; }
     // Cheap test, usually answered without a stat: a real folder (not a link to one).
     bool IsDirectory();

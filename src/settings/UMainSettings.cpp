@@ -14,8 +14,8 @@ void FillDefaultLists(TvtRegVal& store) {
     store.SetBooleans({"RecurseDirs=1", "SearchForText=1", "chkRegex=0", "ReplaceWith=0",
                        "Maximized=0", "MatchCase=0", "soSkipBinary=0", "soStopOnError=0"});
     store.SetFloats({});
-    store.SetIntegers({"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0",
-                       "pnlLeftWidth=350", "soMinSize=-1", "soMaxSize=-1"});
+    store.SetIntegers(
+        {"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0", "pnlLeftWidth=350"});
     std::vector<std::string> strings = {
         "Directory=", "FileMask=*.*", "SearchText=", "ReplaceWith=", "SaveDir=", "FolderPath="};
     for (size_t i = 0; i < kHistorySize; ++i) {
@@ -27,7 +27,8 @@ void FillDefaultLists(TvtRegVal& store) {
         }
     }
     // Later additions go last, so a file keeps the order an earlier version wrote.
-    for (const char* key : {"soModifiedFrom=", "soModifiedBefore=", "soExcludeDirs="}) {
+    for (const char* key :
+         {"soModifiedFrom=", "soModifiedBefore=", "soMinSize=", "soMaxSize=", "soExcludeDirs="}) {
         strings.push_back(key);
     }
     store.SetStrings(std::move(strings));
@@ -76,14 +77,14 @@ void SaveHistory(TvtRegVal& store, const std::string& prefix,
 
 namespace {
 
-// A negative stored size is no limit.
-std::optional<std::int64_t> SizeLimit(std::int64_t stored) {
-    return stored < 0 ? std::nullopt : std::optional<std::int64_t>(stored);
-}
-
-// An empty or unreadable stored time is no limit.
+// Limits are stored as text ("2024-01-31", "10K"; beyond what a stored integer holds); an
+// empty or unreadable text is no limit.
 std::string TimeText(const std::optional<std::int64_t>& time) {
     return time ? FormatLocalTime(*time) : std::string();
+}
+
+std::string SizeText(const std::optional<std::int64_t>& size) {
+    return size ? FormatByteSize(*size) : std::string();
 }
 
 } // namespace
@@ -95,8 +96,8 @@ void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options) {
     options.SetHidden(LowInt32(store.GetInteger("soHidden")));
     options.ModifiedFrom = ParseLocalTime(store.GetString("soModifiedFrom"));
     options.ModifiedBefore = ParseLocalTime(store.GetString("soModifiedBefore"));
-    options.MinSize = SizeLimit(store.GetInteger("soMinSize"));
-    options.MaxSize = SizeLimit(store.GetInteger("soMaxSize"));
+    options.MinSize = ParseByteSize(store.GetString("soMinSize"));
+    options.MaxSize = ParseByteSize(store.GetString("soMaxSize"));
     options.ExcludeDirs = store.GetString("soExcludeDirs");
     options.SkipBinary = store.GetBoolean("soSkipBinary");
     options.StopOnError = store.GetBoolean("soStopOnError");
@@ -109,8 +110,8 @@ void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
     store.SetInteger("soHidden", options.Hidden());
     store.SetString("soModifiedFrom", TimeText(options.ModifiedFrom));
     store.SetString("soModifiedBefore", TimeText(options.ModifiedBefore));
-    store.SetInteger("soMinSize", options.MinSize.value_or(-1));
-    store.SetInteger("soMaxSize", options.MaxSize.value_or(-1));
+    store.SetString("soMinSize", SizeText(options.MinSize));
+    store.SetString("soMaxSize", SizeText(options.MaxSize));
     store.SetString("soExcludeDirs", options.ExcludeDirs);
     store.SetBoolean("soSkipBinary", options.SkipBinary);
     store.SetBoolean("soStopOnError", options.StopOnError);
