@@ -23,7 +23,7 @@ OUT=$SCRATCH/out
 build() { # build SOURCE BUILD_DIR
     if [ ! -f "$2/build.ninja" ]; then
         cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DFERNSWEEP_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+            "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DFERNSWEEP_GUI=OFF >/dev/null
     fi
     cmake --build "$2" --target fernsweep-cli >/dev/null
 }
