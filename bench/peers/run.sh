@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times fernsweep-cli against its peers (ripgrep, GNU grep, sed) on large real and generated
+# Times fernsweep-cli against its peers (ripgrep, sd, GNU grep, sed) on large real and generated
 # trees, warm cache, one command after another on an otherwise idle machine.
 #
 #   bench/peers/run.sh [RUNS]        RUNS timed runs per command after one warm-up (default 5)
@@ -25,7 +25,7 @@ BUILD=${BUILD:-$FS_ROOT/build-bench}
 SCRATCH=${SCRATCH:-/tmp/fs-bench-peers}
 
 # ------------------------------------------------------------------ tools and corpora
-bench_packages=(ripgrep grep sed findutils coreutils time)
+bench_packages=(ripgrep sd grep sed findutils coreutils time)
 missing=()
 for p in "${bench_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -65,29 +65,32 @@ PREPARE=""
 LAST_LINES=0
 MEDIAN_WALL=0
 MEDIAN_CPU=0
+MEDIAN_RSS=0
 median() {
     sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 measure() {
-    local walls=() cpus=() i
+    local walls=() cpus=() rss=() i
     for ((i = 0; i <= RUNS; i++)); do
         if [ -n "$PREPARE" ]; then eval "$PREPARE"; fi
-        /usr/bin/time -f '%e %U %S' -o "$SCRATCH/time" "$@" >"$OUT" 2>/dev/null || true
+        /usr/bin/time -f '%e %U %S %M' -o "$SCRATCH/time" "$@" >"$OUT" 2>/dev/null || true
         if [ "$i" -gt 0 ]; then
-            read -r w u s < <(tail -1 "$SCRATCH/time")
+            read -r w u s m < <(tail -1 "$SCRATCH/time")
             walls+=("$w")
+            rss+=("$((m / 1024))")
             cpus+=("$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%.3f", u + s }')")
         fi
     done
     LAST_LINES=$(wc -l <"$OUT")
     MEDIAN_WALL=$(printf '%s\n' "${walls[@]}" | median)
     MEDIAN_CPU=$(printf '%s\n' "${cpus[@]}" | median)
+    MEDIAN_RSS=$(printf '%s\n' "${rss[@]}" | median | cut -d. -f1)
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }'; }
 
-printf '%-20s %-46s %8s %8s %9s %7s %7s\n' "case" "command" "wall s" "cpu s" "out lines" \
-    "wall x" "cpu x"
+printf '%-20s %-46s %8s %8s %7s %9s %7s %7s\n' "case" "command" "wall s" "cpu s" "rss MiB" \
+    "out lines" "wall x" "cpu x"
 FS_WALL=0
 FS_CPU=0
 # row CASE LABEL IS_FS command...: the ratios are fernsweep-cli's time over the peer's.
@@ -103,50 +106,79 @@ row() {
         rw=$(ratio "$FS_WALL" "$MEDIAN_WALL")
         rc=$(ratio "$FS_CPU" "$MEDIAN_CPU")
     fi
-    printf '%-20s %-46s %8s %8s %9s %7s %7s\n' "$case" "$label" "$MEDIAN_WALL" "$MEDIAN_CPU" \
-        "$LAST_LINES" "$rw" "$rc"
+    printf '%-20s %-46s %8s %8s %7s %9s %7s %7s\n' "$case" "$label" "$MEDIAN_WALL" "$MEDIAN_CPU" \
+        "$MEDIAN_RSS" "$LAST_LINES" "$rw" "$rc"
 }
 
 LIT=PM_RESUME
 RE='\w+_lock\('
 
-# Plain literal, case kept. fernsweep-cli's mask "*" takes every file, as the peers do.
+BIG=$CORPORA/big
+# Each case twice: fernsweep-cli with its default thread count against rg with its own, then
+# both on one thread. fernsweep-cli's mask "*" takes every file, as the peers do.
 row "literal" "fernsweep-cli -c -s $LIT" 1 "$FS" -m '*' -c -s "$LIT" "$LINUX"
+row "" "rg --vimgrep -F $LIT" 0 rg --vimgrep -F "$LIT" "$LINUX"
+row "literal, 1 thread" "fernsweep-cli --threads=1 -c -s $LIT" 1 \
+    "$FS" --threads=1 -m '*' -c -s "$LIT" "$LINUX"
 row "" "rg -j1 --vimgrep -F $LIT" 0 rg -j1 --vimgrep -F "$LIT" "$LINUX"
 row "" "grep -rnF $LIT" 0 grep -rnF "$LIT" "$LINUX"
 
-# The same search; the peers only count (one line per file).
-row "literal, counting" "fernsweep-cli -c -s $LIT" 1 "$FS" -m '*' -c -s "$LIT" "$LINUX"
-row "" "rg -j1 -c -F $LIT" 0 rg -j1 -c -F "$LIT" "$LINUX"
-row "" "grep -rcF $LIT" 0 grep -rcF "$LIT" "$LINUX"
-
 # Case ignored (fernsweep-cli's default).
 row "literal, no case" "fernsweep-cli -s $LIT" 1 "$FS" -m '*' -s "$LIT" "$LINUX"
+row "" "rg --vimgrep -i -F $LIT" 0 rg --vimgrep -i -F "$LIT" "$LINUX"
+row "no case, 1 thread" "fernsweep-cli --threads=1 -s $LIT" 1 \
+    "$FS" --threads=1 -m '*' -s "$LIT" "$LINUX"
 row "" "rg -j1 --vimgrep -i -F $LIT" 0 rg -j1 --vimgrep -i -F "$LIT" "$LINUX"
-row "" "grep -rniF $LIT" 0 grep -rniF "$LIT" "$LINUX"
 
-# Regular expression, case kept.
+# Regular expression with a literal, case kept.
 row "regex" "fernsweep-cli -e -c -s '$RE'" 1 "$FS" -m '*' -e -c -s "$RE" "$LINUX"
+row "" "rg --vimgrep '$RE'" 0 rg --vimgrep "$RE" "$LINUX"
+row "regex, 1 thread" "fernsweep-cli --threads=1 -e -c -s '$RE'" 1 \
+    "$FS" --threads=1 -m '*' -e -c -s "$RE" "$LINUX"
 row "" "rg -j1 --vimgrep '$RE'" 0 rg -j1 --vimgrep "$RE" "$LINUX"
-row "" "rg -j1 -P --vimgrep '$RE'" 0 rg -j1 -P --vimgrep "$RE" "$LINUX"
 
-# Whole-tree replacement on a fresh copy before every run; sed -i gets the same files
+# One 500 MB file.
+row "literal, big file" "fernsweep-cli -c -s $LIT" 1 "$FS" -m '*' -c -s "$LIT" "$BIG"
+row "" "rg --vimgrep -F $LIT" 0 rg --vimgrep -F "$LIT" "$BIG"
+row "big, 1 thread" "fernsweep-cli --threads=1 -c -s $LIT" 1 \
+    "$FS" --threads=1 -m '*' -c -s "$LIT" "$BIG"
+row "" "rg -j1 --vimgrep -F $LIT" 0 rg -j1 --vimgrep -F "$LIT" "$BIG"
+
+# Whole-tree replacement on a fresh copy before every run; the peers get the same files
 # (every name with a dot, as the mask "*.*" selects them).
 PREPARE="rm -rf '$COPY' && cp -a '$CORPORA/replace-src' '$COPY' && sync"
 row "replace" "fernsweep-cli -c -s spin_lock -r spin_lock_x" 1 \
     "$FS" -c -s spin_lock -r spin_lock_x "$COPY"
+row "" "rg -l | xargs sd spin_lock spin_lock_x" 0 \
+    bash -c "rg -l -F -g '*.*' spin_lock '$COPY' | xargs -d '\n' sd -s spin_lock spin_lock_x"
 row "" "find | xargs sed -i s/spin_lock/spin_lock_x/g" 0 \
     bash -c "find '$COPY' -type f -name '*.*' -print0 | xargs -0 sed -i 's/spin_lock/spin_lock_x/g'"
+row "replace, 1 thread" "fernsweep-cli --threads=1 -c -s spin_lock -r .." 1 \
+    "$FS" --threads=1 -c -s spin_lock -r spin_lock_x "$COPY"
+row "" "rg -j1 -l | xargs sd spin_lock spin_lock_x" 0 \
+    bash -c "rg -j1 -l -F -g '*.*' spin_lock '$COPY' | xargs -d '\n' sd -s spin_lock spin_lock_x"
 PREPARE=""
 rm -rf "$COPY"
 
 # The walk alone over 100,000 tiny files, then a literal search in them.
 row "walk, tiny files" "fernsweep-cli (no search)" 1 "$FS" "$TINY"
-row "" "rg -j1 --files" 0 rg -j1 --files "$TINY"
+row "" "rg --files" 0 rg --files "$TINY"
 row "" "find -type f -name '*.*'" 0 find "$TINY" -type f -name '*.*'
 row "literal, tiny files" "fernsweep-cli -c -s $LIT" 1 "$FS" -c -s "$LIT" "$TINY"
+row "" "rg --vimgrep -F $LIT" 0 rg --vimgrep -F "$LIT" "$TINY"
+row "tiny, 1 thread" "fernsweep-cli --threads=1 -c -s $LIT" 1 \
+    "$FS" --threads=1 -c -s "$LIT" "$TINY"
 row "" "rg -j1 --vimgrep -F $LIT" 0 rg -j1 --vimgrep -F "$LIT" "$TINY"
-row "" "grep -rnF $LIT" 0 grep -rnF "$LIT" "$TINY"
+
+# Depth: one file at the bottom of a chain of folders; the time should grow with the depth.
+DEEP=$SCRATCH/deep
+for depth in 1000 3000 10000; do
+    rm -rf "$DEEP"
+    mkdir -p "$DEEP"
+    (cd "$DEEP" && for ((i = 0; i < depth; i++)); do mkdir d && cd d; done && echo "$LIT" >bottom.txt)
+    row "depth $depth" "fernsweep-cli -c -s $LIT" 1 "$FS" -c -s "$LIT" "$DEEP"
+done
+rm -rf "$DEEP"
 
 rm -f "$OUT"
 echo "medians of $RUNS runs after one warm-up; x = fernsweep-cli's time / the peer's (below 1.00: faster)"

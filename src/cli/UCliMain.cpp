@@ -120,7 +120,7 @@ bool WriteReport(const model::TResultTree& tree, const std::string& file, int& l
         data.append("\r\n");
         ++lineCount;
     });
-    return platform::WriteWholeFile(file, data);
+    return static_cast<bool>(platform::WriteWholeFile(file, data));
 }
 
 int RunOnce(const cli::TCliOptions& o) {
@@ -144,6 +144,9 @@ int RunOnce(const cli::TCliOptions& o) {
     hooks.ShowStatus = [&status](const std::string& text) { status = text; };
     hooks.ShowProgress = [](double) {};
     hooks.ShowMessage = [](const std::string& text) { ErrorLine(text); };
+    hooks.ShowWriteFailure = [](const std::string& text, const std::string& reason) {
+        ErrorLine(reason.empty() ? text : text + " (" + reason + ")");
+    };
     hooks.ReportFailure = [](const std::string& text) { ErrorLine(text); };
     hooks.PumpMessages = [&enginePtr]() {
         if (gInterrupted != 0 && enginePtr != nullptr) {
@@ -167,14 +170,12 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Options = &options;
     request.StartFolder = StartFolderFrom(o.Folders.front());
 
-    engine.Aborted = false;
-    engine.DoneFraction = 0.0;
-    engine.UpdateProgress();
+    engine.Threads = o.Threads;
     InstallInterruptHandler();
 
     engine::TSearchTotals totals;
     try {
-        totals = engine.RunSearch(request);
+        totals = engine.StartRun(request);
     } catch (const std::exception& e) {
         ErrorLine(e.what());
         return kExitError;
@@ -183,10 +184,13 @@ int RunOnce(const cli::TCliOptions& o) {
         return kExitError;
     }
 
-    // As grep does: anything that could not be read makes the status 2, finds or not.
-    int exitCode = !engine.Account().Failures.empty() ? kExitError
-                   : totals.FileCount > 0             ? kExitFound
-                                                      : kExitNothing;
+    int exitCode = totals.FileCount > 0 ? kExitFound : kExitNothing;
+    if (engine.WriteCounts().Failed > 0) {
+        exitCode = kExitError; // the summary counts only what was written
+    }
+    if (!engine.Account().Failures.empty()) {
+        exitCode = kExitError; // as grep does: anything that could not be read, finds or not
+    }
     TFdWriter out(STDOUT_FILENO);
     if (o.HasReport) {
         int lines = 0;

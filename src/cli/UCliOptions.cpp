@@ -33,6 +33,7 @@ enum class TId {
     Stats,
     Tree,
     Report,
+    Threads,
     TestRegex,
     Help,
     Version,
@@ -45,7 +46,7 @@ struct TOptionDef {
     TId Id;
 };
 
-constexpr std::array<TOptionDef, 24> kOptions{{
+constexpr std::array<TOptionDef, 25> kOptions{{
     {"mask", 'm', TKind::Value, TId::Mask},
     {"search", 's', TKind::Value, TId::Search},
     {"replace", 'r', TKind::Value, TId::Replace},
@@ -67,6 +68,7 @@ constexpr std::array<TOptionDef, 24> kOptions{{
     {"stats", 0, TKind::Flag, TId::Stats},
     {"tree", 0, TKind::Flag, TId::Tree},
     {"report", 0, TKind::Value, TId::Report},
+    {"threads", 0, TKind::Value, TId::Threads},
     {"test-regex", 0, TKind::Triple, TId::TestRegex},
     {"help", 'h', TKind::Flag, TId::Help},
     {"version", 0, TKind::Flag, TId::Version},
@@ -155,6 +157,21 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         o.HasReport = true;
         o.ReportFile = value;
         return true;
+    case TId::Threads: {
+        int n = 0;
+        for (const char c : value) {
+            n = c >= '0' && c <= '9' && n < 10000 ? n * 10 + (c - '0') : -1;
+            if (n < 0) {
+                break;
+            }
+        }
+        if (value.empty() || n < 1) {
+            error = "option '--threads' needs a whole number from 1";
+            return false;
+        }
+        o.Threads = n;
+        return true;
+    }
     case TId::Newer:
         return ApplyLimit(def, value, o.Newer, error);
     case TId::Older:
@@ -330,6 +347,8 @@ std::string CliUsage() {
            "                       backups question)\n"
            "      --archive=WHEN, --read-only=WHEN, --system=WHEN, --hidden=WHEN\n"
            "                       attribute filters; WHEN is any, set or unset (default any)\n"
+           "      --threads=N      read and search with N threads (default: one per\n"
+           "                       hardware thread; 1 does everything on one thread)\n"
            "      --newer=DATE     only files modified at or after DATE, given as YYYY-MM-DD\n"
            "                       or YYYY-MM-DDTHH:MM[:SS] in local time\n"
            "      --older=DATE     only files modified before DATE\n"

@@ -35,6 +35,7 @@ struct TCliOptions {
     bool StopOnError = false;
     bool Stats = false;
     bool Tree = false;
+    int Threads = 0; // 0: one per hardware thread
     bool HasReport = false;
     std::string ReportFile;
     std::vector<std::string> Folders;

@@ -1,12 +1,20 @@
 // One whole search run, from the prepared request to the summary line.
 #include "UTSearchEngine.h"
 
+#include "UFolderHandle.h"
 #include "UTResultTree.h"
 #include "UTextHelpers.h"
 
 #include <string>
 
 namespace engine {
+
+TSearchTotals TSearchEngine::StartRun(const TSearchRequest& request) {
+    Aborted = false;
+    DoneFraction = 0.0;
+    UpdateProgress();
+    return RunSearch(request);
+}
 
 TSearchTotals TSearchEngine::RunSearch(const TSearchRequest& request) {
     // A copy, so the caller's request keeps the replacement as typed.
@@ -16,6 +24,7 @@ TSearchTotals TSearchEngine::RunSearch(const TSearchRequest& request) {
     }
     BeginRun();
     tree_.Clear();
+    platform::AllowManyOpenFolders();
 
     const TSearchTotals totals = SearchFolder(run, run.StartFolder, nullptr, 1.0);
 

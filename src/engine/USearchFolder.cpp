@@ -1,9 +1,15 @@
-// The folder walk: one call per folder, working through the process's current directory.
+// The folder walk. Each folder is held by a descriptor and reached from its parent's, so the
+// walk never depends on the process's current directory, never follows a link into another
+// folder and never leaves the start folder, whatever is moved about during the run.
 #include "UTSearchEngine.h"
 
 #include "UFileSelection.h"
-
+#include "UFileWorkers.h"
+#include "UFolderHandle.h"
+#include "UMasks.h"
 #include "UPlatform.h"
+#include "UReplaceFile.h"
+#include "UTFileSearcher.h"
 #include "UTFolder.h"
 #include "UTResultTree.h"
 #include "UTSearchOptions.h"
@@ -22,166 +28,178 @@ std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
-bool IsDotEntry(const std::string& name) {
-    return name == "." || name == "..";
+void Add(TSearchTotals& totals, const TSearchTotals& more) {
+    totals.OccurenceCount = WrapAdd(totals.OccurenceCount, more.OccurenceCount);
+    totals.FileCount = WrapAdd(totals.FileCount, more.FileCount);
 }
 
-// The names of the real sub-folders of the current directory, in enumeration order, less those
-// left out by name. Links to folders are left out: following them could walk in circles and
-// would list files twice.
-std::vector<std::string> CollectSubFolders(const TFileSelection& selection, TRunAccount& account,
-                                           std::string& listError) {
-    std::vector<std::string> names;
-    platform::TDirEnumerator e("");
-    listError = e.OpenError();
-    while (e.Next()) {
-        if (e.IsDirectory() && !IsDotEntry(e.Name())) {
-            if (selection.ExcludesFolder(e.Name())) {
-                account.Add(TEntryOutcome::ExcludedFolder);
-                continue;
+// A listed entry as the file selection asks about it; what costs a system call is looked up
+// only when asked for, once.
+class TListedEntry {
+public:
+    TListedEntry(const platform::TFolderHandle& dir, const platform::TFolderEntry& entry)
+        : dir_(dir), entry_(entry) {}
+    bool IsPlainFile() const { return entry_.Kind == platform::TEntryKind::PlainFile; }
+    int Attributes() {
+        if (attr_ == kUnknown) {
+            attr_ = platform::EntryAttributes(dir_, entry_.Name);
+            if (attr_ < 0) {
+                attr_ = platform::faSysFile; // gone since the listing: neither file nor folder
             }
-            names.push_back(e.Name());
         }
+        return attr_;
     }
-    return names;
+    std::int64_t Size() { return Identity().Size; }
+    std::int64_t ModifiedTime() {
+        // Whole seconds, rounded down, as the limits are given.
+        const std::int64_t ns = Identity().ModifiedNs;
+        return ns >= 0 ? ns / 1000000000 : -((-ns + 999999999) / 1000000000);
+    }
+
+private:
+    static constexpr int kUnknown = -2;
+    const platform::TFileIdentity& Identity() {
+        if (!identityKnown_) {
+            identity_ = platform::IdentityAt(dir_, entry_.Name);
+            identityKnown_ = true;
+        }
+        return identity_;
+    }
+    const platform::TFolderHandle& dir_;
+    const platform::TFolderEntry& entry_;
+    int attr_ = kUnknown;
+    bool identityKnown_ = false;
+    platform::TFileIdentity identity_;
+};
+
+// The absolute form of the start folder, as the folder paths below it are built from.
+std::string StartDirectory(const std::string& folderName) {
+    const std::string abs = !folderName.empty() && folderName[0] == platform::PathDelim
+                                ? folderName
+                                : platform::ExpandFileName(folderName);
+    return text::WithTrailingSeparator(abs);
 }
 
-// The names of the current directory's files that the selection takes, in enumeration order;
-// every other entry is counted by why it was not taken. Sub-folders are counted here only when
-// the run does not recurse (otherwise CollectSubFolders counts them).
-std::vector<std::string> CollectFiles(const TSearchRequest& request,
-                                      const TFileSelection& selection, TRunAccount& account,
-                                      std::string& listError) {
-    std::vector<std::string> names;
-    platform::TDirEnumerator e("");
-    listError = e.OpenError();
-    while (e.Next()) {
-        const std::string& name = e.Name();
-        if (e.IsDirectory()) {
-            if (!request.Recurse && !IsDotEntry(name)) {
-                account.Add(TEntryOutcome::NotRecursed);
-            }
-            continue;
-        }
-        const TEntryOutcome outcome = selection.Classify(name, e);
-        if (outcome == TEntryOutcome::Selected) {
-            names.push_back(name);
-        } else {
-            account.Add(outcome);
-        }
-    }
-    return names;
+bool StopsOnError(const TSearchRequest& request) {
+    return request.Options != nullptr && request.Options->StopOnError;
 }
 
 } // namespace
 
+// A folder that cannot be entered: one message at once, by the name the walk has for it, or one
+// line of the failures the run goes on after, by its full path with the system's reason.
+void TSearchEngine::CannotEnter(const TSearchRequest& request, const std::string& folderName,
+                                const std::string& path, const std::string& reason) {
+    account_.Add(TEntryOutcome::CannotEnter);
+    if (folderName.empty() || StopsOnError(request)) {
+        Message("Cannot change to directory: " + folderName);
+    } else {
+        NoteFailure("Cannot change to directory: " + path + " (" + reason + ")");
+    }
+}
+
 TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
                                           const std::string& folderName, model::TTreeNode* parent,
                                           double share) {
-    TSearchTotals totals;
     if (Aborted) {
-        account_.Add(TEntryOutcome::NotReached); // --- accounting
-        return totals;
+        return TSearchTotals();
     }
-    const auto cannotEnter = [&](const std::string& reason) {
-        // --- a folder that cannot be entered: one message at once, or one line of the
-        // failures the run goes on after, with its full path and the system's reason
-        account_.Add(TEntryOutcome::CannotEnter);
-        const bool atOnce =
-            folderName.empty() || (request.Options != nullptr && request.Options->StopOnError);
-        if (atOnce) {
-            if (hooks_.ShowMessage) {
-                hooks_.ShowMessage("Cannot change to directory: " + folderName);
-            }
-        } else {
-            const std::string path =
-                folderName.front() == platform::PathDelim
-                    ? folderName
-                    : text::WithTrailingSeparator(platform::GetCurrentDir()) + folderName;
-            NoteFailure("Cannot change to directory: " + path + " (" + reason + ")");
-        }
-        return totals;
-    };
-    if (!platform::SetCurrentDir(folderName)) {
-        return cannotEnter(platform::LastErrorText());
+    seen_.clear();
+    const platform::TFolderHandle dir = platform::TFolderHandle::OpenPath(folderName);
+    if (!dir.Valid()) {
+        CannotEnter(request, folderName, folderName, platform::LastErrorText());
+        return TSearchTotals();
     }
-    // The absolute form of the current directory, as the folder part of a dummy name's would
-    // be. Should it be unknown (the folder was removed once entered), file paths could not be
-    // formed and might name files elsewhere: the folder is treated as not entered.
-    const std::string cwd = platform::GetCurrentDir();
-    if (cwd.empty()) {
-        const std::string reason = platform::LastErrorText();
-        platform::SetCurrentDir("..");
-        return cannotEnter(reason);
-    }
-    account_.Add(TEntryOutcome::FolderWalked);
-    const TFileSelection selection(request);
+    return WalkFolder(request, dir, folderName, StartDirectory(folderName), parent, share);
+}
 
+TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
+                                        const platform::TFolderHandle& dir,
+                                        const std::string& folderName, const std::string& directory,
+                                        model::TTreeNode* parent, double share) {
     auto folder = std::make_unique<model::TFolder>();
     folder->FolderName = folderName;
-    folder->Directory = text::WithTrailingSeparator(cwd);
+    folder->Directory = directory;
     model::TFolder* const folderObj = folder.get();
     model::TTreeNode* const node = tree_.AddChild(parent, folderName, std::move(folder));
     tree_.SetImages(node, model::imgFolder, model::imgFolderSelected);
 
     if (hooks_.ShowStatus) {
-        hooks_.ShowStatus(" " + folderObj->Directory + "*.*");
+        hooks_.ShowStatus(" " + directory + "*.*");
     }
     // The one point of a run where the user's input, Abort among it, is handled.
     if (hooks_.PumpMessages) {
         hooks_.PumpMessages();
     }
 
-    // --- a folder entered but not listed is a failure too, reported once
+    // One listing serves the sub-folders and the files.
     std::string listError;
-    const auto noteListError = [&]() {
-        if (!listError.empty() && !(request.Options != nullptr && request.Options->StopOnError)) {
-            NoteFailure("Cannot list directory: " + folderObj->Directory + " (" + listError + ")");
-        }
-    };
+    const std::vector<platform::TFolderEntry> entries = platform::ListFolder(dir, &listError);
+    // --- accounting: the folder itself, and a listing that failed, reported once
+    account_.Add(TEntryOutcome::FolderWalked);
+    if (!listError.empty() && !StopsOnError(request)) {
+        NoteFailure("Cannot list directory: " + directory + " (" + listError + ")");
+    }
+    const TFileSelection selection(request);
+    TSearchTotals totals;
     double ownShare = share;
     if (request.Recurse) {
-        // The list is complete and its enumeration closed before any sub-folder is entered, so
-        // no more than one enumeration is open at a time however deep the walk goes.
-        const std::vector<std::string> subFolders =
-            CollectSubFolders(selection, account_, listError);
-        noteListError();
-        ownShare = share / static_cast<double>(subFolders.size() + 1);
-        for (const std::string& sub : subFolders) {
-            const TSearchTotals t = SearchFolder(request, sub, node, ownShare);
-            totals.OccurenceCount = WrapAdd(totals.OccurenceCount, t.OccurenceCount);
-            totals.FileCount = WrapAdd(totals.FileCount, t.FileCount);
+        size_t subCount = 0;
+        for (const platform::TFolderEntry& e : entries) {
+            subCount += e.Kind == platform::TEntryKind::Folder && !selection.ExcludesFolder(e.Name);
+        }
+        ownShare = share / static_cast<double>(subCount + 1);
+        std::string subDirectory;
+        for (const platform::TFolderEntry& e : entries) {
+            if (e.Kind != platform::TEntryKind::Folder) {
+                continue;
+            }
+            // --- folders left out by name, and those Abort leaves undone
+            if (selection.ExcludesFolder(e.Name)) {
+                account_.Add(TEntryOutcome::ExcludedFolder);
+                continue;
+            }
+            if (Aborted) {
+                account_.Add(TEntryOutcome::NotReached);
+                continue;
+            }
+            subDirectory = directory + e.Name;
+            if (OnEnterFolder) {
+                OnEnterFolder(subDirectory);
+            }
+            // A folder moved, or swapped for a link or another folder, since the listing is
+            // not entered: it is no longer where the walk was.
+            const platform::TFolderHandle sub = dir.OpenSub(e.Name, e.Id);
+            if (!sub.Valid()) {
+                CannotEnter(request, e.Name, subDirectory, platform::LastErrorText());
+                continue;
+            }
+            subDirectory += platform::PathDelim;
+            Add(totals, WalkFolder(request, sub, e.Name, subDirectory, node, ownShare));
         }
     }
 
-    const std::vector<std::string> files = CollectFiles(request, selection, account_, listError);
-    if (!request.Recurse) {
-        noteListError();
+    std::vector<TFileTask> files;
+    for (const platform::TFolderEntry& e : entries) {
+        if (e.Kind == platform::TEntryKind::Folder) {
+            if (!request.Recurse) {
+                account_.Add(TEntryOutcome::NotRecursed);
+            }
+            continue;
+        }
+        TListedEntry listed(dir, e);
+        const TEntryOutcome outcome = selection.Classify(e.Name, listed);
+        if (outcome == TEntryOutcome::Selected) {
+            files.push_back(TFileTask{&dir, &e.Name, directory + e.Name});
+        } else {
+            account_.Add(outcome);
+        }
     }
     if (files.empty()) {
         DoneFraction += ownShare;
         UpdateProgress();
     } else {
-        const double fileShare = ownShare / static_cast<double>(files.size());
-        std::string path = folderObj->Directory;
-        const size_t dirLen = path.size();
-        for (size_t i = 0; i < files.size(); ++i) {
-            const std::string& name = files[i];
-            path.resize(dirLen);
-            path += name;
-            const int count = SearchFile(request, path, node);
-            if (count > 0) {
-                totals.OccurenceCount = WrapAdd(totals.OccurenceCount, count);
-                totals.FileCount = WrapAdd(totals.FileCount, 1);
-            }
-            DoneFraction += fileShare;
-            UpdateProgress();
-            if (Aborted) {
-                account_.Add(TEntryOutcome::NotReached,
-                             static_cast<std::int64_t>(files.size() - i - 1));
-                break;
-            }
-        }
+        Add(totals, SearchFiles(request, files, node, ownShare));
     }
 
     if (totals.OccurenceCount > 0) {
@@ -197,8 +215,48 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         tree_.SetCaption(node, std::move(caption));
         tree_.SetImages(node, model::imgFolderFound, model::imgFolderFoundSelected);
     }
+    return totals;
+}
 
-    platform::SetCurrentDir(".."); // a failure here is ignored: the parent goes on as it can
+TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
+                                         std::vector<TFileTask>& tasks, model::TTreeNode* node,
+                                         double share) {
+    TSearchTotals totals;
+    const double fileShare = share / static_cast<double>(tasks.size());
+    // Without content to read there is nothing worth handing to another thread.
+    TFileWorkers* const workers =
+        workers_ && request.DoSearch && tasks.size() > 1 ? workers_.get() : nullptr;
+    std::vector<TFileFacts> facts(workers != nullptr ? tasks.size() : 0);
+    struct TStop {
+        TFileWorkers* w;
+        ~TStop() {
+            if (w != nullptr) {
+                w->Stop(); // results of files the walk does not reach are dropped unused
+            }
+        }
+    } stop{workers};
+    if (workers != nullptr) {
+        workers->Start(request, tasks, facts);
+    }
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        TFileFacts own;
+        if (workers != nullptr) {
+            workers->WaitFor(i, *searcher_);
+        } else {
+            own = searcher_->Examine(request, tasks[i]);
+        }
+        const int count = CommitFile(request, tasks[i], workers != nullptr ? facts[i] : own, node);
+        if (count > 0) {
+            Add(totals, TSearchTotals{count, 1});
+        }
+        DoneFraction += fileShare;
+        UpdateProgress();
+        if (Aborted) {
+            account_.Add(TEntryOutcome::NotReached,
+                         static_cast<std::int64_t>(tasks.size() - i - 1));
+            break;
+        }
+    }
     return totals;
 }
 

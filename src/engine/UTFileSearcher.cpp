@@ -4,15 +4,11 @@
 #include "UPlatform.h"
 #include "URegExpr.h"
 #include "URegexSearch.h"
-#include "UReplaceFile.h"
-#include "UTFile.h"
 #include "UTOccurence.h"
-#include "UTResultTree.h"
 #include "UTSearchOptions.h"
 #include "UTSearchRequest.h"
-#include "UTextHelpers.h"
 
-#include <cstdint>
+#include <algorithm>
 
 namespace engine {
 
@@ -27,12 +23,6 @@ void Release(std::string& s) {
     }
 }
 
-void Show(const TSearchHooks& hooks, const std::string& text) {
-    if (hooks.ShowMessage) {
-        hooks.ShowMessage(text);
-    }
-}
-
 bool StopsOnError(const TSearchRequest& request) {
     return request.Options != nullptr && request.Options->StopOnError;
 }
@@ -40,9 +30,6 @@ bool StopsOnError(const TSearchRequest& request) {
 bool SkipsBinary(const TSearchRequest& request) {
     return request.Options != nullptr && request.Options->SkipBinary;
 }
-
-// Files above this size are probed for NUL bytes before they are read whole.
-constexpr std::int64_t kProbeFirstAbove = 64 * 1024;
 
 } // namespace
 
@@ -54,118 +41,70 @@ void TFileSearcher::BeginRun() {
     regex_.reset();
     prefilterOn_ = false;
     byLines_ = false;
-    cleanedFolder_.clear();
     Release(storage_);
     length_ = 0;
     Release(joined_);
-    Release(content_);
-    found_.clear();
-    found_.shrink_to_fit();
 }
 
-int TFileSearcher::SearchFile(const TSearchRequest& request, const std::string& fullPath,
-                              model::TTreeNode* folderNode, model::TResultTree& tree,
-                              const TSearchHooks& hooks) {
-    auto file = std::make_unique<model::TFile>();
-    file->FileName = text::ExtractFileName(fullPath);
-    file->FullPath = fullPath;
-    platform::TSearchRec rec;
-    file->Attributes = platform::FindFileInfo(fullPath, rec) ? rec.Attr : 0;
-    outcome_ = TEntryOutcome::Searched;
-
-    // A FIFO, a device, a socket or a dangling link is no file to search: opening one could
-    // block the run or set a device going.
-    const bool special = (file->Attributes & (platform::faSysFile | platform::faDirectory)) != 0;
-    if (!request.DoSearch) {
-        if (!special && SkipsUnreadBinary(request, fullPath)) {
-            return 0;
-        }
-        std::string caption = file->FileName;
-        model::TTreeNode* const node =
-            tree.AddChild(folderNode, std::move(caption), std::move(file));
-        tree.SetImages(node, model::imgFile, model::imgFileSelected);
-        return 1;
-    }
-    if (special) {
-        outcome_ = TEntryOutcome::NotRegular;
-        return 0;
-    }
-
-    if (!ReadSelected(request, fullPath, rec.Size)) {
-        return 0;
-    }
-    found_.clear();
-    std::string* const newContent = request.DoReplace ? &content_ : nullptr;
-    const size_t found =
-        request.UseRegex ? SearchRegex(request, newContent) : SearchPlain(request, newContent);
-    if (found == 0) {
-        return 0;
-    }
-    if (request.DoReplace) {
-        WriteBack(request, fullPath, hooks);
-    }
-
-    const auto count = static_cast<std::int32_t>(found);
-    file->OccurenceCount = count;
-    std::string caption = file->FileName + " - " + text::PluralCount(count, "occurence");
-    model::TTreeNode* const node = tree.AddChild(folderNode, std::move(caption), std::move(file));
-    tree.SetImages(node, model::imgFile, model::imgFileSelected);
-    for (auto& occurence : found_) {
-        model::TTreeNode* const child = tree.AddOccurence(node, std::move(occurence));
-        tree.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
-    }
-    found_.clear();
-    return count;
-}
-
-bool TFileSearcher::ReadSelected(const TSearchRequest& request, const std::string& fullPath,
-                                 std::int64_t size) {
+TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask& task) {
+    TFileFacts facts;
     try {
-        if (SkipsBinary(request) && size > kProbeFirstAbove) {
-            platform::ReadFileHead(fullPath, head_, kBinaryProbeBytes);
-            if (LooksBinary(head_)) {
-                outcome_ = TEntryOutcome::Binary;
-                return false;
-            }
+        // A file gone since it was listed has no attributes, and its read fails.
+        facts.Attributes = std::max(platform::EntryAttributes(*task.Folder, *task.Name), 0);
+        // A FIFO, a device, a socket or a dangling link is no file to search: opening one
+        // could block the run or set a device going.
+        const bool special =
+            (facts.Attributes & (platform::faSysFile | platform::faDirectory)) != 0;
+        if (request.DoSearch && !special) {
+            Search(request, task, facts);
+        } else if (request.DoSearch) {
+            facts.Outcome = TEntryOutcome::NotRegular;
+        } else if (!special && SkipsBinary(request) && Read(request, task, facts)) {
+            // Found without its content searched, unless it is binary.
+            facts.Outcome = LooksBinary(Bytes()) ? TEntryOutcome::Binary : facts.Outcome;
         }
-        length_ = platform::ReadWholeFileInto(fullPath, storage_, size);
-    } catch (const platform::EPlatformError& e) {
-        if (StopsOnError(request)) {
-            throw;
-        }
-        outcome_ = TEntryOutcome::Unreadable;
-        failure_ = e.what();
-        return false;
+    } catch (...) {
+        facts.Occurences.clear();
+        facts.NewContent.clear();
+        facts.Error = std::current_exception();
+    }
+    return facts;
+}
+
+void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
+                           TFileFacts& facts) {
+    if (!Read(request, task, facts)) {
+        return;
     }
     if (SkipsBinary(request) && LooksBinary(Bytes())) {
-        outcome_ = TEntryOutcome::Binary;
+        facts.Outcome = TEntryOutcome::Binary;
+        return;
+    }
+    facts.Searched = true;
+    const size_t found =
+        request.UseRegex ? SearchRegex(request, facts) : SearchPlain(request, facts);
+    if (found == 0) {
+        facts.Occurences.clear();
+        facts.NewContent.clear();
+    }
+}
+
+bool TFileSearcher::Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts) {
+    try {
+        length_ =
+            platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_, facts.Identity);
+    } catch (const platform::EPlatformError& e) {
+        if (StopsOnError(request)) {
+            throw; // ends the run when committed
+        }
+        facts.Outcome = TEntryOutcome::Unreadable;
+        facts.Failure = e.what();
         return false;
     }
     return true;
 }
 
-bool TFileSearcher::SkipsUnreadBinary(const TSearchRequest& request, const std::string& fullPath) {
-    if (!SkipsBinary(request)) {
-        return false;
-    }
-    try {
-        platform::ReadFileHead(fullPath, head_, kBinaryProbeBytes);
-    } catch (const platform::EPlatformError& e) {
-        if (StopsOnError(request)) {
-            throw;
-        }
-        outcome_ = TEntryOutcome::Unreadable;
-        failure_ = e.what();
-        return true;
-    }
-    if (LooksBinary(head_)) {
-        outcome_ = TEntryOutcome::Binary;
-        return true;
-    }
-    return false;
-}
-
-size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* newContent) {
+size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& facts) {
     if (!plainReady_ || plainText_ != request.SearchText || plainMatchCase_ != request.MatchCase) {
         plain_.Prepare(request.SearchText, !request.MatchCase);
         plainText_ = request.SearchText;
@@ -173,18 +112,21 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, std::string* ne
         plainReady_ = true;
     }
     TPlainSearchOutput out;
-    out.Occurences = &found_;
-    out.NewContent = newContent;
+    out.Occurences = &facts.Occurences;
+    out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
     out.Replacement = request.ReplaceText;
     return PlainSearch(Bytes(), plain_, out);
 }
 
-size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* newContent) {
-    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase) {
+size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& facts) {
+    if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase ||
+        regexLineByLine_ != request.LineByLine) {
         regex_.reset();
         auto expr = std::make_unique<TRegExpr>();
         expr->SetExpression(request.SearchText);
         expr->SetModifierI(!request.MatchCase);
+        expr->SetModifierM(request.LineByLine);
+        expr->SetModifierS(!request.LineByLine);
         // Compiled once for the run; a bad pattern fails here, at the first file whose
         // content is searched, and again at every later one.
         expr->Compile();
@@ -198,11 +140,12 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         byLines_ = prefilterOn_ && expr->MatchesStayWithinLines();
         regexText_ = request.SearchText;
         regexMatchCase_ = request.MatchCase;
+        regexLineByLine_ = request.LineByLine;
         regex_ = std::move(expr);
     }
     TRegexSearchOutput out;
-    out.Occurences = &found_;
-    out.NewContent = newContent;
+    out.Occurences = &facts.Occurences;
+    out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
     out.Template = request.ReplaceText;
     if (byLines_ && Bytes().size() <= MaxLineSearchBytes) {
         return RegexSearchByLines(Bytes(), *regex_, prefilter_, out);
@@ -212,28 +155,6 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, std::string* ne
         return 0;
     }
     return RegexSearch(Bytes(), *regex_, joined_, out);
-}
-
-void TFileSearcher::WriteBack(const TSearchRequest& request, const std::string& fullPath,
-                              const TSearchHooks& hooks) {
-    // Temporary files of replacements that were killed are cleared away once per folder.
-    std::string folder = text::ExtractFilePath(fullPath);
-    if (folder.empty()) {
-        folder = ".";
-    }
-    if (folder != cleanedFolder_) {
-        platform::CleanStaleReplaceTemps(folder);
-        cleanedFolder_ = std::move(folder);
-    }
-    const std::string backup = request.MakeBackups ? text::BackupFileName(fullPath) : std::string();
-    const platform::TReplaceOutcome result =
-        platform::ReplaceFileContent(fullPath, content_, request.MakeBackups ? &backup : nullptr);
-    if (result.BackupFailed) {
-        Show(hooks, "Unable to create backup file " + backup);
-    }
-    if (!result.Written) {
-        Show(hooks, "Unable to create file " + fullPath + "\r\nFile may be read/only");
-    }
 }
 
 } // namespace engine

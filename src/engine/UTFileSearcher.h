@@ -1,28 +1,47 @@
-// The in-file search and replacement: everything the engine does with one selected file.
-// One searcher lives as long as its engine and keeps what can be reused from file to file:
-// the read buffer, the other work buffers, and what was prepared for the run's search text
-// (the folded plain needle, or the compiled pattern and its prefilter).
+// The in-file search: everything the engine learns from one selected file, as facts, without
+// touching the result tree or the file itself. Several searchers may work at once, one per
+// thread; each keeps what can be reused from file to file: the read buffer, the other work
+// buffers, and what was prepared for the run's search text (the folded plain needle, or the
+// compiled pattern and its prefilter).
 #pragma once
 
 #include "UByteScan.h"
 #include "UFileSelection.h"
+#include "UFolderHandle.h"
+#include "UTOccurence.h"
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 class TRegExpr;
 
-namespace model {
-class TOccurence;
-class TResultTree;
-class TTreeNode;
-} // namespace model
-
 namespace engine {
 
 struct TSearchRequest;
-struct TSearchHooks;
+
+// What one file gave: the facts from which its node, its occurrence nodes and its new content
+// are committed.
+struct TFileFacts {
+    std::int32_t Attributes = 0;
+    bool Searched = false;            // content was read and searched
+    platform::TFileIdentity Identity; // of what was read
+    std::vector<std::unique_ptr<model::TOccurence>> Occurences;
+    std::string NewContent;   // when replacing and something was found
+    std::exception_ptr Error; // the failure that ends the run, raised when committed
+    // Searched, or why the file was left out after all (unreadable, binary, not regular);
+    // for an unreadable file the message naming it with the system's reason.
+    TEntryOutcome Outcome = TEntryOutcome::Searched;
+    std::string Failure;
+};
+
+// One selected file: its folder, its name there and the path it is shown by.
+struct TFileTask {
+    const platform::TFolderHandle* Folder = nullptr;
+    const std::string* Name = nullptr;
+    std::string FullPath;
+};
 
 class TFileSearcher {
 public:
@@ -34,36 +53,22 @@ public:
     // Forgets the previous run's prepared search and gives back oversized buffers.
     void BeginRun();
 
-    // Handles one selected file: searches it when the run searches content, replaces and
-    // writes it back when asked, and adds its node and occurrence nodes under `folderNode`.
-    // Gives the number of occurrences found, or 1 when content is not searched.
-    int SearchFile(const TSearchRequest& request, const std::string& fullPath,
-                   model::TTreeNode* folderNode, model::TResultTree& tree,
-                   const TSearchHooks& hooks);
-
-    // What became of the last file: Searched, or why it was left out; and, when it could not
-    // be read, the message naming it and the system's reason.
-    TEntryOutcome LastOutcome() const { return outcome_; }
-    const std::string& LastFailure() const { return failure_; }
+    // Looks the file up and, when the run searches content, reads and searches it and prepares
+    // its new content when replacing. Failures are caught into the facts.
+    TFileFacts Examine(const TSearchRequest& request, const TFileTask& task);
 
 private:
-    // Reads the file into the buffer, or records why it is left out (unreadable, binary).
-    // With StopOnError an unreadable file throws, ending the run.
-    bool ReadSelected(const TSearchRequest& request, const std::string& fullPath,
-                      std::int64_t size);
-    // Without content search: whether a binary file is to be left out (its head is read).
-    bool SkipsUnreadBinary(const TSearchRequest& request, const std::string& fullPath);
-    size_t SearchPlain(const TSearchRequest& request, std::string* newContent);
-    size_t SearchRegex(const TSearchRequest& request, std::string* newContent);
-    void WriteBack(const TSearchRequest& request, const std::string& fullPath,
-                   const TSearchHooks& hooks);
+    void Search(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
+    // Reads the file into the buffer; false with the outcome set when it cannot be read (with
+    // StopOnError the error is thrown instead).
+    bool Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
+    size_t SearchPlain(const TSearchRequest& request, TFileFacts& facts);
+    size_t SearchRegex(const TSearchRequest& request, TFileFacts& facts);
 
     std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
     size_t length_ = 0;
     std::string_view Bytes() const { return std::string_view(storage_.data(), length_); }
-    std::string joined_;  // its lines joined with CR LF, for the pattern
-    std::string content_; // its new bytes when replacing
-    std::vector<std::unique_ptr<model::TOccurence>> found_;
+    std::string joined_; // its lines joined with CR LF, for the pattern
 
     // The plain needle, prepared for the search text and case choice it was made from.
     bool plainReady_ = false;
@@ -75,17 +80,11 @@ private:
     std::unique_ptr<TRegExpr> regex_;
     std::string regexText_;
     bool regexMatchCase_ = false;
+    bool regexLineByLine_ = false;
     bool prefilterOn_ = false;
     TSubstringFinder prefilter_;
     // Its matches stay within lines: only the lines holding the literal are searched.
     bool byLines_ = false;
-
-    TEntryOutcome outcome_ = TEntryOutcome::Searched;
-    std::string failure_;
-    std::string head_; // the start of a file probed for NUL bytes
-
-    // The folder last cleared of temporary files that killed replacements left behind.
-    std::string cleanedFolder_;
 };
 
 } // namespace engine

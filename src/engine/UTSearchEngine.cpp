@@ -1,10 +1,31 @@
-// The engine object itself; the run and the walk live in URunSearch and USearchFolder, the
-// in-file search in TFileSearcher.
+// The engine object itself and what it does with one examined file: its nodes, and its new
+// content written back. The run lives in URunSearch, the walk in USearchFolder, the in-file
+// search in TFileSearcher.
 #include "UTSearchEngine.h"
 
+#include "UFileWorkers.h"
+#include "UFolderHandle.h"
+#include "UPlatform.h"
+#include "UReplaceFile.h"
+#include "UTFile.h"
 #include "UTFileSearcher.h"
+#include "UTOccurence.h"
+#include "UTResultTree.h"
+#include "UTextHelpers.h"
 
 namespace engine {
+
+namespace {
+
+platform::TFileId IdOf(const platform::TFileIdentity& identity) {
+    return platform::TFileId{identity.Device, identity.Inode};
+}
+
+} // namespace
+
+size_t TFileIdHash::operator()(const platform::TFileId& id) const {
+    return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
+}
 
 TSearchEngine::TSearchEngine(TSearchHooks hooks, model::TResultTree& tree)
     : hooks_(std::move(hooks)), tree_(tree), searcher_(std::make_unique<TFileSearcher>()) {}
@@ -17,9 +38,65 @@ void TSearchEngine::UpdateProgress() {
     }
 }
 
+void TSearchEngine::Message(const std::string& text) {
+    if (hooks_.ShowMessage) {
+        hooks_.ShowMessage(text);
+    }
+}
+
 void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
+    const int wanted =
+        Threads > 0 ? Threads : static_cast<int>(std::thread::hardware_concurrency());
+    // One thread is the calling thread alone.
+    const int workers = wanted > 1 ? wanted : 0;
+    if (workers != workerCount_) {
+        workers_.reset();
+        if (workers > 0) {
+            workers_ = std::make_unique<TFileWorkers>(workers);
+        }
+        workerCount_ = workers;
+    }
+    if (workers_) {
+        workers_->BeginRun();
+    }
+    seen_.clear();
+    cleanedFolder_.clear();
+    writes_ = TWriteCounts{};
     account_.Clear();
+}
+
+int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
+                              model::TTreeNode* folderNode) {
+    std::string folder = text::ExtractFilePath(fullPath);
+    const platform::TFolderHandle dir =
+        platform::TFolderHandle::OpenPath(folder.empty() ? std::string(".") : folder);
+    const std::string name = text::ExtractFileName(fullPath);
+    const TFileTask task{&dir, &name, fullPath};
+    if (!dir.Valid()) {
+        throw platform::EPlatformError("Cannot open file \"" + fullPath + "\". " +
+                                       platform::LastErrorText());
+    }
+    TFileFacts facts = searcher_->Examine(request, task);
+    // A file handed over by itself is searched each time; only a walk knows its other names.
+    seen_.clear();
+    return CommitFile(request, task, facts, folderNode);
+}
+
+// The same file, not merely the same inode number: a number freed by a file deleted during the
+// run may come back for a new file, which is not written at the same moment. The change time
+// is left out: making a backup as a hard link changes it.
+const TSearchEngine::TSeenFile* TSearchEngine::SeenBefore(const platform::TFileIdentity& id) const {
+    const auto it = seen_.find(IdOf(id));
+    if (it == seen_.end()) {
+        return nullptr;
+    }
+    const platform::TFileIdentity& was = it->second.Identity;
+    return was.Size == id.Size && was.ModifiedNs == id.ModifiedNs ? &it->second : nullptr;
+}
+
+void TSearchEngine::Remember(const platform::TFileIdentity& id, const model::TFile* file) {
+    seen_[IdOf(id)] = TSeenFile{id, file};
 }
 
 void TSearchEngine::NoteFailure(const std::string& text) {
@@ -29,15 +106,144 @@ void TSearchEngine::NoteFailure(const std::string& text) {
     }
 }
 
-int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
-                              model::TTreeNode* folderNode) {
-    const int count = searcher_->SearchFile(request, fullPath, folderNode, tree_, hooks_);
-    // --- accounting of the file's outcome
-    account_.Add(searcher_->LastOutcome());
-    if (searcher_->LastOutcome() == TEntryOutcome::Unreadable) {
-        NoteFailure(searcher_->LastFailure());
+int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& task,
+                              TFileFacts& facts, model::TTreeNode* folderNode) {
+    if (facts.Error) {
+        std::rethrow_exception(facts.Error);
     }
-    return count;
+    // --- accounting: a selected file left out after all, and why
+    account_.Add(facts.Outcome);
+    if (facts.Outcome == TEntryOutcome::Unreadable) {
+        NoteFailure(facts.Failure);
+    }
+    if (facts.Outcome != TEntryOutcome::Searched) {
+        return 0;
+    }
+    auto file = std::make_unique<model::TFile>();
+    file->FileName = *task.Name;
+    file->FullPath = task.FullPath;
+    file->Attributes = facts.Attributes;
+    if (!request.DoSearch) {
+        std::string caption = file->FileName;
+        model::TTreeNode* const node =
+            tree_.AddChild(folderNode, std::move(caption), std::move(file));
+        tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        return 1;
+    }
+    if (!facts.Searched) {
+        return 0;
+    }
+    if (const TSeenFile* seen = SeenBefore(facts.Identity)) {
+        // Another name of a file already searched in this run.
+        if (const model::TFile* first = seen->File) {
+            std::string caption = file->FileName + " - same file as " + first->FullPath;
+            model::TTreeNode* const node =
+                tree_.AddChild(folderNode, std::move(caption), std::move(file));
+            tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        }
+        return 0;
+    }
+    Remember(facts.Identity, nullptr);
+    if (facts.Occurences.empty()) {
+        return 0;
+    }
+    const model::TFile* const fileObj = file.get();
+    // A file whose new content was not written keeps its node and occurrences, but adds
+    // nothing to the totals.
+    bool counted = true;
+    if (request.DoReplace) {
+        // What was read ahead is written only when the name still leads to that file,
+        // unchanged; else the file is read and searched again now.
+        if (!(platform::IdentityAt(*task.Folder, *task.Name) == facts.Identity)) {
+            seen_.erase(IdOf(facts.Identity));
+            facts = searcher_->Examine(request, task);
+            if (facts.Error) {
+                std::rethrow_exception(facts.Error);
+            }
+            if (facts.Outcome == TEntryOutcome::Unreadable) {
+                NoteFailure(facts.Failure);
+            }
+            if (!facts.Searched || SeenBefore(facts.Identity) != nullptr) {
+                return 0;
+            }
+            Remember(facts.Identity, nullptr);
+            if (facts.Occurences.empty()) {
+                return 0;
+            }
+            file->Attributes = facts.Attributes;
+        }
+        counted = WriteBack(request, task, facts);
+        if (counted) {
+            // The name now leads to a new file: it is the same one for the rest of the run.
+            const platform::TFileIdentity now = platform::IdentityAt(*task.Folder, *task.Name);
+            if (now.Known()) {
+                Remember(now, fileObj);
+            }
+        }
+        facts.NewContent.clear();
+    }
+    Remember(facts.Identity, fileObj);
+
+    const auto count = static_cast<std::int32_t>(facts.Occurences.size());
+    file->OccurenceCount = count;
+    std::string caption = file->FileName + " - " + text::PluralCount(count, "occurence");
+    model::TTreeNode* const node = tree_.AddChild(folderNode, std::move(caption), std::move(file));
+    tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+    for (auto& occurence : facts.Occurences) {
+        model::TTreeNode* const child = tree_.AddOccurence(node, std::move(occurence));
+        tree_.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
+    }
+    facts.Occurences.clear();
+    return counted ? count : 0;
+}
+
+bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& task,
+                              const TFileFacts& facts) {
+    // Every path handed to the replacement leads through the folder's descriptor, so it
+    // reaches the folder the walk entered however long its own path is.
+    const std::string folderPath = text::ExtractFilePath(task.FullPath);
+    if (folderPath != cleanedFolder_) {
+        // Temporary files of replacements that were killed are cleared away once per folder.
+        platform::CleanStaleReplaceTemps(platform::PathThrough(*task.Folder, "."));
+        cleanedFolder_ = folderPath;
+    }
+    std::string backupThrough;
+    if (request.MakeBackups) {
+        backupThrough = text::BackupFileName(platform::PathThrough(*task.Folder, *task.Name));
+    }
+    platform::TReplaceCheck check;
+    check.Expected = &facts.Identity;
+    check.Within = request.StartFolder;
+    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
+        platform::PathThrough(*task.Folder, *task.Name), facts.NewContent,
+        request.MakeBackups ? &backupThrough : nullptr, check);
+    if (result.BackupFailed) {
+        Message("Unable to create backup file " + folderPath +
+                text::ExtractFileName(backupThrough));
+    }
+    if (!result.Written) {
+        const std::string message =
+            result.Changed ? "Unable to replace in file " + task.FullPath +
+                                 "\r\nThe file was changed by another program after it was read"
+                           : "Unable to create file " + task.FullPath + "\r\nFile may be read/only";
+        if (hooks_.ShowWriteFailure) {
+            std::string reason;
+            if (result.OutsideLink) {
+                reason = "a link to a file outside the start folder";
+            } else if (!result.Changed) {
+                reason = platform::TIoResult{result.Error}.Reason();
+            }
+            hooks_.ShowWriteFailure(message, reason);
+        } else {
+            Message(message);
+        }
+        ++writes_.Failed;
+        return false;
+    }
+    if (result.SplitLinks) {
+        ++writes_.SplitLinks;
+    }
+    return true;
 }
 
 } // namespace engine

@@ -3,12 +3,16 @@
 #pragma once
 
 #include "UFileSelection.h"
+#include "UFolderHandle.h"
 #include "UTSearchRequest.h"
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace model {
+class TFile;
 class TResultTree;
 class TTreeNode;
 } // namespace model
@@ -16,6 +20,13 @@ class TTreeNode;
 namespace engine {
 
 class TFileSearcher;
+class TFileWorkers;
+struct TFileFacts;
+struct TFileTask;
+
+struct TFileIdHash {
+    size_t operator()(const platform::TFileId& id) const;
+};
 
 class TSearchEngine {
 public:
@@ -26,21 +37,30 @@ public:
 
     bool Aborted = false;
     double DoneFraction = 0.0;
+    // Threads that read and search files ahead of the walk: 0 for one per hardware thread, 1
+    // for none (the calling thread does everything).
+    int Threads = 0;
+    // For tests: called with a sub-folder's path just before the walk opens it.
+    std::function<void(const std::string&)> OnEnterFolder;
 
     // Passes DoneFraction to the progress hook.
     void UpdateProgress();
+
+    // What a front end calls for one run: clears Aborted and DoneFraction, shows the progress
+    // at 0, then runs.
+    TSearchTotals StartRun(const TSearchRequest& request);
 
     // One whole run: prepares the replacement, clears the tree, walks the start folder and
     // writes the summary line. Errors the walk does not handle (an unreadable file, a bad
     // pattern) propagate to the caller.
     TSearchTotals RunSearch(const TSearchRequest& request);
 
-    // Walks one folder: the start folder (an absolute path, parent null, share 1.0) or a
-    // sub-folder of the current directory (its bare name).
+    // Walks the start folder `folderName` (an absolute path) with its share of the progress.
     TSearchTotals SearchFolder(const TSearchRequest& request, const std::string& folderName,
                                model::TTreeNode* parent, double share);
 
-    // Handles one selected file; gives its occurrence count (1 when content is not searched).
+    // Handles one selected file given by its path; gives its occurrence count (1 when content
+    // is not searched).
     int SearchFile(const TSearchRequest& request, const std::string& fullPath,
                    model::TTreeNode* folderNode);
 
@@ -51,15 +71,45 @@ public:
     const TRunAccount& Account() const { return account_; }
     // Records a failure the run goes on after and reports it through the hook.
     void NoteFailure(const std::string& text);
+    // What became of this run's writes so far.
+    const TWriteCounts& WriteCounts() const { return writes_; }
 
     const TSearchHooks& Hooks() const { return hooks_; }
     model::TResultTree& Tree() { return tree_; }
 
 private:
+    TSearchTotals WalkFolder(const TSearchRequest& request, const platform::TFolderHandle& dir,
+                             const std::string& folderName, const std::string& directory,
+                             model::TTreeNode* parent, double share);
+    // Searches the selected files of one folder in order; gives their totals.
+    TSearchTotals SearchFiles(const TSearchRequest& request, std::vector<TFileTask>& tasks,
+                              model::TTreeNode* node, double share);
+    int CommitFile(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts,
+                   model::TTreeNode* folderNode);
+    // True when the new content was written.
+    bool WriteBack(const TSearchRequest& request, const TFileTask& task, const TFileFacts& facts);
+    void Message(const std::string& text);
+    void CannotEnter(const TSearchRequest& request, const std::string& folderName,
+                     const std::string& path, const std::string& reason);
+
     TSearchHooks hooks_;
     model::TResultTree& tree_;
-    std::unique_ptr<TFileSearcher> searcher_;
+    std::unique_ptr<TFileSearcher> searcher_; // the calling thread's
     TRunAccount account_;
+    std::unique_ptr<TFileWorkers> workers_;
+    int workerCount_ = 0;
+    // Every file searched in this run, with its node's file when it had finds: a file met
+    // again under another name is not searched or replaced again.
+    struct TSeenFile {
+        platform::TFileIdentity Identity;
+        const model::TFile* File = nullptr;
+    };
+    const TSeenFile* SeenBefore(const platform::TFileIdentity& id) const;
+    void Remember(const platform::TFileIdentity& id, const model::TFile* file);
+    std::unordered_map<platform::TFileId, TSeenFile, TFileIdHash> seen_;
+    // The folder last cleared of temporary files that killed replacements left behind.
+    std::string cleanedFolder_;
+    TWriteCounts writes_;
 };
 
 } // namespace engine

@@ -19,6 +19,9 @@ struct TSearchRequest {
     bool DoReplace = false;
     bool MatchCase = false;
     bool UseRegex = false;
+    // Regular expressions start with m on and s off: "^" and "$" at line breaks, "." not
+    // across them.
+    bool LineByLine = false;
     bool Recurse = false;
     bool MakeBackups = false;
     // Shared, not copied: a change made while a run pumps messages applies to later entries.
@@ -34,6 +37,17 @@ struct TSearchHooks {
     // A failure the run goes on after (a file that cannot be read, a folder that cannot be
     // entered), as it happens; the run also keeps them all in its account.
     std::function<void(const std::string&)> ReportFailure;
+    // When set, a file that could not be written is reported here, with the system's reason,
+    // instead of through ShowMessage.
+    std::function<void(const std::string& message, const std::string& reason)> ShowWriteFailure;
+};
+
+// What became of the run's writes, beyond the totals: files whose new content could not be
+// written (the totals leave them out), and files written that had other names (hard links),
+// which keep the old content.
+struct TWriteCounts {
+    int Failed = 0;
+    int SplitLinks = 0;
 };
 
 // Totals of a folder (and everything below it) or of a whole run.

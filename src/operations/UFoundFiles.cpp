@@ -84,7 +84,7 @@ bool CopyPreservingStructure(const std::string& path, const std::string& sourceR
                              const std::string& destinationRoot) {
     return Transfer(path, sourceRoot, destinationRoot,
                     [](const std::string& from, const std::string& to) {
-                        return platform::CopyFile(from, to);
+                        return static_cast<bool>(platform::CopyFile(from, to));
                     });
 }
 
@@ -92,7 +92,7 @@ bool MovePreservingStructure(const std::string& path, const std::string& sourceR
                              const std::string& destinationRoot) {
     return Transfer(path, sourceRoot, destinationRoot,
                     [](const std::string& from, const std::string& to) {
-                        return platform::MoveFile(from, to);
+                        return static_cast<bool>(platform::MoveFile(from, to));
                     });
 }
 

@@ -1,5 +1,6 @@
 #include "UShellCommands.h"
 
+#include "UEditorCommand.h"
 #include "UShell.h"
 #include "UTFile.h"
 #include "UTFolder.h"
@@ -66,6 +67,38 @@ bool DocumentTarget(const model::TTreeNode* node, std::string& path) {
     const model::TFile* f = FileOf(node);
     path = f != nullptr ? f->FullPath : std::string();
     return !path.empty();
+}
+
+bool LineTarget(const model::TTreeNode* node, std::string& path, int& line, int& column) {
+    line = 1;
+    column = 1;
+    if (!DocumentTarget(node, path)) {
+        return false;
+    }
+    const model::TOccurence* occurence = dynamic_cast<const model::TOccurence*>(node->Data());
+    if (occurence == nullptr && node->Count() > 0) {
+        occurence = dynamic_cast<const model::TOccurence*>(node->Item(0)->Data());
+    }
+    if (occurence != nullptr) {
+        line = occurence->Line + 1;
+        column = platform::CharacterColumn(occurence->Text(), occurence->Column);
+    }
+    return true;
+}
+
+void OpenAtLine(const model::TTreeNode* selected, platform::TShell& shell, TUserInterface& ui,
+                const std::string& editorCommand) {
+    std::string path;
+    int line = 1;
+    int column = 1;
+    if (!LineTarget(selected, path, line, column)) {
+        return;
+    }
+    if (!shell.OpenInTextEditorAt(path, line, column, editorCommand)) {
+        ui.ShowMessage(
+            "Cannot open a text editor at line " + std::to_string(line) + " of\r\n" + path +
+            (editorCommand.empty() ? std::string() : "\r\nEditor command: " + editorCommand));
+    }
 }
 
 void ExploreFolder(const model::TTreeNode* selected, platform::TShell& shell) {

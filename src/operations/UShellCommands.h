@@ -34,6 +34,15 @@ std::string RegExSyntaxUrl();
 bool ExploreTarget(const model::TTreeNode* node, std::string& folder, std::string& fileToSelect);
 bool DocumentTarget(const model::TTreeNode* node, std::string& path);
 
+// Where "Open at Line" goes: an occurrence's file at its line and character column; a file
+// node's first occurrence, or its first line when it has none. Line and column count from 1.
+bool LineTarget(const model::TTreeNode* node, std::string& path, int& line, int& column);
+
+// Opens the selected file or occurrence in the text editor at its line; tells the user when
+// no editor could be started. `editorCommand` is the user's own command, or empty.
+void OpenAtLine(const model::TTreeNode* selected, platform::TShell& shell, TUserInterface& ui,
+                const std::string& editorCommand);
+
 // The result tree's pop-up commands; nothing selected does nothing, and a request the shell
 // cannot carry out is ignored.
 void ExploreFolder(const model::TTreeNode* selected, platform::TShell& shell);

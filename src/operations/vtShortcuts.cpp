@@ -256,9 +256,8 @@ int CreateShellLink(const std::string& target, const std::string& linkPath,
     if (options.NoDisplay) {
         entry += "NoDisplay=true\n";
     }
-    errno = 0;
-    if (!platform::WriteWholeFile(linkPath, entry)) {
-        return errno != 0 ? errno : EIO;
+    if (const platform::TIoResult written = platform::WriteWholeFile(linkPath, entry); !written) {
+        return written.Error;
     }
     if (!MakeExecutable(linkPath)) {
         return errno != 0 ? errno : EPERM;

@@ -2,6 +2,7 @@
 #include "UPlatform.h"
 
 #include "UPosixIo.h"
+#include "UTempFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,30 +21,7 @@ namespace platform {
 
 namespace {
 
-// Closes a file descriptor on every path out.
-class TFd {
-public:
-    explicit TFd(int fd = -1) : fd_(fd) {}
-    ~TFd() { Reset(); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = -1;
-    }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+using posix::TFd;
 
 std::string BaseName(const std::string& path) {
     std::string p = path;
@@ -117,8 +95,17 @@ int AttributesFrom(const struct stat& lst, int dirfd, const char* rel, const std
 
 } // namespace
 
+int posix::EntryAttributes(const struct stat& lst, int dirfd, const char* rel,
+                           const std::string& name) {
+    return AttributesFrom(lst, dirfd, rel, name);
+}
+
 std::string LastErrorText() {
     return std::strerror(errno);
+}
+
+std::string TIoResult::Reason() const {
+    return Error == 0 ? std::string() : std::string(std::strerror(Error));
 }
 
 int AttributesOf(const std::string& path) {
@@ -137,12 +124,9 @@ bool FindFileInfo(const std::string& path, TSearchRec& rec) {
     rec.Name = BaseName(path);
     rec.Attr = AttributesFrom(lst, AT_FDCWD, path.c_str(), rec.Name);
     rec.Size = static_cast<std::int64_t>(lst.st_size);
-    rec.ModifiedTime = static_cast<std::int64_t>(lst.st_mtime);
     struct stat st;
     if (S_ISLNK(lst.st_mode)) {
-        const bool target = ::stat(path.c_str(), &st) == 0;
-        rec.Size = target ? static_cast<std::int64_t>(st.st_size) : 0;
-        rec.ModifiedTime = target ? static_cast<std::int64_t>(st.st_mtime) : 0;
+        rec.Size = ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
     }
     return true;
 }
@@ -151,9 +135,6 @@ struct TDirEnumerator::Impl {
     DIR* dir = nullptr;
     unsigned char type = DT_UNKNOWN;
     int attr = -1;
-    std::int64_t size = 0;
-    std::int64_t mtime = 0;
-    std::string openError;
     ~Impl() {
         if (dir != nullptr) {
             ::closedir(dir);
@@ -163,13 +144,6 @@ struct TDirEnumerator::Impl {
 
 TDirEnumerator::TDirEnumerator(const std::string& folder) : impl_(std::make_unique<Impl>()) {
     impl_->dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (impl_->dir == nullptr) {
-        impl_->openError = LastErrorText();
-    }
-}
-
-const std::string& TDirEnumerator::OpenError() const {
-    return impl_->openError;
 }
 
 TDirEnumerator::~TDirEnumerator() = default;
@@ -210,32 +184,13 @@ int TDirEnumerator::Attributes() {
     if (impl_->attr < 0) {
         struct stat lst;
         const int dfd = ::dirfd(impl_->dir);
-        impl_->size = 0;
-        impl_->mtime = 0;
         if (::fstatat(dfd, name_.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) {
             impl_->attr = faSysFile;
         } else {
             impl_->attr = AttributesFrom(lst, dfd, name_.c_str(), name_);
-            struct stat st = lst;
-            if (S_ISLNK(lst.st_mode) && ::fstatat(dfd, name_.c_str(), &st, 0) != 0) {
-                st.st_size = 0;
-                st.st_mtime = 0;
-            }
-            impl_->size = static_cast<std::int64_t>(st.st_size);
-            impl_->mtime = static_cast<std::int64_t>(st.st_mtime);
         }
     }
     return impl_->attr;
-}
-
-std::int64_t TDirEnumerator::Size() {
-    Attributes();
-    return impl_->size;
-}
-
-std::int64_t TDirEnumerator::ModifiedTime() {
-    Attributes();
-    return impl_->mtime;
 }
 
 bool SetCurrentDir(const std::string& path) {
@@ -360,7 +315,8 @@ bool ForceDirectories(const std::string& pathIn) {
     return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(path));
 }
 
-size_t ReadWholeFileInto(const std::string& path, std::string& storage, std::int64_t expectedSize) {
+size_t ReadWholeFileInto(const std::string& path, std::string& storage, std::int64_t expectedSize,
+                         TFileIdentity* identity) {
     // O_NONBLOCK: should a FIFO appear under the name after the caller checked it, the open
     // and the read fail instead of waiting for a writer. Regular files ignore the flag.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -371,13 +327,16 @@ size_t ReadWholeFileInto(const std::string& path, std::string& storage, std::int
         fail();
     }
     bool regular = true;
-    if (expectedSize < 0) {
+    if (expectedSize < 0 || identity != nullptr) {
         struct stat st;
         if (::fstat(fd.Get(), &st) != 0) {
             fail();
         }
         regular = S_ISREG(st.st_mode);
         expectedSize = regular ? static_cast<std::int64_t>(st.st_size) : 0;
+        if (identity != nullptr) {
+            *identity = posix::IdentityOf(st);
+        }
     }
     // One read of the expected size plus one byte: a shorter answer is the file's end, so no
     // probe read is needed; a file that grew meanwhile fills the extra byte and reading goes on.
@@ -414,234 +373,128 @@ void ReadWholeFile(const std::string& path, std::string& buffer) {
     buffer.resize(n);
 }
 
-void ReadFileHead(const std::string& path, std::string& buffer, size_t maxBytes) {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    const auto fail = [&]() {
-        throw EPlatformError("Cannot open file \"" + path + "\". " + LastErrorText());
-    };
-    if (!fd.Valid()) {
-        fail();
-    }
-    buffer.resize(maxBytes);
-    size_t got = 0;
-    while (got < maxBytes) {
-        const ssize_t n = ::read(fd.Get(), buffer.data() + got, maxBytes - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail();
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
-    }
-    buffer.resize(got);
-}
-
 namespace {
 
-using posix::WriteAll;
-
-// A temporary name in the target's folder; the ".fstmp" marker lets a later run recognise and
-// remove what a killed process left behind.
-std::string TempNameFor(const std::string& path) {
-    const size_t s = path.rfind(PathDelim);
-    const std::string dir = s == std::string::npos ? std::string() : path.substr(0, s + 1);
-    const std::string base = s == std::string::npos ? path : path.substr(s + 1);
-    return dir + "." + base + "." + std::to_string(::getpid()) + ".fstmp";
+TIoResult Fail(int err) {
+    return TIoResult{err != 0 ? err : EIO};
 }
 
-// Creates the temporary file with `mode`, fills it, flushes it to disk.
-bool WriteTemp(const std::string& tmp, std::string_view data, mode_t mode) {
-    TFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777));
-    if (!fd.Valid()) {
-        return false;
+// Copies the regular file open as `in` (status `st`) to a temporary file beside `to` and puts
+// it in place, replacing what is there or only into a free name, so `to` never holds a partial
+// copy. `flush` makes the data durable before the copy appears (a move deletes its source
+// right after).
+TIoResult CopyContents(int in, const struct stat& st, const std::string& to, bool replace,
+                       bool flush) {
+    std::string name;
+    const TFd folder(posix::OpenFolderOf(to, name));
+    if (!folder.Valid()) {
+        return Fail(errno);
     }
-    if (!WriteAll(fd.Get(), data) || ::fdatasync(fd.Get()) != 0 || !fd.Close()) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
+    posix::TSiblingTemp temp(folder.Get(), name);
+    int err = temp.Create(0600);
+    err = err != 0 ? err : temp.CopyFrom(in);
+    err = err != 0 ? err : temp.CopyMetadata(st, -1, false, nullptr, true);
+    err = err != 0 || !flush ? err : temp.Sync();
+    err = err != 0 ? err : replace ? temp.PlaceOver(name) : temp.PlaceNew(name);
+    return err == 0 ? TIoResult{} : Fail(err);
 }
 
 } // namespace
 
-bool WriteWholeFile(const std::string& path, std::string_view data) {
+TIoResult WriteWholeFile(const std::string& path, std::string_view data) {
     if (path.empty()) {
-        return false;
+        return Fail(ENOENT);
     }
-    mode_t mode = 0666 & ~[] {
+    std::string name;
+    const TFd folder(posix::OpenFolderOf(path, name));
+    if (!folder.Valid()) {
+        return Fail(errno);
+    }
+    struct stat st {};
+    st.st_mode = 0666 & ~[] {
         const mode_t m = ::umask(0);
         ::umask(m);
         return m;
     }();
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            return false;
+    struct stat existing;
+    if (::fstatat(folder.Get(), name.c_str(), &existing, 0) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            return Fail(S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
         }
-        mode = st.st_mode & 07777;
+        st.st_mode = existing.st_mode;
     }
-    const std::string tmp = TempNameFor(path);
-    ::unlink(tmp.c_str());
-    if (!WriteTemp(tmp, data, mode)) {
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
+    posix::TSiblingTemp temp(folder.Get(), name);
+    int err = temp.Create(0600);
+    err = err != 0 ? err : temp.Write(data);
+    err = err != 0 ? err : temp.CopyMetadata(st, -1, false, nullptr, false);
+    err = err != 0 ? err : temp.Sync();
+    err = err != 0 ? err : temp.PlaceOver(name);
+    return err == 0 ? TIoResult{} : Fail(err);
 }
 
-namespace {
-
-// Copies the bytes of `in` to `out`: in-kernel where the file systems allow, else through a
-// buffer.
-bool CopyBytes(int in, int out) {
-    bool kernelCopy = true;
-    for (;;) {
-        if (kernelCopy) {
-            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-            if (n > 0) {
-                continue;
-            }
-            if (n == 0) {
-                return true;
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
-                errno != EPERM) {
-                return false;
-            }
-            // Nothing was copied by the failed call; go on with plain reads from here.
-            kernelCopy = false;
-        }
-        thread_local std::vector<char> buf(1 << 18);
-        const ssize_t n = ::read(in, buf.data(), buf.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n == 0;
-        }
-        if (!WriteAll(out, std::string_view(buf.data(), static_cast<size_t>(n)))) {
-            return false;
-        }
-    }
-}
-
-// Puts `tmp` at `to` without ever replacing an existing `to`.
-bool PlaceNoReplace(const std::string& tmp, const std::string& to) {
-    if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-    // File systems without the flag: link() also fails with EEXIST instead of replacing.
-    const bool placed = ::link(tmp.c_str(), to.c_str()) == 0;
-    ::unlink(tmp.c_str());
-    return placed;
-}
-
-// Copies `from` into a temporary file beside `to` and puts it in place, so `to` never holds a
-// partial copy. `flush` makes the data durable before the copy appears (a move deletes its
-// source right after).
-bool CopyContents(const std::string& from, const std::string& to, bool replace, bool flush) {
-    TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)); // a FIFO must not block
-    if (!in.Valid()) {
-        return false;
-    }
-    struct stat st;
-    if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return false;
-    }
-    const std::string tmp = TempNameFor(to);
-    ::unlink(tmp.c_str());
-    {
-        TFd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
-        if (!out.Valid()) {
-            return false;
-        }
-        bool ok = CopyBytes(in.Get(), out.Get());
-        // umask may have narrowed the mode at creation.
-        ok = ok && ::fchmod(out.Get(), st.st_mode & 07777) == 0;
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ok = ok && ::futimens(out.Get(), times) == 0;
-        ok = ok && (!flush || ::fdatasync(out.Get()) == 0);
-        ok = out.Close() && ok;
-        if (!ok) {
-            ::unlink(tmp.c_str());
-            return false;
-        }
-    }
-    if (!replace) {
-        if (PlaceNoReplace(tmp, to)) {
-            return true;
-        }
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    if (::rename(tmp.c_str(), to.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
-bool CopyFile(const std::string& from, const std::string& to) {
+TIoResult CopyFile(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
-        return false;
+        return Fail(ENOENT);
     }
-    struct stat a, b;
-    if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-        a.st_ino == b.st_ino) {
-        return false; // copying a file onto itself would destroy it
+    const TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)); // a FIFO must not block
+    struct stat st;
+    if (!in.Valid() || ::fstat(in.Get(), &st) != 0) {
+        return Fail(errno);
     }
-    if (::stat(to.c_str(), &b) == 0 && !S_ISREG(b.st_mode)) {
-        return false;
+    if (!S_ISREG(st.st_mode)) {
+        return Fail(EINVAL);
     }
-    return CopyContents(from, to, true, false);
+    struct stat b;
+    if (::stat(to.c_str(), &b) == 0) {
+        if (st.st_dev == b.st_dev && st.st_ino == b.st_ino) {
+            return Fail(EINVAL); // copying a file onto itself would destroy it
+        }
+        if (!S_ISREG(b.st_mode)) {
+            return Fail(S_ISDIR(b.st_mode) ? EISDIR : EINVAL);
+        }
+    }
+    return CopyContents(in.Get(), st, to, true, false);
 }
 
-bool MoveFile(const std::string& from, const std::string& to) {
+TIoResult MoveFile(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
-        return false;
+        return Fail(ENOENT);
     }
     struct stat lst;
     if (::lstat(to.c_str(), &lst) == 0) {
-        return false;
+        return Fail(EEXIST);
     }
     if (::link(from.c_str(), to.c_str()) == 0) {
         if (::unlink(from.c_str()) == 0) {
-            return true;
+            return TIoResult{};
         }
+        const int err = errno;
         ::unlink(to.c_str());
-        return false;
+        return Fail(err);
     }
-    if (errno == EEXIST) {
-        return false;
-    }
-    if (errno != EXDEV && errno != EPERM && errno != ENOTSUP && errno != EMLINK) {
-        return false;
+    const int linkErr = errno;
+    if (linkErr != EXDEV && linkErr != EPERM && linkErr != ENOTSUP && linkErr != EMLINK) {
+        return Fail(linkErr);
     }
     // Another file system (or no hard links there): a complete, flushed copy first, then the
     // source goes.
-    if (!CopyContents(from, to, false, true)) {
-        return false;
+    const TFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    struct stat st;
+    if (!in.Valid() || ::fstat(in.Get(), &st) != 0) {
+        return Fail(errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Fail(EINVAL);
+    }
+    if (const TIoResult copied = CopyContents(in.Get(), st, to, false, true); !copied) {
+        return copied;
     }
     if (::unlink(from.c_str()) != 0) {
+        const int err = errno;
         ::unlink(to.c_str());
-        return false;
+        return Fail(err);
     }
-    return true;
+    return TIoResult{};
 }
 
 std::string ExecutablePath() {

@@ -33,6 +33,31 @@ public:
     explicit EPlatformError(const std::string& msg) : std::runtime_error(msg) {}
 };
 
+// A failure of a call that changes the file system, with the system's reason.
+struct TIoResult {
+    int Error = 0; // 0 on success, else the system's error number
+    explicit operator bool() const { return Error == 0; }
+    // The reason in words ("Permission denied"); empty on success.
+    std::string Reason() const;
+};
+
+// What tells one state of a file from another: the file itself (device, inode) and its size
+// and modification and change times, as read from an open descriptor. A file that still has
+// the identity it had when it was read has not been changed since.
+struct TFileIdentity {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t Size = -1;
+    std::int64_t ModifiedNs = 0;
+    std::int64_t ChangedNs = 0;
+    std::uint64_t Links = 0; // names the file has; not part of the comparison
+    bool Known() const { return Size >= 0; }
+    bool operator==(const TFileIdentity& o) const {
+        return Device == o.Device && Inode == o.Inode && Size == o.Size &&
+               ModifiedNs == o.ModifiedNs && ChangedNs == o.ChangedNs;
+    }
+};
+
 // The attribute bits of the entry `name` (a path); `-1` when it does not exist.
 int AttributesOf(const std::string& path);
 
@@ -40,7 +65,6 @@ struct TSearchRec {
     std::string Name; // last component only
     int Attr = 0;
     std::int64_t Size = 0;
-    std::int64_t ModifiedTime = 0; // seconds since the epoch; a link's target's
 };
 
 // Looks up the directory entry of one path; false when there is none.
@@ -57,8 +81,6 @@ public:
 
     // Moves to the next entry; false at the end.
     bool Next();
-    // Why the folder could not be listed (the system's reason); empty when it could.
-    const std::string& OpenError() const;
     const std::string& Name() const { return name_; }
     // Cheap test, usually answered without a stat: a real folder (not a link to one).
     bool IsDirectory();
@@ -67,10 +89,6 @@ public:
     bool IsPlainFile() const;
     // The entry's full attribute bits; looked up on first use for each entry.
     int Attributes();
-    // Size in bytes and modification time (seconds since the epoch) of the entry, or of a
-    // link's target; looked up with the attributes. 0 when the entry cannot be looked at.
-    std::int64_t Size();
-    std::int64_t ModifiedTime();
 
 private:
     struct Impl;
@@ -101,20 +119,18 @@ void ReadWholeFile(const std::string& path, std::string& buffer);
 // a buffer reused from file to file is then never cleared before it is filled.
 // With `expectedSize` (the size a lookup just found) the file is read without asking for its
 // size again; a file that changed meanwhile is still read whole.
+// With `identity` set, the file's identity at the start of the read is stored there.
 size_t ReadWholeFileInto(const std::string& path, std::string& storage,
-                         std::int64_t expectedSize = -1);
-// Reads at most `maxBytes` from the start of a file into `buffer`; throws EPlatformError as
-// ReadWholeFile does.
-void ReadFileHead(const std::string& path, std::string& buffer, size_t maxBytes);
+                         std::int64_t expectedSize = -1, TFileIdentity* identity = nullptr);
 // Writes a whole file through a temporary file and a rename, so the name always holds either
-// its old or its new content. False on failure, the old file untouched.
-bool WriteWholeFile(const std::string& path, std::string_view data);
+// its old or its new content. On failure the old file is untouched.
+TIoResult WriteWholeFile(const std::string& path, std::string_view data);
 // Copies a file, replacing `to` when it exists; the target appears only when complete. Keeps
 // the permission bits and the modification time.
-bool CopyFile(const std::string& from, const std::string& to);
+TIoResult CopyFile(const std::string& from, const std::string& to);
 // Moves a file, never replacing an existing `to`; across file systems by a flushed copy and a
 // delete of the source.
-bool MoveFile(const std::string& from, const std::string& to);
+TIoResult MoveFile(const std::string& from, const std::string& to);
 
 // The running program's full path, and its folder with a trailing separator.
 std::string ExecutablePath();

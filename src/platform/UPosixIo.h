@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cerrno>
+#include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::posix {
@@ -22,5 +24,8 @@ inline bool WriteAll(int fd, std::string_view data) {
     }
     return true;
 }
+
+// The attribute bits of the entry `name`, whose lstat is `lst`, reached as `rel` from `dirfd`.
+int EntryAttributes(const struct stat& lst, int dirfd, const char* rel, const std::string& name);
 
 } // namespace platform::posix

@@ -2,349 +2,405 @@
 #include "UReplaceFile.h"
 
 #include "UPosixIo.h"
-
-#include "UPlatform.h"
+#include "UTempFile.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace platform {
 
+using posix::IdentityOf;
+using posix::Injected;
+using posix::TFd;
+using posix::TSiblingTemp;
+
 namespace {
 
 constexpr std::string_view kTempSuffix = ".fstmp";
-// Long enough to tell the temporary file's origin at a glance, short enough that the marker
-// and the process id always fit into a name.
-constexpr size_t kTempBaseMax = 200;
-
-std::function<int(TReplaceStep)>& FaultHook() {
-    static std::function<int(TReplaceStep)> hook;
-    return hook;
-}
-
-// The errno a test wants `step` to fail with, or 0.
-int Injected(TReplaceStep step) {
-    const auto& hook = FaultHook();
-    const int err = hook ? hook(step) : 0;
-    if (err != 0) {
-        errno = err;
-    }
-    return err;
-}
-
-std::string_view NamePart(std::string_view path) {
-    const size_t s = path.rfind(PathDelim);
-    return s == std::string_view::npos ? path : path.substr(s + 1);
-}
-
-// The writer's process id from a temporary file's name; -1 when the name is not one.
-long TempOwner(std::string_view name) {
-    if (name.size() < 1 + 1 + 1 + 1 + kTempSuffix.size() || name[0] != '.' ||
-        name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
-        return -1;
-    }
-    const std::string_view rest = name.substr(1, name.size() - 1 - kTempSuffix.size());
-    const size_t dot = rest.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == rest.size() ||
-        rest.size() - dot - 1 > 9) {
-        return -1;
-    }
-    long pid = 0;
-    for (const char c : rest.substr(dot + 1)) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        pid = pid * 10 + (c - '0');
-    }
-    return pid;
-}
-
-std::string TempNameFor(const std::string& target) {
-    const size_t s = target.rfind(PathDelim);
-    const std::string dir = s == std::string::npos ? std::string() : target.substr(0, s + 1);
-    std::string base = s == std::string::npos ? target : target.substr(s + 1);
-    if (base.size() > kTempBaseMax) {
-        base.resize(kTempBaseMax);
-    }
-    return dir + "." + base + "." + std::to_string(::getpid()) + std::string(kTempSuffix);
-}
-
-// The file a replacement of `path` has to rewrite: the path itself, or where its links lead.
-bool ResolveTarget(const std::string& path, std::string& target) {
-    struct stat lst;
-    if (path.empty() || ::lstat(path.c_str(), &lst) != 0) {
-        return false;
-    }
-    if (!S_ISLNK(lst.st_mode)) {
-        target = path;
-        return true;
-    }
-    struct TFree {
-        void operator()(char* p) const { std::free(p); }
-    };
-    const std::unique_ptr<char, TFree> real(::realpath(path.c_str(), nullptr));
-    if (!real) {
-        return false;
-    }
-    target = real.get();
-    return true;
-}
+// How long a replacement waits for another one to finish placing the same file.
+constexpr auto kLockWait = std::chrono::seconds(10);
 
 // Whether the file could have been rewritten in place: a replacement never does through the
 // rename what the file's own protection would refuse. A file without any write bit counts as
 // read-only even for a process that may override permissions.
-bool WritableInPlace(const std::string& target, const struct stat& st) {
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
-           ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+int WritableInPlace(int dirfd, const std::string& name, const struct stat& st) {
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return EACCES;
+    }
+    return ::faccessat(dirfd, name.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// The temporary file; removed again unless it was put in place.
-class TTempFile {
-public:
-    explicit TTempFile(std::string path) : path_(std::move(path)) {}
-    ~TTempFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        if (created_ && !placed_) {
-            ::unlink(path_.c_str());
-        }
-    }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-    bool Create() {
-        if (Injected(TReplaceStep::CreateTemp) != 0) {
-            return false;
-        }
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd_ >= 0) {
-                created_ = true;
-                return true;
-            }
-            // The name carries this process's id, so whatever holds it was left by an earlier
-            // process that had the same id.
-            if (errno != EEXIST || ::unlink(path_.c_str()) != 0) {
-                return false;
-            }
-        }
+bool NameIdentity(int dirfd, const std::string& name, TFileIdentity& id) {
+    struct stat st;
+    if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
         return false;
     }
+    id = IdentityOf(st);
+    return true;
+}
 
-    bool Write(std::string_view data) {
-        if (Injected(TReplaceStep::WriteTemp) != 0) {
-            return false;
-        }
-        return posix::WriteAll(fd_, data);
+bool FdIdentity(int fd, TFileIdentity& id) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        return false;
     }
+    id = IdentityOf(st);
+    return true;
+}
 
-    // Gives the file the original's owner, extended attributes and mode, flushes and closes it.
-    bool Finish(const std::string& original, const struct stat& st) {
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-            // Only a privileged process may give a file away; the group alone may still be
-            // settable. Either failing is no reason to give up.
-            if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
-                [[maybe_unused]] const int ignored =
-                    ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
-            }
+// Whether the name and the open file both still are the file `want` describes.
+bool StillTheSame(int dirfd, const std::string& name, int fd, const TFileIdentity& want) {
+    TFileIdentity atName;
+    TFileIdentity open;
+    return NameIdentity(dirfd, name, atName) && atName == want && FdIdentity(fd, open) &&
+           open == want;
+}
+
+// Locks the file against other replacements of it, waiting a while for one in progress.
+bool LockFile(int fd) {
+    const auto until = std::chrono::steady_clock::now() + kLockWait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
         }
-        CopyExtendedAttributes(original);
-        // After the change of owner, which may clear the set-id bits.
-        if (::fchmod(fd_, st.st_mode & 07777) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return errno == ENOLCK || errno == EINVAL; // no locks on this file system
+        }
+        if (std::chrono::steady_clock::now() > until) {
             return false;
         }
-        if (Injected(TReplaceStep::SyncTemp) != 0 || ::fdatasync(fd_) != 0) {
-            return false;
-        }
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
 
-    void MarkPlaced() { placed_ = true; }
-
-private:
-    // Attributes the process may not set (another namespace's, a security label) are left out.
-    void CopyExtendedAttributes(const std::string& original) {
-        const ssize_t size = ::listxattr(original.c_str(), nullptr, 0);
-        if (size <= 0) {
-            return;
-        }
-        std::vector<char> names(static_cast<size_t>(size));
-        const ssize_t got = ::listxattr(original.c_str(), names.data(), names.size());
-        if (got <= 0) {
-            return;
-        }
-        std::vector<char> value;
-        for (size_t i = 0; i < static_cast<size_t>(got);) {
-            const char* const name = names.data() + i;
-            i += std::char_traits<char>::length(name) + 1;
-            const ssize_t len = ::getxattr(original.c_str(), name, nullptr, 0);
-            if (len < 0) {
+// Writes `data` over the file open as `fd`, from its start, and cuts it to that length.
+int Overwrite(int fd, std::string_view data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n =
+            ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) {
                 continue;
             }
-            value.resize(static_cast<size_t>(len));
-            const ssize_t vlen = ::getxattr(original.c_str(), name, value.data(), value.size());
-            if (vlen >= 0) {
-                ::fsetxattr(fd_, name, value.data(), static_cast<size_t>(vlen), 0);
-            }
+            return errno;
         }
+        done += static_cast<size_t>(n);
     }
-
-    std::string path_;
-    int fd_ = -1;
-    bool created_ = false;
-    bool placed_ = false;
-};
-
-// Renames without ever replacing an entry of the new name.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
+    if (::ftruncate(fd, static_cast<off_t>(data.size())) != 0 || ::fdatasync(fd) != 0) {
+        return errno;
     }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-    struct stat lst;
-    return ::lstat(to.c_str(), &lst) != 0 && ::rename(from.c_str(), to.c_str()) == 0;
+    return 0;
 }
 
-enum class TBackup { None, Linked, Exchanged, Renamed };
+// The whole content of the file open as `fd`.
+bool ReadAllOf(int fd, std::string& out) {
+    out.clear();
+    std::vector<char> buf(1 << 16);
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, buf.data(), buf.size(), at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        out.append(buf.data(), static_cast<size_t>(n));
+        at += n;
+    }
+}
 
-// Makes the backup of `target`, the new content being ready in `temp`. Where the file system
-// has no hard links, the new content and the original trade names in one step (the name
-// never goes without a file) and the original then moves on to the backup name; only where
-// that is not possible either is the original renamed to the backup name first, leaving the
-// name without a file until the new content follows it.
-TBackup MakeBackup(const std::string& target, const std::string& temp, const std::string& backup) {
-    if (Injected(TReplaceStep::LinkBackup) == 0 && ::link(target.c_str(), backup.c_str()) == 0) {
-        return TBackup::Linked;
+enum class TBackup { None, Linked, Copied };
+
+// Keeps the old content under the backup name: a hard link where possible, else a flushed copy
+// placed without ever replacing anything (and never a link where the file is to be rewritten
+// in place, since the link would change with it).
+TBackup MakeBackup(int dirfd, const std::string& name, int fd, const struct stat& st,
+                   int backupDirfd, const std::string& backupName, bool allowLink) {
+    if (allowLink) {
+        if (Injected(TReplaceStep::LinkBackup) == 0 &&
+            ::linkat(dirfd, name.c_str(), backupDirfd, backupName.c_str(), 0) == 0) {
+            return TBackup::Linked;
+        }
+        if (errno == EEXIST) {
+            return TBackup::None;
+        }
     }
-    if (errno == EEXIST) {
-        return TBackup::None;
-    }
-    struct stat lst;
-    if (::lstat(backup.c_str(), &lst) == 0) {
-        return TBackup::None;
-    }
-    if (Injected(TReplaceStep::ExchangeBackup) == 0 &&
-        ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-        return TBackup::Exchanged;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return TBackup::None;
-    }
-    if (Injected(TReplaceStep::RenameBackup) == 0 && RenameNoReplace(target, backup)) {
-        return TBackup::Renamed;
+    TSiblingTemp copy(backupDirfd, backupName);
+    int err = copy.Create(0600);
+    err = err != 0 ? err : copy.CopyFrom(fd);
+    err = err != 0 ? err : copy.CopyMetadata(st, fd, true, nullptr, true);
+    err = err != 0 ? err : copy.Sync();
+    if (err == 0 && Injected(TReplaceStep::RenameBackup) == 0 && copy.PlaceNew(backupName) == 0) {
+        return TBackup::Copied;
     }
     return TBackup::None;
+}
+
+void UndoBackup(TBackup backup, int backupDirfd, const std::string& backupName) {
+    if (backup != TBackup::None) {
+        ::unlinkat(backupDirfd, backupName.c_str(), 0);
+    }
+}
+
+TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view content,
+                          int backupDirfd, const std::string* backupName,
+                          const TFileIdentity* expected) {
+    TReplaceOutcome out;
+    const auto fail = [&out](int err) {
+        out.Error = err != 0 ? err : EIO;
+        return out;
+    };
+    const TFd original(
+        ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!original.Valid()) {
+        // Gone, or a link or something else put in its place since it was read.
+        out.Changed = expected != nullptr && (errno == ENOENT || errno == ELOOP);
+        return fail(errno);
+    }
+    struct stat st;
+    if (::fstat(original.Get(), &st) != 0) {
+        return fail(errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        out.Changed = expected != nullptr;
+        return fail(EINVAL);
+    }
+    const TFileIdentity read = expected != nullptr ? *expected : IdentityOf(st);
+    if (!(IdentityOf(st) == read)) {
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+    if (const int err = WritableInPlace(dirfd, name, st); err != 0) {
+        return fail(err);
+    }
+    out.SplitLinks = st.st_nlink > 1;
+
+    TSiblingTemp temp(dirfd, name);
+    bool ownerKept = true;
+    int err = temp.Create(0600);
+    err = err != 0 ? err : temp.Write(content);
+    err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &ownerKept, false);
+    err = err != 0 ? err : temp.Sync();
+    if (err != 0) {
+        return fail(err);
+    }
+    const bool inPlace = !ownerKept;
+
+    Injected(TReplaceStep::CheckUnchanged);
+    // Another replacement of this file waits here until this one has placed its content, and
+    // then finds the file changed.
+    if (!LockFile(original.Get())) {
+        out.Changed = true;
+        return fail(EBUSY);
+    }
+    if (!StillTheSame(dirfd, name, original.Get(), read)) {
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+
+    TBackup backup = TBackup::None;
+    if (backupName != nullptr) {
+        backup = MakeBackup(dirfd, name, original.Get(), st, backupDirfd, *backupName, !inPlace);
+        out.BackupFailed = backup == TBackup::None;
+    }
+    // A new link changed the file's change time; nothing else may have changed.
+    TFileIdentity now;
+    if (!FdIdentity(original.Get(), now) || now.Device != read.Device || now.Inode != read.Inode ||
+        now.Size != read.Size || now.ModifiedNs != read.ModifiedNs) {
+        UndoBackup(backup, backupDirfd, *backupName);
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+
+    if (inPlace) {
+        // The temporary file keeps the new content until the file itself holds it.
+        temp.SetRole(posix::TTempRole::Recovery);
+        std::string old;
+        const TFd writer(::openat(dirfd, name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+        TFileIdentity target;
+        if ((err = temp.Name()) != 0 || !ReadAllOf(original.Get(), old) || !writer.Valid() ||
+            !FdIdentity(writer.Get(), target) || target.Inode != now.Inode ||
+            target.Device != now.Device) {
+            UndoBackup(backup, backupDirfd, *backupName);
+            return fail(err != 0 ? err : errno);
+        }
+        if (!StillTheSame(dirfd, name, original.Get(), now)) {
+            UndoBackup(backup, backupDirfd, *backupName);
+            out.Changed = true;
+            return fail(EAGAIN);
+        }
+        if (content.size() > old.size() &&
+            ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(content.size())) != 0 &&
+            errno != EOPNOTSUPP) {
+            UndoBackup(backup, backupDirfd, *backupName);
+            return fail(errno);
+        }
+        if (Injected(TReplaceStep::WriteInPlace) != 0 ||
+            (err = Overwrite(writer.Get(), content)) != 0) {
+            err = err != 0 ? err : errno;
+            // Put the old content back; should that fail too, the new one waits beside it.
+            if (Overwrite(writer.Get(), old) == 0) {
+                UndoBackup(backup, backupDirfd, *backupName);
+                temp.Discard();
+            } else {
+                temp.Keep();
+            }
+            return fail(err);
+        }
+        temp.Discard();
+        out.InPlace = true;
+        out.Written = true;
+        return out;
+    }
+
+    if (!StillTheSame(dirfd, name, original.Get(), now)) {
+        UndoBackup(backup, backupDirfd, *backupName);
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+    if ((err = temp.PlaceOver(name)) != 0) {
+        UndoBackup(backup, backupDirfd, *backupName);
+        return fail(err);
+    }
+    out.Written = true;
+    return out;
+}
+
+// Whether `target` (an absolute path without "." or "..") lies in the folder `root`.
+bool Inside(const std::string& target, std::string root) {
+    while (root.size() > 1 && root.back() == '/') {
+        root.pop_back();
+    }
+    if (root == "/") {
+        return true;
+    }
+    return target.size() > root.size() && target.compare(0, root.size(), root) == 0 &&
+           target[root.size()] == '/';
+}
+
+std::string RealPath(const std::string& path) {
+    struct TFree {
+        void operator()(char* p) const { std::free(p); }
+    };
+    const std::unique_ptr<char, TFree> real(::realpath(path.c_str(), nullptr));
+    return real ? std::string(real.get()) : std::string();
 }
 
 } // namespace
 
 bool IsReplaceTempName(std::string_view name) {
-    return TempOwner(name) >= 0;
+    if (name.size() < 1 + 1 + 1 + 1 + kTempSuffix.size() || name[0] != '.' ||
+        name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
+        return false;
+    }
+    const std::string_view rest = name.substr(1, name.size() - 1 - kTempSuffix.size());
+    const size_t dot = rest.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == rest.size() ||
+        rest.size() - dot - 1 > 20) {
+        return false;
+    }
+    return rest.substr(dot + 1).find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-bool RemoveStaleReplaceTemp(const std::string& path) {
-    const long owner = TempOwner(NamePart(path));
-    if (owner <= 0 || owner == static_cast<long>(::getpid())) {
-        return false;
-    }
-    // A process that exists (or that this one may not signal) may still be writing.
-    if (::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH) {
-        return false;
-    }
-    struct stat lst;
-    if (::lstat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) {
-        return false;
-    }
-    return ::unlink(path.c_str()) == 0;
+bool RemoveStaleReplaceTemp(const std::string& path, std::int64_t minAgeSeconds) {
+    std::string name;
+    const TFd folder(posix::OpenFolderOf(path, name));
+    return folder.Valid() && IsReplaceTempName(name) &&
+           posix::IsStaleTemp(folder.Get(), name, minAgeSeconds) &&
+           ::unlinkat(folder.Get(), name.c_str(), 0) == 0;
 }
 
-int CleanStaleReplaceTemps(const std::string& folder) {
+int CleanStaleReplaceTemps(const std::string& folder, std::int64_t minAgeSeconds) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
     struct TCloseDir {
         void operator()(DIR* d) const { ::closedir(d); }
     };
-    const std::unique_ptr<DIR, TCloseDir> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+    const std::unique_ptr<DIR, TCloseDir> dir(::fdopendir(fd));
     if (!dir) {
+        ::close(fd);
         return 0;
     }
-    std::vector<std::string> stale;
+    std::vector<std::string> candidates;
     while (const dirent* e = ::readdir(dir.get())) {
         if (IsReplaceTempName(e->d_name)) {
-            stale.emplace_back(e->d_name);
+            candidates.emplace_back(e->d_name);
         }
     }
-    std::string prefix = folder.empty() ? std::string() : folder;
-    if (!prefix.empty() && prefix.back() != PathDelim) {
-        prefix += PathDelim;
-    }
     int removed = 0;
-    for (const std::string& name : stale) {
-        removed += RemoveStaleReplaceTemp(prefix + name) ? 1 : 0;
+    for (const std::string& name : candidates) {
+        if (posix::IsStaleTemp(fd, name, minAgeSeconds) && ::unlinkat(fd, name.c_str(), 0) == 0) {
+            ++removed;
+        }
     }
     return removed;
 }
 
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
-                                   const std::string* backupPath) {
+                                   const std::string* backupPath, const TReplaceCheck& check) {
     TReplaceOutcome out;
-    std::string target;
-    struct stat st;
-    if (!ResolveTarget(path, target) || ::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        !WritableInPlace(target, st)) {
+    struct stat lst;
+    if (path.empty() || ::lstat(path.c_str(), &lst) != 0) {
+        out.Error = path.empty() ? ENOENT : errno;
+        out.Changed = check.Expected != nullptr && out.Error == ENOENT;
         return out;
     }
-    TTempFile temp(TempNameFor(target));
-    if (!temp.Create() || !temp.Write(content) || !temp.Finish(target, st)) {
-        return out;
-    }
-    TBackup backup = TBackup::None;
-    if (backupPath != nullptr) {
-        backup = MakeBackup(target, temp.Path(), *backupPath);
-        out.BackupFailed = backup == TBackup::None;
-    }
-    if (backup == TBackup::Exchanged) {
-        // The name holds the new content; the original is under the temporary name.
-        if (Injected(TReplaceStep::RenameBackup) != 0 ||
-            !RenameNoReplace(temp.Path(), *backupPath)) {
-            out.BackupFailed = true; // the temporary file, the original now, is removed
-        } else {
-            temp.MarkPlaced();
+    // A link is written at its target, which must lie inside the allowed folder.
+    std::string target = path;
+    if (S_ISLNK(lst.st_mode)) {
+        target = RealPath(path);
+        if (target.empty()) {
+            out.Error = errno;
+            return out;
         }
-        out.Written = true;
-        return out;
-    }
-    if (Injected(TReplaceStep::RenameOver) != 0 ||
-        ::rename(temp.Path().c_str(), target.c_str()) != 0) {
-        // Undo the backup, so that nothing at all has changed.
-        if (backup == TBackup::Linked) {
-            ::unlink(backupPath->c_str());
-        } else if (backup == TBackup::Renamed) {
-            ::rename(backupPath->c_str(), target.c_str());
+        if (!check.Within.empty()) {
+            const std::string root = RealPath(check.Within);
+            if (root.empty() || !Inside(target, root)) {
+                out.OutsideLink = true;
+                out.Error = EXDEV;
+                return out;
+            }
         }
+    }
+    std::string name;
+    const TFd folder(posix::OpenFolderOf(target, name));
+    if (!folder.Valid()) {
+        out.Error = errno;
         return out;
     }
-    temp.MarkPlaced();
-    out.Written = true;
-    return out;
+    if (backupPath == nullptr) {
+        return ReplaceAt(folder.Get(), name, content, -1, nullptr, check.Expected);
+    }
+    std::string backupName;
+    const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
+    if (!backupFolder.Valid()) {
+        out.Error = errno;
+        return out;
+    }
+    return ReplaceAt(folder.Get(), name, content, backupFolder.Get(), &backupName, check.Expected);
 }
 
-void SetReplaceFaultHook(std::function<int(TReplaceStep)> hook) {
-    FaultHook() = std::move(hook);
+TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
+                                     std::string_view content, const std::string* backupName,
+                                     const TFileIdentity* expected) {
+    return ReplaceAt(folderFd, name, content, folderFd, backupName, expected);
 }
 
 } // namespace platform

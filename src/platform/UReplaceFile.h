@@ -1,34 +1,62 @@
 // Replacing a file's content so that nothing is ever lost or half-written.
 //
 // The new content is written in full to a temporary file beside the target and flushed to
-// disk; then, when asked, the backup is made (a hard link to the original); then the
-// temporary file is renamed over the original. At every instant the name holds either its old
-// or its new content, whole. Where the file system has no hard links, the temporary file and
-// the original trade names in one step and the original moves on to the backup name; where
-// it cannot do that either, the original is renamed to the backup name first. The new file keeps
-// the original's permission bits, and its owner, group and extended attributes where the
-// process may set them. A link is followed: its target is rewritten and the link stays.
+// disk. Then, holding a lock on the file that other replacements take too, the name is checked
+// to still lead to the file that was read (device, inode, size, modification and change time):
+// a file changed meanwhile is not written. Then the backup is made, when asked: a hard link to
+// the original, or where there are no hard links a flushed copy of it put in place under the
+// backup name; the original never stands under a temporary name. After a last check under the
+// folder's descriptor the temporary file is renamed over the original. At every instant the
+// name holds either its old or its new content, whole. The new file keeps the original's
+// permission bits, owner, group and extended attributes. Where the process may not give the
+// new file the original's owner or group, the file is instead rewritten in place through its
+// descriptor (its owner, group and access lists stay as they are), the new content first
+// written and flushed to a temporary file beside it that stays should the rewrite be cut off.
+// A link is followed: its target is rewritten and the link stays; the last step never follows
+// a link, so a file swapped for one after the check is not written.
 #pragma once
 
+#include "UPlatform.h"
+
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace platform {
 
-// The temporary files have names of the form "." + target name + "." + writer's process id +
-// ".fstmp". Folder walks skip such names, so no search ever selects one.
+// The temporary files of every write of the platform layer have names of the form "." + target
+// name (shortened to fit) + "." + a number + ".fstmp". Folder walks skip such names, so no
+// search ever selects one.
 bool IsReplaceTempName(std::string_view name);
 
-// Deletes `path` when its name is a temporary file's and the process that wrote it is gone
-// (it was killed mid-write). True when it was deleted.
-bool RemoveStaleReplaceTemp(const std::string& path);
+// A temporary file is removed only when its marker proves that this program wrote it on this
+// host and in this PID namespace, that its writer is dead, and that it is older than this.
+constexpr std::int64_t kStaleTempAgeSeconds = 24 * 60 * 60;
+
+// Deletes `path` when it is such a stale temporary file. True when it was deleted.
+bool RemoveStaleReplaceTemp(const std::string& path,
+                            std::int64_t minAgeSeconds = kStaleTempAgeSeconds);
 // Does the same for every entry of `folder`; gives the number deleted.
-int CleanStaleReplaceTemps(const std::string& folder);
+int CleanStaleReplaceTemps(const std::string& folder,
+                           std::int64_t minAgeSeconds = kStaleTempAgeSeconds);
 
 struct TReplaceOutcome {
     bool Written = false;      // the name now holds the new content
     bool BackupFailed = false; // a backup was asked for and could not be made
+    bool Changed = false;      // the file changed after it was read: not written
+    bool OutsideLink = false;  // a link leading out of the allowed folder: not written
+    bool InPlace = false;      // written through the file's own descriptor, keeping its owner
+    bool SplitLinks = false;   // the file has other names, which keep the old content
+    int Error = 0;             // the system's reason when not written
+};
+
+// What a replacement checks before it writes.
+struct TReplaceCheck {
+    // The file as it was read; a file that no longer has this identity is not written.
+    const TFileIdentity* Expected = nullptr;
+    // When not empty: a link whose target lies outside this folder is not written through.
+    std::string Within;
 };
 
 // Replaces the content of the file at `path` by `content`. With `backupPath` set, the old
@@ -36,18 +64,28 @@ struct TReplaceOutcome {
 // in place (no write permission for this process, a read-only file system, an immutable file)
 // is refused. On failure the original is left exactly as it was and no temporary file stays.
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
-                                   const std::string* backupPath);
+                                   const std::string* backupPath, const TReplaceCheck& check = {});
+
+// The same for a walk that holds its folders open: the regular file `name` (a link there is
+// never followed) in the folder open as `folderFd` (a POSIX descriptor; any open mode, O_PATH
+// included), with the backup, when asked, as `*backupName` in the same folder.
+TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
+                                     std::string_view content, const std::string* backupName,
+                                     const TFileIdentity* expected);
 
 // For tests: the steps at which a replacement can be made to fail. The hook gives the errno
 // with which the step fails, or 0 to let it run.
+// CheckUnchanged is the moment just before the file is checked for changes made since it was
+// read: a hook may change the file there.
 enum class TReplaceStep {
     CreateTemp,
     WriteTemp,
     SyncTemp,
+    CheckUnchanged,
     LinkBackup,
-    ExchangeBackup,
     RenameBackup,
-    RenameOver
+    RenameOver,
+    WriteInPlace
 };
 void SetReplaceFaultHook(std::function<int(TReplaceStep)> hook);
 

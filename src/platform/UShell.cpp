@@ -1,11 +1,15 @@
 // Freedesktop implementation of the shell services.
 #include "UShell.h"
 
+#include "UEditorCommand.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -227,19 +231,8 @@ public:
         if (!PathExists(path)) {
             return false;
         }
-        std::string id;
-        if (RunProgram({"xdg-mime", "query", "default", "text/plain"}, kQueryTimeoutMs, &id)
-                .Succeeded()) {
-            id = Trimmed(id);
-            // Only the first of several ids counts.
-            const size_t semi = id.find(';');
-            if (semi != std::string::npos) {
-                id.resize(semi);
-            }
-        } else {
-            id.clear();
-        }
-        if (!id.empty() && id.find('/') == std::string::npos) {
+        const std::string id = DefaultTextEditorId();
+        if (!id.empty()) {
             if (LaunchProgram({"gtk-launch", id, path}, kLaunchGraceMs)) {
                 return true;
             }
@@ -258,11 +251,68 @@ public:
         return false;
     }
 
+    bool OpenInTextEditorAt(const std::string& path, int line, int column,
+                            const std::string& editorCommand) override {
+        if (!PathExists(path)) {
+            return false;
+        }
+        if (!editorCommand.empty()) {
+            // The user's own command is taken as given: no second guess when it fails.
+            return LaunchProgram(ExpandEditorCommand(editorCommand, path, line, column),
+                                 kLaunchGraceMs);
+        }
+        const std::string id = DefaultTextEditorId();
+        const std::string file = id.empty() ? std::string() : FindDesktopEntry(id);
+        if (!file.empty()) {
+            std::ifstream in(file, std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+            const TDesktopEntry entry = ParseDesktopEntry(id, text);
+            const std::vector<std::string> argv = EditorAtLineArgv(entry, path, line, column);
+            if (!argv.empty() && LaunchEditor(argv, NeedsTerminal(entry))) {
+                return true;
+            }
+        }
+        // An editor whose line arguments are unknown (or that refused them) still shows the file.
+        return OpenInTextEditor(path);
+    }
+
     bool OpenUrl(const std::string& url) override {
         return LaunchProgram({"xdg-open", url}, kLaunchGraceMs);
     }
 
 private:
+    // The desktop-file id of the default text editor, or empty.
+    static std::string DefaultTextEditorId() {
+        std::string id;
+        if (!RunProgram({"xdg-mime", "query", "default", "text/plain"}, kQueryTimeoutMs, &id)
+                 .Succeeded()) {
+            return {};
+        }
+        id = Trimmed(id);
+        // Only the first of several ids counts.
+        const size_t semi = id.find(';');
+        if (semi != std::string::npos) {
+            id.resize(semi);
+        }
+        return id.find('/') == std::string::npos ? id : std::string();
+    }
+
+    // A terminal editor runs in the desktop's terminal emulator.
+    static bool LaunchEditor(const std::vector<std::string>& argv, bool terminal) {
+        if (!terminal) {
+            return LaunchProgram(argv, kLaunchGraceMs);
+        }
+        for (const char* emulator : {"x-terminal-emulator", "xterm"}) {
+            std::vector<std::string> wrapped = {emulator, "-e"};
+            wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+            if (LaunchProgram(wrapped, kLaunchGraceMs)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     // org.freedesktop.FileManager1.ShowItems, implemented by Nautilus, Nemo, Caja, Dolphin,
     // Thunar and others: opens the folder with the item selected.
     static bool ShowItem(const std::string& file) {

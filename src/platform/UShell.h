@@ -21,6 +21,17 @@ public:
     virtual bool OpenFolder(const std::string& folder, const std::string& fileToSelect) = 0;
     // Opens the file in the application associated with plain text, whatever its own type.
     virtual bool OpenInTextEditor(const std::string& path) = 0;
+    // Opens the file in a text editor at `line` and `column` (from 1; the column counts
+    // characters): with `editorCommand` when it is not empty (%f %l %c), else with the default
+    // text editor when its line arguments are known, else as OpenInTextEditor does. False when
+    // nothing could be started.
+    virtual bool OpenInTextEditorAt(const std::string& path, int line, int column,
+                                    const std::string& editorCommand) {
+        (void)line;
+        (void)column;
+        (void)editorCommand;
+        return OpenInTextEditor(path);
+    }
     // Opens a web address in the default browser.
     virtual bool OpenUrl(const std::string& url) = 0;
 };

@@ -56,6 +56,8 @@ std::string Pcre2Message(int rc) {
 struct TRegExpr::TImpl {
     std::string Expression;
     bool ModifierI = false;
+    bool ModifierM = false;
+    bool ModifierS = true;
     std::uint32_t MatchLimit = DefaultMatchLimit;
     std::uint32_t HeapLimitKiB = DefaultHeapLimitKiB;
     std::size_t LimitInputSize = 0;
@@ -85,6 +87,8 @@ struct TRegExpr::TImpl {
         HasMatch = false;
         regex::TRxModifiers mods;
         mods.I = ModifierI;
+        mods.M = ModifierM;
+        mods.S = ModifierS;
         regex::TRxTranslation t = regex::TranslateRegex(Expression, mods);
 
         TCompileContextPtr cc(pcre2_compile_context_create(nullptr));
@@ -208,6 +212,28 @@ void TRegExpr::SetModifierI(bool on) {
 
 bool TRegExpr::ModifierI() const {
     return Impl->ModifierI;
+}
+
+void TRegExpr::SetModifierM(bool on) {
+    if (Impl->ModifierM != on) {
+        Impl->ModifierM = on;
+        Impl->Invalidate();
+    }
+}
+
+bool TRegExpr::ModifierM() const {
+    return Impl->ModifierM;
+}
+
+void TRegExpr::SetModifierS(bool on) {
+    if (Impl->ModifierS != on) {
+        Impl->ModifierS = on;
+        Impl->Invalidate();
+    }
+}
+
+bool TRegExpr::ModifierS() const {
+    return Impl->ModifierS;
 }
 
 void TRegExpr::Compile() {

@@ -38,6 +38,12 @@ public:
     const std::string& Expression() const;
     void SetModifierI(bool on);
     bool ModifierI() const;
+    // The pattern's starting m and s, as if it began with "(?m)" or "(?-s)"; line by line is
+    // m on and s off.
+    void SetModifierM(bool on);
+    bool ModifierM() const;
+    void SetModifierS(bool on);
+    bool ModifierS() const;
 
     // Throws ERegExpr on a bad pattern; a no-op when already compiled.
     void Compile();

@@ -5,10 +5,12 @@
 #include <exception>
 
 std::string RegexTesterOutput(const std::string& sample, const std::string& pattern,
-                              const std::string& templ) {
+                              const std::string& templ, bool lineByLine) {
     try {
         TRegExpr engine;
         engine.SetExpression(pattern);
+        engine.SetModifierM(lineByLine);
+        engine.SetModifierS(!lineByLine);
         if (engine.Exec(sample))
             return engine.Replace(sample, templ, true);
         return sample;

@@ -12,12 +12,14 @@ std::string HistoryKey(const std::string& prefix, size_t index) {
 
 void FillDefaultLists(TvtRegVal& store) {
     store.SetBooleans({"RecurseDirs=1", "SearchForText=1", "chkRegex=0", "ReplaceWith=0",
-                       "Maximized=0", "MatchCase=0", "soSkipBinary=0", "soStopOnError=0"});
+                       "Maximized=0", "MatchCase=0", "soLineByLine=0", "ShowPreview=0",
+                       "soSkipBinary=0", "soStopOnError=0"});
     store.SetFloats({});
     store.SetIntegers(
         {"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0", "pnlLeftWidth=350"});
     std::vector<std::string> strings = {
-        "Directory=", "FileMask=*.*", "SearchText=", "ReplaceWith=", "SaveDir=", "FolderPath="};
+        "Directory=", "FileMask=*.*", "SearchText=",   "ReplaceWith=",
+        "SaveDir=",   "FolderPath=",  "EditorCommand="};
     for (size_t i = 0; i < kHistorySize; ++i) {
         strings.push_back(HistoryKey(kMaskHistoryPrefix, i) + (i == 0 ? "=*.*" : "="));
     }
@@ -94,6 +96,7 @@ void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options) {
     options.SetReadOnly(LowInt32(store.GetInteger("soReadOnly")));
     options.SetSystem(LowInt32(store.GetInteger("soSystem")));
     options.SetHidden(LowInt32(store.GetInteger("soHidden")));
+    options.SetLineByLine(store.GetBoolean("soLineByLine"));
     options.ModifiedFrom = ParseLocalTime(store.GetString("soModifiedFrom"));
     options.ModifiedBefore = ParseLocalTime(store.GetString("soModifiedBefore"));
     options.MinSize = ParseByteSize(store.GetString("soMinSize"));
@@ -108,6 +111,7 @@ void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
     store.SetInteger("soReadOnly", options.ReadOnly());
     store.SetInteger("soSystem", options.System());
     store.SetInteger("soHidden", options.Hidden());
+    store.SetBoolean("soLineByLine", options.LineByLine());
     store.SetString("soModifiedFrom", TimeText(options.ModifiedFrom));
     store.SetString("soModifiedBefore", TimeText(options.ModifiedBefore));
     store.SetString("soMinSize", SizeText(options.MinSize));

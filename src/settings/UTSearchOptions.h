@@ -27,6 +27,10 @@ public:
     void SetSystem(TAttributeFilter value) { system_ = value; }
     void SetHidden(TAttributeFilter value) { hidden_ = value; }
 
+    // Regular expressions work line by line: "^" and "$" match at line breaks and "." stops at
+    // them. Off by default; not part of the attribute description.
+    bool LineByLine() const { return lineByLine_; }
+    void SetLineByLine(bool on) { lineByLine_ = on; }
     // Modification time limits, in seconds since the epoch: from is inclusive, before is not.
     std::optional<std::int64_t> ModifiedFrom;
     std::optional<std::int64_t> ModifiedBefore;
@@ -53,6 +57,7 @@ private:
     TAttributeFilter readOnly_ = afDontCare;
     TAttributeFilter system_ = afDontCare;
     TAttributeFilter hidden_ = afDontCare;
+    bool lineByLine_ = false;
 };
 
 // How much of a file is looked at to tell binary from text.

@@ -1,8 +1,11 @@
 #include "UResultTreeModel.h"
 
 #include "UAppearance.h"
+#include "UTOccurence.h"
 #include "UTResultTree.h"
 #include "UTreeImages.h"
+
+#include <algorithm>
 
 namespace ui {
 
@@ -100,6 +103,8 @@ QVariant TResultTreeModel::data(const QModelIndex& index, int role) const {
         return ToQ(node->Caption());
     case Qt::DecorationRole:
         return Icon(node->ImageIndex(), node->SelectedIndex());
+    case MatchRole:
+        return MatchRange(*node);
     default:
         return {};
     }
@@ -111,6 +116,26 @@ Qt::ItemFlags TResultTreeModel::flags(const QModelIndex& index) const {
     }
     // Not editable: captions are the run's record, never the user's to change.
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+QVariant TResultTreeModel::MatchRange(const model::TTreeNode& node) {
+    const auto* occurence = dynamic_cast<const model::TOccurence*>(node.Data());
+    if (occurence == nullptr) {
+        return {};
+    }
+    // The caption ends with the line in double quotes; the match starts Column bytes into it.
+    const std::string caption = node.Caption();
+    const std::string& line = occurence->Text();
+    const size_t column = static_cast<size_t>(std::max(occurence->Column, 1)) - 1;
+    if (caption.size() < line.size() + 1 || column > line.size()) {
+        return {};
+    }
+    const size_t lineStart = caption.size() - line.size() - 1;
+    const size_t length =
+        std::min(static_cast<size_t>(std::max(occurence->Length, 0)), line.size() - column);
+    const auto start = ToQ(caption.substr(0, lineStart + column)).size();
+    const auto matched = ToQ(line.substr(column, length)).size();
+    return QPoint(static_cast<int>(start), static_cast<int>(matched));
 }
 
 const QIcon& TResultTreeModel::Icon(int image, int selected) const {

@@ -20,6 +20,10 @@ class TResultTreeModel : public QAbstractItemModel {
 public:
     explicit TResultTreeModel(model::TResultTree& tree, QObject* parent = nullptr);
 
+    // An occurrence's match within its caption: QPoint(start, length) in the caption's QString
+    // units. Invalid for other nodes.
+    static constexpr int MatchRole = Qt::UserRole + 1;
+
     // While frozen the model shows no rows, so the tree underneath may be cleared and filled
     // without the views holding on to freed nodes or repainting; thawing resets them once.
     void Freeze();
@@ -41,6 +45,7 @@ public:
 
 private:
     const QIcon& Icon(int image, int selected) const;
+    static QVariant MatchRange(const model::TTreeNode& node);
 
     model::TResultTree& tree_;
     bool frozen_ = false;

@@ -192,6 +192,21 @@ QIcon ToolPicture(TToolPicture which) {
         p.drawPolyline(std::array{QPointF(10, 16), QPointF(16.5, 16), QPointF(14, 13.5)}.data(), 3);
         return QIcon(pix);
     }
+    case TToolPicture::Preview: {
+        // A page of text with one line marked, under a pane's frame.
+        QPixmap pix = Blank(18);
+        QPainter p(&pix);
+        p.setPen(QPen(QColor(60, 60, 60), 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(1.5, 2.5, 15, 13));
+        p.fillRect(QRectF(2, 3, 14, 2.5), QColor(0, 128, 192));
+        p.setPen(QPen(QColor(120, 120, 120), 1));
+        for (int y : {8, 12, 14}) {
+            p.drawLine(QPointF(4, y), QPointF(14, y));
+        }
+        p.fillRect(QRectF(6, 9.5, 6, 2), QColor(255, 200, 40));
+        return QIcon(pix);
+    }
     }
     return {};
 }

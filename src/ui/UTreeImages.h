@@ -20,7 +20,14 @@ QPixmap TreeImage(int index);
 QIcon TreeIcon(int image, int selected);
 
 // The pictures of the tool strip beside the results tree.
-enum class TToolPicture { ExpandFull, ExpandFiles, ExpandOccurences, ExpandOneLevel, FileOps };
+enum class TToolPicture {
+    ExpandFull,
+    ExpandFiles,
+    ExpandOccurences,
+    ExpandOneLevel,
+    FileOps,
+    Preview
+};
 QIcon ToolPicture(TToolPicture which);
 
 } // namespace ui

@@ -120,7 +120,8 @@ TfrmAdvancedOptions::TfrmAdvancedOptions(QWidget* parent)
     QFont font = WindowFont();
     font.setPointSize(font.pointSize() - 1);
     setFont(font);
-    setFixedSize(355, 319);
+    // Fixed in size; one row below the groups holds the regular expressions' mode.
+    setFixedSize(355, 343);
 
     auto* attributes = new QGroupBox(QStringLiteral(" File Attributes "), this);
     attributes->setGeometry(4, 4, 161, 189);
@@ -173,14 +174,17 @@ TfrmAdvancedOptions::TfrmAdvancedOptions(QWidget* parent)
         new QCheckBox(QStringLiteral("Stop at the first file that cannot be read"), walk);
     chkStopOnError->setGeometry(8, 66, 333, 20);
 
+    chkLineByLine = new QCheckBox(QStringLiteral("Regular expressions work &line by line"), this);
+    chkLineByLine->setGeometry(8, 291, 340, 20);
+
     btnClear = new QPushButton(QStringLiteral("Clear"), this);
-    btnClear->setGeometry(4, 291, 75, 25);
+    btnClear->setGeometry(4, 315, 75, 25);
     btnClear->setAutoDefault(false);
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setGeometry(193, 291, 75, 25);
+    btnCancel->setGeometry(193, 315, 75, 25);
     btnCancel->setAutoDefault(false);
     btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setGeometry(277, 291, 75, 25);
+    btnOk->setGeometry(277, 315, 75, 25);
     btnOk->setDefault(true);
 
     setTabOrder(cmbArchive, cmbReadOnly);
@@ -199,6 +203,7 @@ TfrmAdvancedOptions::TfrmAdvancedOptions(QWidget* parent)
     setTabOrder(cmbMaxSizeUnit, edtExcludeDirs);
     setTabOrder(edtExcludeDirs, chkSkipBinary);
     setTabOrder(chkSkipBinary, chkStopOnError);
+    setTabOrder(chkStopOnError, chkLineByLine);
     connect(btnClear, &QPushButton::clicked, this, &TfrmAdvancedOptions::btnClearClick);
     // Esc reaches reject() through QDialog itself.
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -231,6 +236,7 @@ void TfrmAdvancedOptions::ShowOptions(const TSearchOptions& options) {
     edtExcludeDirs->setText(ToQ(options.ExcludeDirs));
     chkSkipBinary->setChecked(options.SkipBinary);
     chkStopOnError->setChecked(options.StopOnError);
+    chkLineByLine->setChecked(options.LineByLine());
 }
 
 void TfrmAdvancedOptions::ReadOptions(TSearchOptions& options) const {
@@ -257,6 +263,7 @@ void TfrmAdvancedOptions::ReadOptions(TSearchOptions& options) const {
     options.ExcludeDirs = FromQ(edtExcludeDirs->text());
     options.SkipBinary = chkSkipBinary->isChecked();
     options.StopOnError = chkStopOnError->isChecked();
+    options.SetLineByLine(chkLineByLine->isChecked());
 }
 
 void TfrmAdvancedOptions::btnClearClick() {

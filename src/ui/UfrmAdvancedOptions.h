@@ -21,7 +21,8 @@ class TfrmAdvancedOptions : public QDialog {
 public:
     explicit TfrmAdvancedOptions(QWidget* parent = nullptr);
 
-    // Filters to lists; a value outside 0 to 2 leaves its list without a selected item.
+    // Filters to lists (and the line-by-line mode to its box); a value outside 0 to 2 leaves its
+    // list without a selected item.
     void ShowOptions(const TSearchOptions& options);
     // Lists to filters; a list without a selected item gives -1.
     void ReadOptions(TSearchOptions& options) const;
@@ -46,6 +47,7 @@ public:
     QLineEdit* edtExcludeDirs;
     QCheckBox* chkSkipBinary;
     QCheckBox* chkStopOnError;
+    QCheckBox* chkLineByLine;
     QPushButton* btnClear;
     QPushButton* btnCancel;
     QPushButton* btnOk;

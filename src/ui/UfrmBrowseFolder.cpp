@@ -1,10 +1,17 @@
 #include "UfrmBrowseFolder.h"
 
+#include "UFolderPathEdit.h"
 #include "UFolderTree.h"
 #include "UQtPlacement.h"
 #include "vtRegVal.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -18,6 +25,12 @@ TfrmBrowseFolder::TfrmBrowseFolder(QWidget* parent) : QDialog(parent) {
 
     stv = new TFolderTree(this);
     stv->setObjectName("stv");
+    edtPath = new TFolderPathEdit(stv, this);
+    edtPath->setObjectName("edtPath");
+    btnNewFolder = new QPushButton("&New Folder", this);
+    btnNewFolder->setObjectName("btnNewFolder");
+    btnNewFolder->setAutoDefault(false);
+    connect(btnNewFolder, &QPushButton::clicked, this, &TfrmBrowseFolder::btnNewFolderClick);
     btnOk = new QPushButton("OK", this);
     btnOk->setObjectName("btnOk");
     btnOk->setDefault(true);
@@ -27,10 +40,12 @@ TfrmBrowseFolder::TfrmBrowseFolder(QWidget* parent) : QDialog(parent) {
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnNewFolder);
     buttons->addStretch(1);
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancel);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(edtPath);
     layout->addWidget(stv, 1);
     layout->addLayout(buttons);
 }
@@ -42,6 +57,39 @@ void TfrmBrowseFolder::SetSelectedFolder(const std::string& path) {
 
 std::string TfrmBrowseFolder::GetSelectedFolder() const {
     return stv->SelectedPath();
+}
+
+bool TfrmBrowseFolder::CreateFolder(const QString& name, bool quiet) {
+    const QString parent = QFile::decodeName(QByteArray::fromStdString(stv->SelectedPath()));
+    QString problem;
+    const QString trimmed = name.trimmed();
+    if (parent.isEmpty()) {
+        problem = QStringLiteral("Select the folder to create it in first.");
+    } else if (trimmed.isEmpty() || trimmed == "." || trimmed == ".." || trimmed.contains('/')) {
+        problem = QStringLiteral("\"%1\" is not a folder name.").arg(name);
+    } else if (QFileInfo::exists(QDir(parent).filePath(trimmed))) {
+        problem = QStringLiteral("\"%1\" already exists.").arg(trimmed);
+    } else if (!QDir(parent).mkdir(trimmed)) {
+        problem = QStringLiteral("Cannot create the folder \"%1\" in\n%2").arg(trimmed, parent);
+    }
+    if (!problem.isEmpty()) {
+        if (!quiet) {
+            QMessageBox::warning(this, windowTitle(), problem);
+        }
+        return false;
+    }
+    stv->SelectPath(QFile::encodeName(QDir(parent).filePath(trimmed)).toStdString());
+    return true;
+}
+
+void TfrmBrowseFolder::btnNewFolderClick() {
+    bool ok = false;
+    const QString name = QInputDialog::getText(
+        this, QStringLiteral("New Folder"), QStringLiteral("Name of the new folder:"),
+        QLineEdit::Normal, QStringLiteral("New Folder"), &ok);
+    if (ok) {
+        CreateFolder(name, false);
+    }
 }
 
 bool TBrowseFolderChooser::ChooseFolder(const std::string& initialFolder, std::string& folder) {

@@ -1,6 +1,6 @@
-// The Browse for Folder dialog of the copy and move commands: a folders-only tree, OK and
-// Cancel. TBrowseFolderChooser puts it behind the result operations' folder choice, with its
-// placement kept in the settings store under "frmBrowseFolder".
+// The Browse for Folder dialog of the copy and move commands: a path field, a folders-only
+// tree, "New Folder", OK and Cancel. TBrowseFolderChooser puts it behind the result operations'
+// folder choice, with its placement kept in the settings store under "frmBrowseFolder".
 #pragma once
 
 #include "UFoundFiles.h"
@@ -14,6 +14,7 @@ class TvtRegVal;
 
 namespace ui {
 
+class TFolderPathEdit;
 class TFolderTree;
 
 class TfrmBrowseFolder : public QDialog {
@@ -26,7 +27,14 @@ public:
     // The selected folder's full path, like the main folder tree's; empty when none is selected.
     std::string GetSelectedFolder() const;
 
+    // Creates `name` in the selected folder and selects it; false, with the reason shown
+    // unless `quiet`, when it cannot.
+    bool CreateFolder(const QString& name, bool quiet = true);
+    void btnNewFolderClick();
+
+    TFolderPathEdit* edtPath;
     TFolderTree* stv;
+    QPushButton* btnNewFolder;
     QPushButton* btnOk;
     QPushButton* btnCancel;
 };

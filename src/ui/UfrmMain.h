@@ -37,7 +37,9 @@ struct TSearchRequest;
 
 namespace ui {
 
+class TFolderPathEdit;
 class TFolderTree;
+class TPreviewPane;
 class TResultTreeModel;
 class TWidgetPlacement;
 class TfrmRegExHelp;
@@ -96,6 +98,7 @@ public:
     QAction* mmAbout;
     // Pop-up menus.
     QMenu* pmLog;
+    QAction* cmOpenAtLine;
     QAction* cmExploreFolder;
     QAction* cmShellOpenFile;
     QAction* cmView;
@@ -127,10 +130,13 @@ public:
     QLineEdit* edtInput;
     QLabel* lblOutputCaption;
     QLabel* lblOutput;
+    // Which way patterns work: on the whole text or line by line.
+    QLabel* lblRegexMode;
     QPushButton* btnAbort;
     QPushButton* btnGo;
     QWidget* pnlDirectory;
     QLabel* pnlLabelDirectory;
+    TFolderPathEdit* edtDirectory;
     TFolderTree* stv;
     QWidget* pnlOption;
     QCheckBox* chkRecurseDirs;
@@ -143,7 +149,10 @@ public:
     QToolButton* btnExpandOccurence;
     QToolButton* btnExpandOneLevel;
     QToolButton* btnFileOps;
+    QToolButton* btnPreview;
+    QSplitter* Splitter3;
     QTreeView* tvLog;
+    TPreviewPane* pnlPreview;
     // Status line: one text.
     QLabel* sbStatus;
 
@@ -177,6 +186,12 @@ public:
     void btnExpandOneLevelClick();
     void btnFileOpsClick();
     void tvLogMouseDown(Qt::MouseButton button, const QPoint& pos);
+    // The Menu key or Shift+F10: the pop-up menu at the selected node.
+    void tvLogContextKey();
+    // Double click or Enter on a node: a file or an occurrence opens at its line.
+    bool tvLogOpenNode(const QModelIndex& node);
+    void btnPreviewClick();
+    void UpdatePreview();
     void BeginTreeUpdate();
     void EndTreeUpdate();
     void ExpandToLevel(const QModelIndex& node, int level);
@@ -200,6 +215,7 @@ public:
     void cmExploreFolderClick();
     void cmShellOpenFileClick();
     void cmViewClick();
+    void cmOpenAtLineClick();
 
     // What the commands and tests read.
     model::TResultTree& ResultTree() { return tree_; }
@@ -215,6 +231,8 @@ public:
     // The folder the save dialog opens in, and the last copy or move destination.
     std::string SaveFolder;
     std::string FolderPath;
+    // The user's own editor command (%f %l %c); empty: the default text editor.
+    std::string EditorCommand;
     TfrmRegExHelp* RegExHelp() const { return help_.get(); }
     int PnlLeftWidth() const;
     void SetPnlLeftWidth(int width);
@@ -239,6 +257,10 @@ private:
     void BuildRightColumn();
     void ConnectHandlers();
     void SetPnlLeftTopHeight(int height);
+    void SetTabOrder();
+    void ShowRegexMode();
+    // Opens pmLog for the selected node at `global`; false when no node is selected.
+    bool PopupLogMenu(const QPoint& global);
 
     // The engine's hooks.
     void ShowStatus(const std::string& text);

@@ -12,6 +12,7 @@
 #include "UTextHelpers.h"
 #include "UfrmAbout.h"
 #include "UfrmAdvancedOptions.h"
+#include "UfrmRegExHelp.h"
 #include "vtShortcuts.h"
 #include "vtStringTokenizer.h"
 
@@ -65,9 +66,6 @@ void TfrmMain::btnGoClick() {
     running_ = true;
     btnAbort->setEnabled(true);
     btnGo->setEnabled(false);
-    engine_->Aborted = false;
-    engine_->DoneFraction = 0.0;
-    engine_->UpdateProgress();
     gauProgress->setVisible(true);
     tvLogBeginUpdate();
     // The run clears and refills the tree; the views must not hold on to its nodes meanwhile.
@@ -79,7 +77,7 @@ void TfrmMain::btnGoClick() {
         engine::TSearchRequest request = MakeRequest(makeBackups);
         request.Masks = masks.Tokens;
         try {
-            engine_->RunSearch(request);
+            engine_->StartRun(request);
         } catch (const std::exception& e) {
             error = e.what();
         } catch (...) {
@@ -108,6 +106,7 @@ engine::TSearchRequest TfrmMain::MakeRequest(bool makeBackups) const {
     request.DoReplace = chkReplace->isChecked();
     request.MatchCase = chkMatchCase->isChecked();
     request.UseRegex = chkRegex->isChecked();
+    request.LineByLine = options_.LineByLine();
     request.Recurse = chkRecurseDirs->isChecked();
     request.MakeBackups = makeBackups;
     request.Options = &options_;
@@ -149,6 +148,11 @@ void TfrmMain::btnAdvancedClick() {
     if (dialog.exec() == QDialog::Accepted) {
         dialog.ReadOptions(options_);
         lblOptions->setText(ToQ(options_.Description()));
+        ShowRegexMode();
+        UpdateRegexTester();
+        if (help_) {
+            help_->SetLineByLine(options_.LineByLine());
+        }
     }
 }
 
@@ -205,13 +209,15 @@ void TfrmMain::chkRegexClick() {
 }
 
 void TfrmMain::UpdateRegexTester() {
+    ShowRegexMode();
     const QString pattern = edtSearch->currentText();
     if (!chkRegex->isChecked() || pattern.isEmpty()) {
         lblOutput->clear();
         return;
     }
-    lblOutput->setText(ToQ(RegexTesterOutput(FromQ(edtInput->text()), FromQ(pattern),
-                                             FromQ(edtReplace->currentText()))));
+    lblOutput->setText(
+        ToQ(RegexTesterOutput(FromQ(edtInput->text()), FromQ(pattern),
+                              FromQ(edtReplace->currentText()), options_.LineByLine())));
 }
 
 void TfrmMain::cmExitClick() {
@@ -232,9 +238,8 @@ void TfrmMain::cmShortcutonTaskbarClick() {
 }
 
 void TfrmMain::cmGenerateResultsTextFileClick() {
-    // The report leaves the tree collapsed, root and all.
-    operations::GenerateResultsTextFile(tree_, *userInterface_, SaveFolder,
-                                        [this] { tvLog->collapseAll(); });
+    // The report reads the tree without touching the view: expansion and selection stay.
+    operations::GenerateResultsTextFile(tree_, *userInterface_, SaveFolder, {});
 }
 
 // Copy and move take the folder selected now as the source root, not the one searched.

@@ -3,10 +3,13 @@
 #include "UfrmMain.h"
 
 #include "UAppearance.h"
+#include "UFolderPathEdit.h"
 #include "UFolderTree.h"
 #include "UMainSettings.h"
+#include "UPreviewPane.h"
 #include "UQtPlacement.h"
 #include "UQtUserInterface.h"
+#include "UResultItemDelegate.h"
 #include "UResultTreeModel.h"
 #include "UTSearchEngine.h"
 #include "UTreeImages.h"
@@ -25,6 +28,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolButton>
@@ -42,6 +46,8 @@ constexpr int kFieldLeft = 96;
 constexpr int kFieldHeight = 22;
 // "Go" and "Abort" keep this distance from the panel's bottom edge.
 constexpr int kButtonBottomGap = 4;
+// The narrowest search panel in which no control covers another.
+constexpr int kMinSearchPanelWidth = 340;
 
 QComboBox* MakeHistoryField(QWidget* parent, int top) {
     auto* field = new QComboBox(parent);
@@ -79,7 +85,8 @@ QToolButton* MakeToolButton(TToolPicture picture, const QString& hint, int top, 
     button->setToolTip(hint);
     button->setGeometry(4, top, 23, 23);
     button->setProperty("tag", tag);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab; Space presses it.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -112,6 +119,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this](const std::string& text) { userInterface_->ShowMessage(text); },
             [this] { PumpMessages(); },
             {}, // failures are shown together when the run ends
+            {}, // failed writes are shown as messages
         },
         tree_);
     model_ = new TResultTreeModel(tree_, this);
@@ -164,26 +172,30 @@ void TfrmMain::BuildMenus() {
     };
     QMenuBar* mmMain = menuBar();
     mmFile = mmMain->addMenu(QStringLiteral("&File"));
-    cmShortcutonDesktop = add(mmFile, "Shortcut on Desktop");
-    cmShortcutOnSendTo = add(mmFile, "Shortcut on Send To menu");
-    cmShortcutonTaskbar = add(mmFile, "Shortcut on Taskbar");
+    // An accelerator letter where the caption has none; the shown text stays as it was.
+    cmShortcutonDesktop = add(mmFile, "Shortcut on &Desktop");
+    cmShortcutOnSendTo = add(mmFile, "Shortcut on &Send To menu");
+    cmShortcutonTaskbar = add(mmFile, "Shortcut on &Taskbar");
     mmFile->addSeparator();
     cmExit = add(mmFile, "E&xit");
     mmOperations = mmMain->addMenu(QStringLiteral("&Operations"));
-    cmGenerateResultsTextFile = add(mmOperations, "Generate Results Text File...");
+    cmGenerateResultsTextFile = add(mmOperations, "&Generate Results Text File...");
     mmOperations->addSeparator();
-    cmCopyFoundFilesToFolder = add(mmOperations, "Copy Found Files to Folder...");
-    cmMoveFoundFilestoFolder = add(mmOperations, "Move Found Files to Folder...");
-    cmDeleteFoundFilesPermanently = add(mmOperations, "Delete Found Files Permanently");
+    cmCopyFoundFilesToFolder = add(mmOperations, "&Copy Found Files to Folder...");
+    cmMoveFoundFilestoFolder = add(mmOperations, "&Move Found Files to Folder...");
+    cmDeleteFoundFilesPermanently = add(mmOperations, "&Delete Found Files Permanently");
     mmHelp = mmMain->addMenu(QStringLiteral("&Help"));
     mmQuickHelpHTML = add(mmHelp, "&Quick Help (HTML)");
-    mmRegularExpressionHelp = add(mmHelp, "Regular Expressions Help");
+    mmRegularExpressionHelp = add(mmHelp, "&Regular Expressions Help");
     mmVantrelSoftwareHomepage = add(mmHelp, "&Vantrel Software Homepage...");
     cmCheckforUpdates = add(mmHelp, "Check for &Updates...");
     mmHelp->addSeparator();
     mmAbout = add(mmHelp, "&About");
 
     pmLog = new QMenu(this);
+    cmOpenAtLine = add(pmLog, "Open at &Line");
+    pmLog->setDefaultAction(cmOpenAtLine);
+    pmLog->addSeparator();
     cmExploreFolder = add(pmLog, "&Explore Folder...");
     pmLog->addSeparator();
     cmShellOpenFile = add(pmLog, "Shell &Open file...");
@@ -191,11 +203,11 @@ void TfrmMain::BuildMenus() {
     cmView = add(pmLog, "View in default &Text Editor...");
 
     pmFileOps = new QMenu(this);
-    pmGenerateResultsTextFile = add(pmFileOps, "Generate Results Text File...");
+    pmGenerateResultsTextFile = add(pmFileOps, "&Generate Results Text File...");
     pmFileOps->addSeparator();
-    pmCopyFoundFilestoFolder = add(pmFileOps, "Copy Found Files to Folder...");
-    pmMoveFoundFilestoFolder = add(pmFileOps, "Move Found Files to Folder...");
-    pmDeleteFoundFilesPermanently = add(pmFileOps, "Delete Found Files Permanently");
+    pmCopyFoundFilestoFolder = add(pmFileOps, "&Copy Found Files to Folder...");
+    pmMoveFoundFilestoFolder = add(pmFileOps, "&Move Found Files to Folder...");
+    pmDeleteFoundFilesPermanently = add(pmFileOps, "&Delete Found Files Permanently");
 }
 
 void TfrmMain::BuildSearchPanel() {
@@ -213,8 +225,10 @@ void TfrmMain::BuildSearchPanel() {
                        "QProgressBar::chunk { background: red; }"));
     gauProgress->hide();
 
-    lblFileMask = MakeLabel(QStringLiteral("Match Filenames:"), pnlLeftTop, QRect(8, 23, 86, 17));
+    lblFileMask = MakeLabel(QStringLiteral("Match File&names:"), pnlLeftTop, QRect(8, 23, 86, 17));
+    lblFileMask->setTextFormat(Qt::AutoText);
     cmbFileMask = MakeHistoryField(pnlLeftTop, 20);
+    lblFileMask->setBuddy(cmbFileMask);
     cmbFileMask->setEditText(QStringLiteral("*.*"));
 
     lblOptions =
@@ -224,39 +238,52 @@ void TfrmMain::BuildSearchPanel() {
     QPalette navy = lblOptions->palette();
     navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
     lblOptions->setPalette(navy);
-    btnAdvanced = new QPushButton(QStringLiteral("Advanced"), pnlLeftTop);
+    btnAdvanced = new QPushButton(QStringLiteral("Ad&vanced"), pnlLeftTop);
     btnAdvanced->setGeometry(276, 44, 65, 25);
     btnAdvanced->setFlat(true);
-    btnAdvanced->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab like every other control; a click does not take the focus from a field.
+    btnAdvanced->setFocusPolicy(Qt::TabFocus);
+    btnAdvanced->setAutoDefault(false);
 
     chkSearch =
-        MakeCheckBox(QStringLiteral("Search for text:"), pnlLeftTop, QRect(6, 76, 89, 20), false);
+        MakeCheckBox(QStringLiteral("&Search for text:"), pnlLeftTop, QRect(6, 76, 89, 20), false);
     edtSearch = MakeHistoryField(pnlLeftTop, 75);
     chkMatchCase =
-        MakeCheckBox(QStringLiteral("Match case"), pnlLeftTop, QRect(24, 99, 90, 18), true);
-    chkRegex = MakeCheckBox(QStringLiteral("Use Regular Expressions"), pnlLeftTop,
+        MakeCheckBox(QStringLiteral("Match &case"), pnlLeftTop, QRect(24, 99, 90, 18), true);
+    chkRegex = MakeCheckBox(QStringLiteral("Use Regular E&xpressions"), pnlLeftTop,
                             QRect(120, 99, 180, 18), false);
     chkReplace =
-        MakeCheckBox(QStringLiteral("Replace with:"), pnlLeftTop, QRect(6, 120, 89, 20), false);
+        MakeCheckBox(QStringLiteral("Re&place with:"), pnlLeftTop, QRect(6, 120, 89, 20), false);
     edtReplace = MakeHistoryField(pnlLeftTop, 119);
 
     gbRegEx = new QGroupBox(QStringLiteral(" Regular Expression Tester "), pnlLeftTop);
     gbRegEx->setGeometry(4, 144, 340, 68);
-    lblInput = MakeLabel(QStringLiteral("Input"), gbRegEx, QRect(8, 21, 38, 17));
+    lblInput = MakeLabel(QStringLiteral("&Input"), gbRegEx, QRect(8, 21, 38, 17));
+    lblInput->setTextFormat(Qt::AutoText);
     edtInput = new QLineEdit(gbRegEx);
     edtInput->setGeometry(48, 19, 284, 21);
+    lblInput->setBuddy(edtInput);
     lblOutputCaption = MakeLabel(QStringLiteral("Output"), gbRegEx, QRect(8, 45, 38, 17));
     lblOutput = MakeLabel(QStringLiteral("lblOutput"), gbRegEx, QRect(48, 45, 284, 17));
     QFont bold = lblOutput->font();
     bold.setBold(true);
     lblOutput->setFont(bold);
+    // On the group's frame line, at its right end.
+    lblRegexMode = MakeLabel(QString(), gbRegEx, QRect(234, 0, 90, 15));
+    lblRegexMode->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblRegexMode->setAutoFillBackground(true);
+    QPalette modeColours = lblRegexMode->palette();
+    modeColours.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    lblRegexMode->setPalette(modeColours);
 
-    btnAbort = new QPushButton(QStringLiteral("Abort"), pnlLeftTop);
+    btnAbort = new QPushButton(QStringLiteral("&Abort"), pnlLeftTop);
     btnAbort->setGeometry(184, 215, 75, 25);
     btnAbort->setEnabled(false);
-    btnGo = new QPushButton(QStringLiteral("Go"), pnlLeftTop);
+    btnGo = new QPushButton(QStringLiteral("&Go"), pnlLeftTop);
     btnGo->setGeometry(267, 215, 77, 25);
     btnGo->setDefault(true);
+    // Below this the fields and check boxes would run under "Go" and "Abort".
+    pnlLeftTop->setMinimumWidth(kMinSearchPanelWidth);
 }
 
 void TfrmMain::BuildLeftColumn() {
@@ -272,11 +299,16 @@ void TfrmMain::BuildLeftColumn() {
     stv = new TFolderTree(pnlDirectory);
     // Where the tree stands until the saved or the given folder is selected.
     stv->SelectPath(QFile::encodeName(QDir::homePath()).toStdString());
+    edtDirectory = new TFolderPathEdit(stv, pnlDirectory);
+    edtDirectory->setObjectName(QStringLiteral("edtDirectory"));
+    dirLayout->addWidget(edtDirectory);
     dirLayout->addWidget(stv, 1);
+    // The tree keeps a few rows when the search panel is at its tallest.
+    stv->setMinimumHeight(60);
     pnlOption = new QWidget(pnlDirectory);
     auto* optionLayout = new QHBoxLayout(pnlOption);
     optionLayout->setContentsMargins(6, 3, 4, 3);
-    chkRecurseDirs = new QCheckBox(QStringLiteral("Recurse into sub-directories"), pnlOption);
+    chkRecurseDirs = new QCheckBox(QStringLiteral("Recurse into sub-&directories"), pnlOption);
     chkRecurseDirs->setChecked(true);
     optionLayout->addWidget(chkRecurseDirs);
     optionLayout->addStretch(1);
@@ -320,9 +352,12 @@ void TfrmMain::BuildRightColumn() {
         TToolPicture::ExpandOneLevel, QStringLiteral("Expand first level only"), 76, 0, pnlToolBar);
     btnFileOps = MakeToolButton(TToolPicture::FileOps, QStringLiteral("File Operations"), 112, 0,
                                 pnlToolBar);
+    btnPreview =
+        MakeToolButton(TToolPicture::Preview, QStringLiteral("Show preview"), 148, 0, pnlToolBar);
+    btnPreview->setCheckable(true);
     body->addWidget(pnlToolBar);
 
-    tvLog = new QTreeView(pnlRight);
+    tvLog = new QTreeView;
     tvLog->setModel(model_);
     tvLog->setHeaderHidden(true);
     tvLog->setIndentation(20);
@@ -333,7 +368,19 @@ void TfrmMain::BuildRightColumn() {
     tvLog->setUniformRowHeights(true);
     tvLog->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tvLog->header()->setStretchLastSection(false);
-    body->addWidget(tvLog, 1);
+    tvLog->setItemDelegate(new TResultItemDelegate(tvLog));
+    tvLog->setMinimumSize(160, 120);
+
+    pnlPreview = new TPreviewPane;
+    pnlPreview->setVisible(false);
+    Splitter3 = new QSplitter(Qt::Vertical, pnlRight);
+    Splitter3->setHandleWidth(8);
+    Splitter3->setChildrenCollapsible(false);
+    Splitter3->addWidget(tvLog);
+    Splitter3->addWidget(pnlPreview);
+    Splitter3->setStretchFactor(0, 2);
+    Splitter3->setStretchFactor(1, 1);
+    body->addWidget(Splitter3, 1);
     rightLayout->addLayout(body, 1);
 }
 
@@ -356,7 +403,20 @@ void TfrmMain::ConnectHandlers() {
     }
     connect(btnExpandOneLevel, &QToolButton::clicked, this, &TfrmMain::btnExpandOneLevelClick);
     connect(btnFileOps, &QToolButton::clicked, this, &TfrmMain::btnFileOpsClick);
+    connect(btnPreview, &QToolButton::clicked, this, &TfrmMain::btnPreviewClick);
+    connect(tvLog->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmMain::UpdatePreview);
     tvLog->viewport()->installEventFilter(this);
+    tvLog->installEventFilter(this);
+    // Escape stops a run; when idle it does nothing here.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (running_ && btnAbort->isEnabled()) {
+            btnAbort->click();
+        }
+    });
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            &TfrmMain::mmRegularExpressionHelpClick);
+    SetTabOrder();
 
     // Enter in a field of the search panel presses "Go", the window's default button.
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -383,6 +443,7 @@ void TfrmMain::ConnectHandlers() {
         {cmExploreFolder, &TfrmMain::cmExploreFolderClick},
         {cmShellOpenFile, &TfrmMain::cmShellOpenFileClick},
         {cmView, &TfrmMain::cmViewClick},
+        {cmOpenAtLine, &TfrmMain::cmOpenAtLineClick},
         {pmGenerateResultsTextFile, &TfrmMain::cmGenerateResultsTextFileClick},
         {pmCopyFoundFilestoFolder, &TfrmMain::cmCopyFoundFilesToFolderClick},
         {pmMoveFoundFilestoFolder, &TfrmMain::cmMoveFoundFilestoFolderClick},
@@ -409,12 +470,54 @@ void TfrmMain::pnlLeftTopResize() {
     gbRegEx->resize(w - 8, gbRegEx->height());
     edtInput->resize(w - 64, edtInput->height());
     lblOutput->resize(w - 64, lblOutput->height());
+    lblRegexMode->move(gbRegEx->width() - lblRegexMode->width() - 8, lblRegexMode->y());
 }
 
 void TfrmMain::ShowRegexTester() {
     const bool on = chkRegex->isChecked();
     gbRegEx->setVisible(on);
-    SetPnlLeftTopHeight(on ? kSearchPanelHeight : kSearchPanelHeightNoTester);
+    const int height = on ? kSearchPanelHeight : kSearchPanelHeightNoTester;
+    // Never lower than its controls: "Go" and "Abort" follow the bottom edge.
+    pnlLeftTop->setMinimumHeight(height);
+    SetPnlLeftTopHeight(height);
+}
+
+void TfrmMain::ShowRegexMode() {
+    lblRegexMode->setText(options_.LineByLine() ? QStringLiteral(" line by line ")
+                                                : QStringLiteral(" whole text "));
+    lblRegexMode->setToolTip(options_.LineByLine()
+                                 ? QStringLiteral("^ and $ match at line breaks; . stops at them")
+                                 : QStringLiteral("^ and $ match at the text's start and end; . "
+                                                  "matches line breaks"));
+}
+
+void TfrmMain::SetTabOrder() {
+    // Reading order: the search panel, the folder, then the results' buttons and tree.
+    QWidget* const order[] = {cmbFileMask,
+                              btnAdvanced,
+                              chkSearch,
+                              edtSearch,
+                              chkMatchCase,
+                              chkRegex,
+                              chkReplace,
+                              edtReplace,
+                              edtInput,
+                              btnAbort,
+                              btnGo,
+                              edtDirectory,
+                              stv,
+                              chkRecurseDirs,
+                              btnExpandFull,
+                              btnExpandSelected,
+                              btnExpandOccurence,
+                              btnExpandOneLevel,
+                              btnFileOps,
+                              btnPreview,
+                              tvLog,
+                              pnlPreview};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
 }
 
 // Until the window is first shown the splitters have no size of their own to divide, so the

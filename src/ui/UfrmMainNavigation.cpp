@@ -6,6 +6,7 @@
 #include "UfrmRegExHelp.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
@@ -130,17 +131,65 @@ void TfrmMain::tvLogMouseDown(Qt::MouseButton button, const QPoint& pos) {
     if (under.isValid()) {
         tvLog->setCurrentIndex(under);
     }
+    PopupLogMenu(tvLog->viewport()->mapToGlobal(pos + QPoint(4, 4)));
+}
+
+bool TfrmMain::PopupLogMenu(const QPoint& global) {
     const model::TTreeNode* node = SelectedNode();
     if (node == nullptr) {
-        return;
+        return false;
     }
     const bool fileOrOccurence = node->ImageIndex() >= model::imgFile;
+    cmOpenAtLine->setEnabled(fileOrOccurence);
     cmShellOpenFile->setEnabled(fileOrOccurence);
     cmView->setEnabled(fileOrOccurence);
-    pmLog->popup(tvLog->viewport()->mapToGlobal(pos + QPoint(4, 4)));
+    pmLog->popup(global);
+    return true;
+}
+
+void TfrmMain::tvLogContextKey() {
+    QModelIndex current = tvLog->currentIndex();
+    if (!current.isValid()) {
+        return;
+    }
+    // Where the node's text begins, just below it, so the menu does not cover the node.
+    tvLog->scrollTo(current);
+    const QRect row = tvLog->visualRect(current);
+    const QPoint at(std::max(row.left(), 0) + 16, row.bottom() + 1);
+    PopupLogMenu(tvLog->viewport()->mapToGlobal(at));
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tvLog->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex under = tvLog->indexAt(mouse->position().toPoint());
+        // Folders keep the tree's own double click (open or close).
+        return mouse->button() == Qt::LeftButton && tvLogOpenNode(under);
+    }
+    if (watched == tvLog && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Menu ||
+            (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            tvLogContextKey();
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            const QModelIndex current = tvLog->currentIndex();
+            if (!tvLogOpenNode(current) && current.isValid()) {
+                tvLog->setExpanded(current, !tvLog->isExpanded(current));
+            }
+            return true;
+        }
+        return false;
+    }
+    if (watched == tvLog && event->type() == QEvent::ContextMenu) {
+        // A menu asked for from the keyboard by other means than the keys above.
+        if (static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse) {
+            tvLogContextKey();
+            return true;
+        }
+        return false;
+    }
     if (watched == tvLog->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
@@ -149,7 +198,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (event->type() == QEvent::KeyPress && watched != tvLog->viewport()) {
+    if (event->type() == QEvent::KeyPress && watched != tvLog->viewport() && watched != tvLog) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             if (btnGo->isEnabled()) {
@@ -170,6 +219,7 @@ void TfrmMain::mmRegularExpressionHelpClick() {
     }
     // A window of its own, not a child of this one, so it can also lie behind it.
     help_ = std::make_unique<TfrmRegExHelp>(*shell_);
+    help_->SetLineByLine(options_.LineByLine());
     connect(help_.get(), &TfrmRegExHelp::formClosed, this,
             [this] { help_.release()->deleteLater(); });
     help_->show();

@@ -5,6 +5,7 @@
 #include "UFolderTree.h"
 #include "UMainSettings.h"
 #include "UPlatform.h"
+#include "UPreviewPane.h"
 #include "UQtPlacement.h"
 #include "UShellCommands.h"
 #include "UTSearchEngine.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QToolButton>
 
 #include <vector>
 
@@ -83,6 +85,10 @@ void TfrmMain::LoadWindowSettings() {
 
     LoadSearchOptions(ini_, options_);
     lblOptions->setText(ToQ(options_.Description()));
+    ShowRegexMode();
+    EditorCommand = ini_.GetString("EditorCommand");
+    btnPreview->setChecked(ini_.GetBoolean("ShowPreview"));
+    pnlPreview->setVisible(btnPreview->isChecked());
 }
 
 std::string TfrmMain::ProgramFolder() const {
@@ -125,6 +131,8 @@ void TfrmMain::SaveWindowSettings() {
     ini_.SetInteger("pnlLeftWidth", PnlLeftWidth());
     ini_.SetBoolean("Maximized", placement_->WindowState() == wsMaximized);
     SaveSearchOptions(ini_, options_);
+    ini_.SetString("EditorCommand", EditorCommand);
+    ini_.SetBoolean("ShowPreview", btnPreview->isChecked());
 }
 
 void TfrmMain::AddToHistory(QComboBox* field) {

@@ -161,6 +161,12 @@ TfrmRegExHelp::TfrmRegExHelp(platform::TShell& shell, QWidget* parent)
     lblURL->installEventFilter(this);
     linkLine->addWidget(lblURL);
     linkLine->addStretch(1);
+    lblMode = PlainLabel(QString(), strip);
+    QPalette navy = lblMode->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    lblMode->setPalette(navy);
+    linkLine->addWidget(lblMode);
+    SetLineByLine(false);
     texts->addLayout(linkLine);
     stripLayout->addLayout(texts, 1);
     btnOk = new QPushButton(QStringLiteral("OK"), strip);
@@ -175,6 +181,15 @@ TfrmRegExHelp::TfrmRegExHelp(platform::TShell& shell, QWidget* parent)
     outer->addWidget(strip);
 
     connect(btnOk, &QPushButton::clicked, this, &TfrmRegExHelp::btnOkClick);
+}
+
+void TfrmRegExHelp::SetLineByLine(bool on) {
+    lblMode->setText(on ? QStringLiteral("Mode: line by line")
+                        : QStringLiteral("Mode: whole text"));
+    lblMode->setToolTip(
+        on ? QStringLiteral("^ and $ match at every line break; . stops at line breaks.")
+           : QStringLiteral("^ and $ match at the start and end of the text only, unless the "
+                            "pattern starts with (?m); . also matches line breaks."));
 }
 
 void TfrmRegExHelp::btnOkClick() {

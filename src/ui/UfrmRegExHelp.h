@@ -19,9 +19,13 @@ public:
     // `shell` opens the link; it must outlive the window.
     explicit TfrmRegExHelp(platform::TShell& shell, QWidget* parent = nullptr);
 
+    // Says whether patterns work on the whole text (the default) or line by line.
+    void SetLineByLine(bool on);
+
     void btnOkClick();
     void lblURLClick();
 
+    QLabel* lblMode;
     QLabel* lblURL;
     QPushButton* btnOk;
 

@@ -1,5 +1,5 @@
 // fernsweep-cli as an ordinary user (through setpriv) on a tree with a file it may not read, a
-// folder it may not list and one it may not enter.
+// folder it may not read (nor enter) and one it may read but not list.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -44,13 +44,13 @@ protected:
         Put("a.txt", "needle\n");
         Put("sub/b.txt", "needle\n");
         Put("secret.txt", "needle\n", fs::perms::none);
-        Put("unlisted/c.txt", "needle\n");
-        Put("closed/d.txt", "needle\n");
+        Put("locked/c.txt", "needle\n");
+        Put("noexec/d.txt", "needle\n");
         const auto all = fs::perms::all;
         fs::permissions(base_, all & ~(fs::perms::group_write | fs::perms::others_write));
-        fs::permissions(root_ / "unlisted",
+        fs::permissions(root_ / "locked",
                         fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
-        fs::permissions(root_ / "closed",
+        fs::permissions(root_ / "noexec",
                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     }
     void TearDown() override {
@@ -93,21 +93,22 @@ TEST_F(UnreadableTest, EveryOtherFileIsSearchedAndEachFailureReportedOnce) {
     const std::string r = root_.string();
     EXPECT_EQ(Count(err_, "Cannot open file \"" + r + "/secret.txt\". Permission denied\n"), 1)
         << err_;
-    EXPECT_EQ(Count(err_, "Cannot change to directory: " + r + "/closed (Permission denied)\n"), 1)
+    EXPECT_EQ(Count(err_, "Cannot list directory: " + r + "/noexec/ (Permission denied)\n"), 1)
         << err_;
-    EXPECT_EQ(Count(err_, "Cannot list directory: " + r + "/unlisted/ (Permission denied)\n"), 1)
+    EXPECT_EQ(Count(err_, "Cannot change to directory: " + r + "/locked (Permission denied)\n"), 1)
         << err_;
     EXPECT_EQ(Count(err_, "Cannot"), 3) << err_;
-    // tree, sub, unlisted, closed walked or tried; a, secret, sub/b.
+    // The start folder, a.txt, locked, noexec (not listed), secret.txt, sub, sub/b.txt.
     EXPECT_NE(err_.find("Entries looked at: 7\n"), std::string::npos) << err_;
     EXPECT_NE(err_.find("  files that could not be read: 1\n"), std::string::npos) << err_;
     EXPECT_NE(err_.find("  folders that could not be entered: 1\n"), std::string::npos) << err_;
 
     // Stopping at the first: the folder that cannot be entered is told by its bare name and the
-    // run goes on; the unreadable file ends it, before any report.
+    // run goes on, the one that cannot be listed is taken as empty; the first unreadable file
+    // ends the run, before any report.
     EXPECT_EQ(Cli("-s needle --stop-on-error"), 2);
     EXPECT_EQ(out_, "");
-    EXPECT_EQ(Count(err_, "Cannot change to directory: closed\n"), 1) << err_;
+    EXPECT_EQ(Count(err_, "Cannot change to directory: locked\n"), 1) << err_;
     EXPECT_EQ(Count(err_, "Cannot open file \"" + r + "/secret.txt\". Permission denied\n"), 1)
         << err_;
     EXPECT_EQ(Count(err_, "\n"), 2) << err_;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using walktest::WalkTest;
 namespace fs = std::filesystem;
@@ -299,8 +301,8 @@ TEST_F(WalkTest, SubFolderThatCannotBeEnteredAddsNothing) {
     EXPECT_EQ(tree.First()->Count(), 3); // two sub-folders and the own file
     // The vanished folder's quarter is never added.
     EXPECT_NEAR(engine_->DoneFraction, 0.75, 1e-12);
-    // The walk is back where it started.
-    EXPECT_EQ(platform::GetCurrentDir(), base_.string());
+    // The process's current directory is never the walk's.
+    EXPECT_EQ(platform::GetCurrentDir(), oldCwd_);
 }
 
 TEST_F(WalkTest, StartFolderThatCannotBeEnteredLeavesTheTreeEmpty) {
@@ -332,17 +334,57 @@ TEST_F(WalkTest, AFileThatCannotBeOpenedEndsTheWalkWithItsError) {
     options.StopOnError = true; // one message per event, an open error ends the run
     request.DoSearch = true;
     request.SearchText = "x";
-    // The walk gets there by relative steps, but the file's absolute path is too long to open,
-    // whoever runs the test.
-    DeepChain("deep", 17, "far.txt");
+    File("a.txt");
+    File("far.txt");
+    File("sub/b.txt");
+    // Gone after the listing, before it is read: whoever runs the test cannot open it.
+    engine_->OnEnterFolder = [&](const std::string&) { fs::remove(P("far.txt")); };
 
     try {
         Walk();
         FAIL() << "no error";
     } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find("far.txt"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(P("far.txt")), std::string::npos) << e.what();
     }
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WalkTest, AFileDeeperThanTheLongestPathIsFoundAndReplaced) {
+    request.DoSearch = true;
+    request.DoReplace = true;
+    request.MakeBackups = true;
+    request.SearchText = "x";
+    request.ReplaceText = "y";
+    DeepChain("deep", 17, "far.txt");
+
+    const engine::TSearchTotals t = Walk();
+
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(t.FileCount, 1);
+    std::string rel = "deep";
+    for (int i = 0; i < 17; ++i) {
+        rel += "/" + std::string(250, 'd');
+    }
+    const model::TTreeNode* n = tree.Item(tree.Count() - 2);
+    ASSERT_EQ(n->Caption(), "far.txt - 1 occurence");
+    EXPECT_EQ(dynamic_cast<const model::TFile*>(n->Data())->FullPath, P(rel + "/far.txt"));
+    EXPECT_EQ(statuses.back(), " " + P(rel) + "/*.*");
+    const auto readDeep = [&](const char* name) {
+        int fd = ::open(P("deep").c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < 17; ++i) {
+            const int next = ::openat(fd, std::string(250, 'd').c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        const int f = ::openat(fd, name, O_RDONLY);
+        ::close(fd);
+        char buf[16] = {};
+        const ssize_t n = ::read(f, buf, sizeof buf);
+        ::close(f);
+        return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    };
+    EXPECT_EQ(readDeep("far.txt"), "y\n");
+    EXPECT_EQ(readDeep("far.~txt"), "x\n");
 }
 
 TEST_F(WalkTest, EntriesThatAreNeitherFileNorFolderAreSelectedByTheFilters) {
@@ -433,7 +475,7 @@ TEST_F(WalkTest, AbortWhileADeepFolderIsEnteredWindsBackUp) {
     EXPECT_EQ(n->Item(0)->ImageIndex(), 4);
     EXPECT_EQ(n->Caption(), "l3 - 1 file");
     EXPECT_EQ(tree.First()->Caption(), root_ + " - 4 files");
-    EXPECT_EQ(platform::GetCurrentDir(), base_.string());
+    EXPECT_EQ(platform::GetCurrentDir(), oldCwd_);
 }
 
 TEST_F(WalkTest, AbortBeforeTheWalkDoesNothing) {
@@ -466,10 +508,10 @@ TEST_F(WalkTest, StatusLineShowsEachFolderAsAPattern) {
     EXPECT_EQ(pumps, 4);
 }
 
-TEST_F(WalkTest, CurrentDirectoryEndsAtTheStartFoldersParent) {
+TEST_F(WalkTest, CurrentDirectoryIsLeftAlone) {
     File("sub/a.txt");
 
     Walk();
 
-    EXPECT_EQ(platform::GetCurrentDir(), base_.string());
+    EXPECT_EQ(platform::GetCurrentDir(), oldCwd_);
 }

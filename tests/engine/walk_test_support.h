@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DeepChain.h"
+#include "UFolderHandle.h"
 #include "UPlatform.h"
 #include "UTResultTree.h"
 #include "UTSearchEngine.h"
@@ -73,14 +74,12 @@ protected:
         Dir(rel);
         testsupport::MakeDeepChain(P(rel), levels, file);
     }
-    // The order in which the platform lists a folder's entries (dot entries left out).
+    // The order in which the walk takes a folder's entries.
     std::vector<std::string> Listing(const std::string& rel) const {
         std::vector<std::string> out;
-        platform::TDirEnumerator e(rel.empty() ? root_ : P(rel));
-        while (e.Next()) {
-            if (e.Name() != "." && e.Name() != "..") {
-                out.push_back(e.Name());
-            }
+        const auto dir = platform::TFolderHandle::OpenPath(rel.empty() ? root_ : P(rel));
+        for (const platform::TFolderEntry& e : platform::ListFolder(dir)) {
+            out.push_back(e.Name);
         }
         return out;
     }

@@ -58,9 +58,10 @@ private:
 
 // One request made of the desktop shell.
 struct TShellRequest {
-    std::string Kind; // "document", "folder", "editor" or "url"
+    std::string
+        Kind; // "document", "folder", "editor", "editor-at" (Path is path:line:column) or "url"
     std::string Path;
-    std::string Select; // the file to show selected in a folder
+    std::string Select; // the file to show selected in a folder; an editor command
     bool operator==(const TShellRequest&) const = default;
 };
 
@@ -82,10 +83,19 @@ public:
         Requests.push_back({"editor", path, {}});
         return true;
     }
+    bool OpenInTextEditorAt(const std::string& path, int line, int column,
+                            const std::string& editorCommand) override {
+        Requests.push_back({"editor-at",
+                            path + ":" + std::to_string(line) + ":" + std::to_string(column),
+                            editorCommand});
+        return !EditorFails;
+    }
     bool OpenUrl(const std::string& url) override {
         Requests.push_back({"url", url, {}});
         return true;
     }
+    // When set, no editor can be started.
+    bool EditorFails = false;
 };
 
 // The Browse for Folder dialog answered from a script: Cancel, or OK with Answer. Notes the

@@ -55,11 +55,11 @@ private slots:
     void advancedOptionsLayout() {
         ui::TfrmAdvancedOptions d;
         QCOMPARE(d.windowTitle(), QStringLiteral("Advanced Options"));
-        QCOMPARE(d.size(), QSize(355, 319));
+        QCOMPARE(d.size(), QSize(355, 343));
         QCOMPARE(d.minimumSize(), d.maximumSize());
-        QCOMPARE(d.btnOk->geometry(), QRect(277, 291, 75, 25));
-        QCOMPARE(d.btnCancel->geometry(), QRect(193, 291, 75, 25));
-        QCOMPARE(d.btnClear->geometry(), QRect(4, 291, 75, 25));
+        QCOMPARE(d.btnOk->geometry(), QRect(277, 315, 75, 25));
+        QCOMPARE(d.btnCancel->geometry(), QRect(193, 315, 75, 25));
+        QCOMPARE(d.btnClear->geometry(), QRect(4, 315, 75, 25));
         QVERIFY(d.btnOk->isDefault());
         QCOMPARE(d.cmbHidden->geometry().topLeft(), QPoint(68, 88));
         QCOMPARE(d.cmbArchive->count(), 3);

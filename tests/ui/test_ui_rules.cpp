@@ -189,7 +189,7 @@ private slots:
         QCOMPARE(w->gauProgress->parentWidget(), w->pnlLabelSearchAndReplace);
         QCOMPARE(w->gauProgress->x(), 96);
         QCOMPARE(w->lblOptions->text(), QStringLiteral("No advanced options set."));
-        QCOMPARE(w->btnAdvanced->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(w->btnAdvanced->focusPolicy(), Qt::TabFocus);
         QCOMPARE(w->PnlLeftWidth(), 350);
         QCOMPARE(w->Splitter1->handleWidth(), 8);
         QCOMPARE(w->Splitter2->handleWidth(), 8);
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(w->mmFile->actions().size(), 5);
         QCOMPARE(w->mmOperations->actions().size(), 5);
         QCOMPARE(w->mmHelp->actions().size(), 6);
-        QCOMPARE(w->pmLog->actions().size(), 5);
+        QCOMPARE(w->pmLog->actions().size(), 7);
         QCOMPARE(w->pmFileOps->actions().size(), 5);
         QCOMPARE(w->btnExpandSelected->property("tag").toInt(), 1);
         QCOMPARE(w->btnExpandOccurence->property("tag").toInt(), 2);

@@ -4,6 +4,7 @@
 // menu also as the whole screen shows it, when ImageMagick's import is there). Run under a
 // display (xvfb-run); writes PNG files into the folder given.
 #include "UAppearance.h"
+#include "UFolderPathEdit.h"
 #include "UFolderTree.h"
 #include "UResultTreeModel.h"
 #include "UTResultTree.h"
@@ -15,9 +16,11 @@
 #include "UfrmRegExHelp.h"
 #include "UfrmRunFailures.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -86,6 +89,9 @@ int main(int argc, char* argv[]) {
     Write(project + "/docs/guide.txt", "Choose a colour.\nThe colour picker opens.\n");
     Write(project + "/docs/licence.txt", "Free to use.\n");
     Write(project + "/images/readme.txt", "PNG files only.\n");
+    Write(project + "/js/app.txt",
+          "function pick() {\n\t\tconst chosen = 'dark';\n\t\t// the colour the user picked, kept "
+          "for the next visit of the page and every page after it\n\t\treturn chosen;\n}\n");
 
     ui::TfrmMainContext context;
     context.StoreLocation = [dir = scratch.path().toStdString() + "/"] {
@@ -110,6 +116,31 @@ int main(int argc, char* argv[]) {
     frm.btnGo->click();
     frm.btnExpandOccurence->click();
     Save(&frm, out + "/screenshot-main.png");
+
+    // Reading the results: the match highlighted in each row, the preview pane below with the
+    // selected occurrence in its context, and the start folder typed in the path field.
+    frm.btnPreview->click();
+    for (int i = 0; i < frm.ResultTree().Count(); ++i) {
+        const model::TTreeNode* node = frm.ResultTree().Item(i);
+        if (node->ImageIndex() == model::imgOccurence &&
+            ui::FromQ(frm.ResultModel().data(frm.ResultModel().IndexOf(node)).toString())
+                    .find("user picked") != std::string::npos) {
+            frm.tvLog->setCurrentIndex(frm.ResultModel().IndexOf(node));
+        }
+    }
+    Save(&frm, out + "/screenshot-results-preview.png");
+    frm.edtDirectory->setFocus();
+    frm.edtDirectory->setText(project + "/cs");
+    frm.edtDirectory->completer()->complete();
+    Settle();
+    SaveScreen(out + "/screenshot-path-field.png");
+    frm.edtDirectory->completer()->popup()->hide();
+    frm.edtDirectory->setText(project + "/nowhere");
+    frm.edtDirectory->Accept();
+    Save(frm.pnlLeft, out + "/look-path-field-missing.png");
+    frm.edtDirectory->setText(project);
+    frm.edtDirectory->Accept();
+    frm.btnPreview->click();
 
     ui::TfrmAdvancedOptions options(&frm);
     options.show();

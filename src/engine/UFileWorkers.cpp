@@ -1,0 +1,101 @@
+#include "UFileWorkers.h"
+
+#include <algorithm>
+
+namespace engine {
+
+TFileWorkers::TFileWorkers(int threads) {
+    const size_t n = static_cast<size_t>(std::max(threads, 1));
+    ahead_ = 4 * n;
+    for (size_t i = 0; i < n; ++i) {
+        searchers_.push_back(std::make_unique<TFileSearcher>());
+    }
+    for (size_t i = 0; i < n; ++i) {
+        threads_.emplace_back([this, s = searchers_[i].get()] { Work(*s); });
+    }
+}
+
+TFileWorkers::~TFileWorkers() {
+    Stop();
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : threads_) {
+        t.join();
+    }
+}
+
+void TFileWorkers::BeginRun() {
+    for (auto& s : searchers_) {
+        s->BeginRun();
+    }
+}
+
+void TFileWorkers::Start(const TSearchRequest& request, const std::vector<TFileTask>& tasks,
+                         std::vector<TFileFacts>& facts) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        request_ = &request;
+        tasks_ = &tasks;
+        facts_ = &facts;
+        ready_.assign(tasks.size(), 0);
+        next_ = 0;
+        limit_ = std::min(tasks.size(), ahead_);
+    }
+    wake_.notify_all();
+}
+
+// Examines task `i`, taken under `lock`, with the lock released meanwhile.
+void TFileWorkers::Run(size_t i, TFileSearcher& searcher, std::unique_lock<std::mutex>& lock) {
+    ++busy_;
+    const TSearchRequest& request = *request_;
+    const TFileTask& task = (*tasks_)[i];
+    std::vector<TFileFacts>& facts = *facts_;
+    lock.unlock();
+    TFileFacts f = searcher.Examine(request, task);
+    lock.lock();
+    facts[i] = std::move(f);
+    ready_[i] = 1;
+    --busy_;
+    done_.notify_all();
+}
+
+void TFileWorkers::Work(TFileSearcher& searcher) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return quit_ || next_ < limit_; });
+        if (quit_) {
+            return;
+        }
+        Run(next_++, searcher, lock);
+    }
+}
+
+void TFileWorkers::WaitFor(size_t i, TFileSearcher& own) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const size_t limit = std::min(ready_.size(), i + 1 + ahead_);
+    if (limit > limit_) {
+        limit_ = limit;
+        wake_.notify_all();
+    }
+    while (ready_[i] == 0) {
+        if (next_ < limit_) {
+            Run(next_++, own, lock);
+        } else {
+            done_.wait(lock);
+        }
+    }
+}
+
+void TFileWorkers::Stop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    limit_ = next_;
+    done_.wait(lock, [this] { return busy_ == 0; });
+    tasks_ = nullptr;
+    facts_ = nullptr;
+    request_ = nullptr;
+}
+
+} // namespace engine

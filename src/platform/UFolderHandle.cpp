@@ -1,0 +1,228 @@
+// POSIX implementation of folders held by descriptor.
+#include "UFolderHandle.h"
+
+#include "UPlatform.h"
+#include "UPosixIo.h"
+#include "UTempFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+TFileId IdOf(const struct stat& st) {
+    return TFileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Upper-cased names first, then the bytes: "a" and "A" keep a fixed order between them.
+bool NameBefore(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const auto ua = static_cast<unsigned char>(Upper(a[i]));
+        const auto ub = static_cast<unsigned char>(Upper(b[i]));
+        if (ua != ub) {
+            return ua < ub;
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    return a < b;
+}
+
+[[noreturn]] void CannotOpen(const std::string& displayPath) {
+    throw EPlatformError("Cannot open file \"" + displayPath + "\". " + LastErrorText());
+}
+
+} // namespace
+
+TFolderHandle::~TFolderHandle() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept : fd_(other.fd_), id_(other.id_) {
+    other.fd_ = -1;
+}
+
+TFolderHandle& TFolderHandle::operator=(TFolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        id_ = other.id_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+TFolderHandle TFolderHandle::OpenPath(const std::string& path) {
+    TFolderHandle h;
+    if (path.empty()) {
+        return h;
+    }
+    h.fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    if (h.fd_ >= 0 && ::fstat(h.fd_, &st) == 0) {
+        h.id_ = IdOf(st);
+    } else {
+        h = TFolderHandle();
+    }
+    return h;
+}
+
+TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& expected) const {
+    TFolderHandle h;
+    if (fd_ < 0) {
+        return h;
+    }
+    h.fd_ = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (h.fd_ >= 0 && ::fstat(h.fd_, &st) == 0 && IdOf(st) == expected) {
+        h.id_ = expected;
+    } else {
+        h = TFolderHandle();
+    }
+    return h;
+}
+
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error) {
+    std::vector<TFolderEntry> out;
+    if (!folder.Valid()) {
+        return out;
+    }
+    const auto failed = [&]() {
+        if (error != nullptr) {
+            *error = LastErrorText();
+        }
+        return out;
+    };
+    // The enumeration gets a descriptor of its own, so closing it leaves the folder's open.
+    const int fd = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return failed();
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return failed();
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view n(e->d_name);
+        if (n == "." || n == "..") {
+            continue;
+        }
+        TFolderEntry entry;
+        entry.Name.assign(n);
+        unsigned char type = e->d_type;
+        struct stat st;
+        if (type == DT_DIR || type == DT_UNKNOWN) {
+            // Folders need their identity, to be opened later as the same folder.
+            if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue; // gone since it was listed
+            }
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
+            entry.Id = IdOf(st);
+        }
+        entry.Kind = type == DT_DIR   ? TEntryKind::Folder
+                     : type == DT_REG ? TEntryKind::PlainFile
+                                      : TEntryKind::Other;
+        out.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    std::sort(out.begin(), out.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
+        return NameBefore(a.Name, b.Name);
+    });
+    return out;
+}
+
+int EntryAttributes(const TFolderHandle& folder, const std::string& name) {
+    struct stat lst;
+    if (::fstatat(folder.Fd(), name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) {
+        return -1;
+    }
+    return posix::EntryAttributes(lst, folder.Fd(), name.c_str(), name);
+}
+
+size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
+                  const std::string& displayPath, std::string& storage, TFileIdentity& identity) {
+    // O_NONBLOCK: should a FIFO appear under the name after the caller checked it, the open
+    // and the read fail instead of waiting for a writer. Regular files ignore the flag.
+    const int fd = ::openat(folder.Fd(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        CannotOpen(displayPath);
+    }
+    struct TClose {
+        int fd;
+        ~TClose() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        CannotOpen(displayPath);
+    }
+    identity = posix::IdentityOf(st);
+    const bool regular = S_ISREG(st.st_mode);
+    // One read of the size plus one byte: a shorter answer is the file's end, so no probe read
+    // is needed; a file that grew meanwhile fills the extra byte and reading goes on.
+    const size_t expected = regular ? static_cast<size_t>(st.st_size) : 0;
+    const size_t want = expected + 1;
+    if (storage.size() < want) {
+        storage.resize(std::max(want, storage.size() + storage.size() / 2));
+    }
+    size_t got = 0;
+    for (;;) {
+        if (got == storage.size()) {
+            storage.resize(storage.size() * 2 + 4096);
+        }
+        const ssize_t n = ::read(fd, storage.data() + got, storage.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            CannotOpen(displayPath);
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+        if (regular && got < want && got == expected) {
+            break;
+        }
+    }
+    return got;
+}
+
+TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name) {
+    struct stat st;
+    if (::fstatat(folder.Fd(), name.c_str(), &st, 0) != 0) {
+        return TFileIdentity();
+    }
+    return posix::IdentityOf(st);
+}
+
+std::string PathThrough(const TFolderHandle& folder, const std::string& name) {
+    return "/proc/self/fd/" + std::to_string(folder.Fd()) + "/" + name;
+}
+
+void AllowManyOpenFolders() {
+    struct rlimit rl;
+    if (::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+        rl.rlim_cur = rl.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &rl);
+    }
+}
+
+} // namespace platform

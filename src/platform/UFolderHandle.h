@@ -1,0 +1,80 @@
+// Folders held open by descriptor, so a walk keeps its own place in the tree instead of the
+// process's current directory, and every file is reached through the folder the walk entered.
+#pragma once
+
+#include "UPlatform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// What tells one file or folder from every other on this machine.
+struct TFileId {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    bool operator==(const TFileId&) const = default;
+};
+
+class TFolderHandle {
+public:
+    TFolderHandle() = default;
+    ~TFolderHandle();
+    TFolderHandle(TFolderHandle&& other) noexcept;
+    TFolderHandle& operator=(TFolderHandle&& other) noexcept;
+    TFolderHandle(const TFolderHandle&) = delete;
+    TFolderHandle& operator=(const TFolderHandle&) = delete;
+
+    // Opens a folder by its path; links on the way are followed, as the user named it.
+    static TFolderHandle OpenPath(const std::string& path);
+    // Opens this folder's sub-folder `name` without following a link, and only when it is still
+    // the folder `expected` names (the one a listing saw): a folder swapped for a link or for
+    // another folder is not opened.
+    TFolderHandle OpenSub(const std::string& name, const TFileId& expected) const;
+
+    bool Valid() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+    const TFileId& Id() const { return id_; }
+
+private:
+    int fd_ = -1;
+    TFileId id_;
+};
+
+enum class TEntryKind : std::uint8_t { Folder, PlainFile, Other };
+
+struct TFolderEntry {
+    std::string Name;
+    TEntryKind Kind = TEntryKind::Other; // Folder: a real folder, never a link to one
+    TFileId Id;                          // set for folders
+};
+
+// The entries of a folder, "." and ".." left out, sorted by their names upper-cased (ASCII
+// letters only), then by the bytes of the names. An unreadable folder gives an empty list, and
+// the system's reason in `error` when given.
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error = nullptr);
+
+// The attribute bits of the entry `name` of `folder` (as AttributesOf gives them); -1 when it
+// has vanished.
+int EntryAttributes(const TFolderHandle& folder, const std::string& name);
+
+// Reads the file `name` of `folder` (a link is followed) as ReadWholeFileInto does, and gives
+// the identity of what was read in `identity`. `displayPath` names the file in the error.
+// `storage` only ever grows: bytes past the returned length are stale.
+size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
+                  const std::string& displayPath, std::string& storage, TFileIdentity& identity);
+
+// The present identity of the file `name` of `folder` (a link is followed); not Known() when
+// there is none.
+TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name);
+
+// A short path that reaches `name` inside `folder` through its descriptor, whatever the length
+// of the folder's own path and wherever the folder has been moved: for the calls that take paths.
+std::string PathThrough(const TFolderHandle& folder, const std::string& name);
+
+// A walk holds one descriptor per level of the folder it is in: lets the process hold as many
+// open files as the system allows it.
+void AllowManyOpenFolders();
+
+} // namespace platform
