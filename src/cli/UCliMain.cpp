@@ -10,12 +10,9 @@
 #include "UTSearchOptions.h"
 #include "vtStringTokenizer.h"
 
-#include <cerrno>
-#include <csignal>
 #include <exception>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #ifndef FERNSWEEP_VERSION
@@ -28,31 +25,12 @@ constexpr int kExitFound = 0;
 constexpr int kExitNothing = 1;
 constexpr int kExitError = 2;
 
-// Set by the first Ctrl-C; the walk's message pump turns it into Abort.
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int sig) {
-    if (gInterrupted != 0) {
-        // A second Ctrl-C means "now": the default action ends the process.
-        std::signal(sig, SIG_DFL);
-        std::raise(sig);
-        return;
-    }
-    gInterrupted = 1;
-}
-
-void InstallInterruptHandler() {
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-}
-
-// Buffered writes to a file descriptor; standard output can take millions of report lines.
+// Buffered writes to a standard stream; standard output can take millions of report lines.
 class TFdWriter {
 public:
-    explicit TFdWriter(int fd) : fd_(fd) { buf_.reserve(kChunk + 4096); }
+    explicit TFdWriter(platform::TStdStream stream) : stream_(stream) {
+        buf_.reserve(kChunk + 4096);
+    }
     ~TFdWriter() { Flush(); }
     TFdWriter(const TFdWriter&) = delete;
     TFdWriter& operator=(const TFdWriter&) = delete;
@@ -65,33 +43,24 @@ public:
         }
     }
     void Flush() {
-        size_t done = 0;
-        while (done < buf_.size()) {
-            const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                break; // a closed pipe or a full disk: nothing more can be said there
-            }
-            done += static_cast<size_t>(n);
-        }
+        // A closed pipe or a full disk: nothing more can be said there.
+        platform::WriteStdStream(stream_, buf_);
         buf_.clear();
     }
 
 private:
     static constexpr size_t kChunk = 1 << 16;
-    int fd_;
+    platform::TStdStream stream_;
     std::string buf_;
 };
 
 void ErrorLine(std::string_view text) {
-    TFdWriter err(STDERR_FILENO);
+    TFdWriter err(platform::TStdStream::Error);
     err.Line(cli::MessageLine(text));
 }
 
 int UsageError(const std::string& reason) {
-    TFdWriter err(STDERR_FILENO);
+    TFdWriter err(platform::TStdStream::Error);
     err.Line("fernsweep-cli: " + reason);
     err.Line("Try 'fernsweep-cli --help' for more information.");
     return kExitError;
@@ -149,7 +118,7 @@ int RunOnce(const cli::TCliOptions& o) {
     };
     hooks.ReportFailure = [](const std::string& text) { ErrorLine(text); };
     hooks.PumpMessages = [&enginePtr]() {
-        if (gInterrupted != 0 && enginePtr != nullptr) {
+        if (platform::InterruptRequested() && enginePtr != nullptr) {
             enginePtr->Aborted = true;
         }
     };
@@ -171,7 +140,8 @@ int RunOnce(const cli::TCliOptions& o) {
     request.StartFolder = StartFolderFrom(o.Folders.front());
 
     engine.Threads = o.Threads;
-    InstallInterruptHandler();
+    // The first Ctrl-C only sets a flag, which the walk's message pump turns into Abort.
+    platform::WatchInterrupt();
 
     engine::TSearchTotals totals;
     try {
@@ -191,7 +161,7 @@ int RunOnce(const cli::TCliOptions& o) {
     if (!engine.Account().Failures.empty()) {
         exitCode = kExitError; // as grep does: anything that could not be read, finds or not
     }
-    TFdWriter out(STDOUT_FILENO);
+    TFdWriter out(platform::TStdStream::Output);
     if (o.HasReport) {
         int lines = 0;
         if (WriteReport(tree, o.ReportFile, lines)) {
@@ -211,7 +181,7 @@ int RunOnce(const cli::TCliOptions& o) {
     out.Line(status);
     if (o.Stats) {
         out.Flush();
-        TFdWriter err(STDERR_FILENO);
+        TFdWriter err(platform::TStdStream::Error);
         err.Line(engine::DescribeAccount(engine.Account()));
     }
     return exitCode;
@@ -231,18 +201,18 @@ int main(int argc, char** argv) {
     case cli::TCliAction::Error:
         return UsageError(error);
     case cli::TCliAction::Help: {
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line(cli::CliUsage(), "");
         return 0;
     }
     case cli::TCliAction::Version: {
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line("fernsweep-cli " FERNSWEEP_VERSION);
         return 0;
     }
     case cli::TCliAction::TestRegex: {
         // What the tester's label shows: nothing for an empty pattern.
-        TFdWriter out(STDOUT_FILENO);
+        TFdWriter out(platform::TStdStream::Output);
         out.Line(options.Pattern.empty()
                      ? std::string()
                      : RegexTesterOutput(options.Sample, options.Pattern, options.Template));

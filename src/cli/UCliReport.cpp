@@ -2,6 +2,7 @@
 
 #include "UResultsFile.h"
 #include "UTResultTree.h"
+#include "UTextHelpers.h"
 
 namespace cli {
 
@@ -32,14 +33,11 @@ std::string MessageLine(std::string_view message) {
     std::string out;
     out.reserve(message.size());
     for (size_t i = 0; i < message.size(); ++i) {
-        const char c = message[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') {
-                ++i;
-            }
+        if (const size_t brk = text::LineBreakLength(message, i); brk != 0) {
+            i += brk - 1;
             out += ' ';
         } else {
-            out += c;
+            out += message[i];
         }
     }
     return out;

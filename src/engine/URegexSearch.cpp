@@ -3,6 +3,7 @@
 #include "UByteScan.h"
 #include "URegExpr.h"
 #include "UTOccurence.h"
+#include "UTextHelpers.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -81,11 +82,7 @@ private:
         const char* const end = base + file_.size();
         const char* const brk = FindLineBreak(base + fileStart_, end);
         length_ = static_cast<size_t>(brk - (base + fileStart_));
-        if (brk == end) {
-            breakLength_ = 0;
-        } else {
-            breakLength_ = (brk[0] == '\r' && brk + 1 < end && brk[1] == '\n') ? 2 : 1;
-        }
+        breakLength_ = text::LineBreakLength(file_, static_cast<size_t>(brk - base));
     }
 
     std::string_view file_;
@@ -112,7 +109,7 @@ void JoinLinesCrLf(std::string_view file, std::string& joined) {
         if (brk == end) {
             break;
         }
-        p = brk + ((brk[0] == '\r' && brk + 1 < end && brk[1] == '\n') ? 2 : 1);
+        p = brk + text::LineBreakLength(file, static_cast<size_t>(brk - file.data()));
     }
 }
 
@@ -225,9 +222,7 @@ size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstrin
             break;
         }
         // Past the line's break; a line holding the literal several times is searched once.
-        const bool crLf =
-            base[lineEnd] == '\r' && lineEnd + 1 < file.size() && base[lineEnd + 1] == '\n';
-        floor = lineEnd + (crLf ? 2 : 1);
+        floor = lineEnd + text::LineBreakLength(file, lineEnd);
         std::uint64_t breaks = 0;
         hit = literal.FindCounting(file, floor, breaks);
         if (hit == TSubstringFinder::npos) {

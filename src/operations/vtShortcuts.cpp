@@ -6,9 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace operations {
 
@@ -83,22 +80,13 @@ bool EscapeValue(std::string_view value, std::string& out) {
     return true;
 }
 
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-        return home;
-    }
-    const passwd* pw = ::getpwuid(::getuid());
-    return pw != nullptr && pw->pw_dir != nullptr ? std::string(pw->pw_dir) : std::string();
-}
-
 // An XDG base directory from the environment: only absolute values count.
 std::string BaseDir(const char* variable, const char* fallbackBelowHome) {
-    const char* v = std::getenv(variable);
-    if (v != nullptr && v[0] == '/') {
+    const std::string v = platform::EnvironmentVariable(variable);
+    if (!v.empty() && v[0] == '/') {
         return v;
     }
-    const std::string home = HomeFolder();
+    const std::string home = platform::HomeFolder();
     return home.empty() ? std::string() : home + "/" + fallbackBelowHome;
 }
 
@@ -106,7 +94,7 @@ std::string BaseDir(const char* variable, const char* fallbackBelowHome) {
 // double quotes, either absolute or starting with $HOME, backslash escaping the next byte; the
 // last line for the key wins. Empty when the key is absent.
 std::string UserDirFromConfig(const std::string& key) {
-    const std::string home = HomeFolder();
+    const std::string home = platform::HomeFolder();
     const std::string config = BaseDir("XDG_CONFIG_HOME", ".config");
     if (config.empty()) {
         return std::string();
@@ -168,20 +156,6 @@ std::string UserDirFromConfig(const std::string& key) {
         result = value;
     }
     return result;
-}
-
-// Adds execute permission wherever read permission is granted: launchers are trusted by
-// file managers and desktops only when executable.
-bool MakeExecutable(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    mode_t mode = st.st_mode & 07777;
-    mode |= S_IXUSR;
-    mode |= (mode & S_IRGRP) ? S_IXGRP : 0;
-    mode |= (mode & S_IROTH) ? S_IXOTH : 0;
-    return ::chmod(path.c_str(), mode) == 0;
 }
 
 std::string LinkName(const std::string& linkPath) {
@@ -259,8 +233,9 @@ int CreateShellLink(const std::string& target, const std::string& linkPath,
     if (const platform::TIoResult written = platform::WriteWholeFile(linkPath, entry); !written) {
         return written.Error;
     }
-    if (!MakeExecutable(linkPath)) {
-        return errno != 0 ? errno : EPERM;
+    // Launchers are trusted by file managers and desktops only when executable.
+    if (const platform::TIoResult made = platform::MakeExecutable(linkPath); !made) {
+        return made.Error;
     }
     return 0;
 }
@@ -311,7 +286,7 @@ std::string GetShellFolder(const std::string& name) {
     }
     std::string dir = UserDirFromConfig(text::UpperCaseAscii(name));
     if (dir.empty() && name == "Desktop") {
-        const std::string home = HomeFolder();
+        const std::string home = platform::HomeFolder();
         dir = home.empty() ? std::string() : home + "/Desktop";
     }
     return text::WithTrailingSeparator(dir);

@@ -7,10 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
@@ -102,6 +106,68 @@ int posix::EntryAttributes(const struct stat& lst, int dirfd, const char* rel,
 
 std::string LastErrorText() {
     return std::strerror(errno);
+}
+
+std::string EnvironmentVariable(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr ? std::string(v) : std::string();
+}
+
+std::string HomeFolder() {
+    const std::string home = EnvironmentVariable("HOME");
+    if (!home.empty() && home[0] == PathDelim) {
+        return home;
+    }
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw != nullptr && pw->pw_dir != nullptr ? std::string(pw->pw_dir) : std::string();
+}
+
+bool FolderWritable(const std::string& folder) {
+    return !folder.empty() && ::access(folder.c_str(), W_OK) == 0;
+}
+
+TIoResult MakeExecutable(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        return TIoResult{errno};
+    }
+    mode_t mode = st.st_mode & 07777;
+    mode |= S_IXUSR;
+    mode |= (mode & S_IRGRP) ? S_IXGRP : 0;
+    mode |= (mode & S_IROTH) ? S_IXOTH : 0;
+    return ::chmod(path.c_str(), mode) == 0 ? TIoResult{} : TIoResult{errno};
+}
+
+bool WriteStdStream(TStdStream stream, std::string_view data) {
+    return posix::WriteAll(stream == TStdStream::Output ? STDOUT_FILENO : STDERR_FILENO, data);
+}
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int sig) {
+    if (gInterrupted != 0) {
+        // A second interrupt means "now": the default action ends the process.
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+        return;
+    }
+    gInterrupted = 1;
+}
+
+} // namespace
+
+void WatchInterrupt() {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+bool InterruptRequested() {
+    return gInterrupted != 0;
 }
 
 std::string TIoResult::Reason() const {

@@ -139,4 +139,24 @@ std::string ExeDirectory();
 // The text of the last system error, for messages.
 std::string LastErrorText();
 
+// The value of an environment variable; empty when it is not set.
+std::string EnvironmentVariable(const char* name);
+// The user's home folder: $HOME when it is absolute, else the account's own entry; empty when
+// neither is known.
+std::string HomeFolder();
+// Whether this process may create and replace files in `folder`.
+bool FolderWritable(const std::string& folder);
+// Adds execute permission wherever the file grants read permission.
+TIoResult MakeExecutable(const std::string& path);
+
+// The process's standard output and standard error.
+enum class TStdStream { Output, Error };
+// Writes all of `data` to the stream; false when it is closed or broken.
+bool WriteStdStream(TStdStream stream, std::string_view data);
+
+// After WatchInterrupt the first interrupt (Ctrl-C) only sets a flag, which InterruptRequested
+// reports; a second one ends the process as the interrupt would.
+void WatchInterrupt();
+bool InterruptRequested();
+
 } // namespace platform

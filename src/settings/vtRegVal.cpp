@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 
@@ -143,14 +142,9 @@ std::int32_t LowInt32(std::int64_t value) {
 TStoreLocation CurrentStoreLocation() {
     TStoreLocation loc;
     loc.ExeDirectory = platform::ExeDirectory();
-    loc.ExeDirectoryWritable =
-        !loc.ExeDirectory.empty() && ::access(loc.ExeDirectory.c_str(), W_OK) == 0;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME")) {
-        loc.XdgConfigHome = xdg;
-    }
-    if (const char* home = std::getenv("HOME")) {
-        loc.Home = home;
-    }
+    loc.ExeDirectoryWritable = platform::FolderWritable(loc.ExeDirectory);
+    loc.XdgConfigHome = platform::EnvironmentVariable("XDG_CONFIG_HOME");
+    loc.Home = platform::EnvironmentVariable("HOME");
     return loc;
 }
 

@@ -39,4 +39,13 @@ std::string ExtractFileName(std::string_view path);
 // The bytes as UTF-8 for display: invalid sequences replaced by U+FFFD.
 std::string DisplayUtf8(std::string_view bytes);
 
+// The length of the line break that starts at `pos` of `text`: 2 for CR LF, 1 for a lone CR or
+// a lone LF, 0 where no break starts. The one rule by which lines are told apart everywhere.
+inline size_t LineBreakLength(std::string_view text, size_t pos) {
+    if (pos >= text.size() || (text[pos] != '\r' && text[pos] != '\n')) {
+        return 0;
+    }
+    return text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1;
+}
+
 } // namespace text

@@ -119,3 +119,15 @@ TEST_F(BackupName, DotInFolderNameIsNotAnExtension) {
     std::filesystem::create_directories(dir_ / "v1.2");
     EXPECT_EQ(BackupFileName(P("v1.2/README")), P("v1.2/README.~"));
 }
+
+TEST(LineBreakLength, CrLfIsOneBreakLoneCrAndLfAreOneEach) {
+    const std::string t = "a\r\nb\rc\n\n\r";
+    EXPECT_EQ(text::LineBreakLength(t, 0), 0u);
+    EXPECT_EQ(text::LineBreakLength(t, 1), 2u);
+    EXPECT_EQ(text::LineBreakLength(t, 2), 1u); // the LF of a CR LF, looked at on its own
+    EXPECT_EQ(text::LineBreakLength(t, 4), 1u);
+    EXPECT_EQ(text::LineBreakLength(t, 6), 1u);
+    EXPECT_EQ(text::LineBreakLength(t, 7), 1u);
+    EXPECT_EQ(text::LineBreakLength(t, 8), 1u); // a CR at the very end
+    EXPECT_EQ(text::LineBreakLength(t, 9), 0u);
+}
