@@ -122,6 +122,16 @@ int RunOnce(const cli::TCliOptions& o) {
             enginePtr->Aborted = true;
         }
     };
+    // Without a report file or the tree, each file's report lines are printed as soon as the
+    // file is done, and its occurrence nodes are then let go: memory stays bounded.
+    TFdWriter out(platform::TStdStream::Output);
+    const bool streaming = !o.Tree && !o.HasReport;
+    if (streaming) {
+        hooks.FileDone = [&out, &tree](model::TTreeNode& file) {
+            cli::NodeReportLines(file, [&out](std::string_view line) { out.Line(line); });
+            tree.DropChildren(&file);
+        };
+    }
     engine::TSearchEngine engine(hooks, tree);
     enginePtr = &engine;
 
@@ -147,9 +157,11 @@ int RunOnce(const cli::TCliOptions& o) {
     try {
         totals = engine.StartRun(request);
     } catch (const std::exception& e) {
+        out.Flush();
         ErrorLine(e.what());
         return kExitError;
     } catch (...) {
+        out.Flush();
         ErrorLine("Unknown error");
         return kExitError;
     }
@@ -161,7 +173,6 @@ int RunOnce(const cli::TCliOptions& o) {
     if (!engine.Account().Failures.empty()) {
         exitCode = kExitError; // as grep does: anything that could not be read, finds or not
     }
-    TFdWriter out(platform::TStdStream::Output);
     if (o.HasReport) {
         int lines = 0;
         if (WriteReport(tree, o.ReportFile, lines)) {
@@ -175,14 +186,16 @@ int RunOnce(const cli::TCliOptions& o) {
     // The report goes either to its file or here; the tree, when asked for, always comes here.
     if (o.Tree) {
         cli::TreeLines(tree, [&out](std::string_view line) { out.Line(line); });
-    } else if (!o.HasReport) {
-        cli::ReportLines(tree, [&out](std::string_view line) { out.Line(line); });
     }
     out.Line(status);
     if (o.Stats) {
         out.Flush();
         TFdWriter err(platform::TStdStream::Error);
         err.Line(engine::DescribeAccount(engine.Account()));
+    }
+    if (engine.Aborted) {
+        out.Flush();
+        ErrorLine("Search aborted: the results above are those found up to that point.");
     }
     return exitCode;
 }

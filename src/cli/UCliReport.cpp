@@ -6,15 +6,18 @@
 
 namespace cli {
 
-void ReportLines(const model::TResultTree& tree, const TLineSink& sink) {
+void NodeReportLines(const model::TTreeNode& node, const TLineSink& sink) {
     std::string out;
+    operations::ForEachResultLine(&node, [&](std::string_view indent, const std::string& line) {
+        out.assign(indent);
+        out += line;
+        sink(out);
+    });
+}
+
+void ReportLines(const model::TResultTree& tree, const TLineSink& sink) {
     for (int r = 0; r < tree.RootCount(); ++r) {
-        operations::ForEachResultLine(tree.Root(r),
-                                      [&](std::string_view indent, const std::string& line) {
-                                          out.assign(indent);
-                                          out += line;
-                                          sink(out);
-                                      });
+        NodeReportLines(*tree.Root(r), sink);
     }
 }
 

@@ -7,7 +7,8 @@
 
 namespace model {
 class TResultTree;
-}
+class TTreeNode;
+} // namespace model
 
 namespace cli {
 
@@ -16,6 +17,9 @@ using TLineSink = std::function<void(std::string_view)>;
 
 // The results report's lines, in tree order, as the report file holds them.
 void ReportLines(const model::TResultTree& tree, const TLineSink& sink);
+
+// The same for one node and the nodes below it.
+void NodeReportLines(const model::TTreeNode& node, const TLineSink& sink);
 
 // One line per node in flat pre-order: the image index, a TAB, two blanks per level of depth,
 // the caption.

@@ -59,13 +59,17 @@ void TFileWorkers::Run(size_t i, TFileSearcher& searcher, std::unique_lock<std::
     facts[i] = std::move(f);
     ready_[i] = 1;
     --busy_;
-    done_.notify_all();
+    if (callerWaiting_) {
+        done_.notify_one();
+    }
 }
 
 void TFileWorkers::Work(TFileSearcher& searcher) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        ++idle_;
         wake_.wait(lock, [this] { return quit_ || next_ < limit_; });
+        --idle_;
         if (quit_) {
             return;
         }
@@ -75,16 +79,20 @@ void TFileWorkers::Work(TFileSearcher& searcher) {
 
 void TFileWorkers::WaitFor(size_t i, TFileSearcher& own) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const size_t limit = std::min(ready_.size(), i + 1 + ahead_);
-    if (limit > limit_) {
-        limit_ = limit;
-        wake_.notify_all();
+    // The window moves on in steps of half its width, so sleeping workers are woken seldom.
+    if (limit_ < ready_.size() && limit_ < i + 1 + ahead_ / 2) {
+        limit_ = std::min(ready_.size(), i + 1 + ahead_);
+        if (idle_ > 0) {
+            wake_.notify_all();
+        }
     }
     while (ready_[i] == 0) {
         if (next_ < limit_) {
             Run(next_++, own, lock);
         } else {
+            callerWaiting_ = true;
             done_.wait(lock);
+            callerWaiting_ = false;
         }
     }
 }
@@ -92,7 +100,9 @@ void TFileWorkers::WaitFor(size_t i, TFileSearcher& own) {
 void TFileWorkers::Stop() {
     std::unique_lock<std::mutex> lock(mutex_);
     limit_ = next_;
+    callerWaiting_ = true;
     done_.wait(lock, [this] { return busy_ == 0; });
+    callerWaiting_ = false;
     tasks_ = nullptr;
     facts_ = nullptr;
     request_ = nullptr;

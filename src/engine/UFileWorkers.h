@@ -54,6 +54,8 @@ private:
     size_t limit_ = 0; // tasks from here on wait
     size_t busy_ = 0;  // tasks being examined
     size_t ahead_ = 0;
+    size_t idle_ = 0;            // workers waiting for a task
+    bool callerWaiting_ = false; // the caller waits for a task to be done
 };
 
 } // namespace engine

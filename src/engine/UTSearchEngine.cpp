@@ -44,12 +44,18 @@ void TSearchEngine::Message(const std::string& text) {
     }
 }
 
+void TSearchEngine::FileDone(model::TTreeNode& fileNode) {
+    if (hooks_.FileDone) {
+        hooks_.FileDone(fileNode);
+    }
+}
+
 void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
     const int wanted =
         Threads > 0 ? Threads : static_cast<int>(std::thread::hardware_concurrency());
-    // One thread is the calling thread alone.
-    const int workers = wanted > 1 ? wanted : 0;
+    // The calling thread is one of them: it examines files too while it would wait.
+    const int workers = wanted > 1 ? wanted - 1 : 0;
     if (workers != workerCount_) {
         workers_.reset();
         if (workers > 0) {
@@ -128,6 +134,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         model::TTreeNode* const node =
             tree_.AddChild(folderNode, std::move(caption), std::move(file));
         tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        FileDone(*node);
         return 1;
     }
     if (!facts.Searched) {
@@ -140,6 +147,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
             model::TTreeNode* const node =
                 tree_.AddChild(folderNode, std::move(caption), std::move(file));
             tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+            FileDone(*node);
         }
         return 0;
     }
@@ -194,6 +202,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         tree_.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
     }
     facts.Occurences.clear();
+    FileDone(*node);
     return counted ? count : 0;
 }
 

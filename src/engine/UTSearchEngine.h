@@ -91,6 +91,7 @@ private:
     void Message(const std::string& text);
     void CannotEnter(const TSearchRequest& request, const std::string& folderName,
                      const std::string& path, const std::string& reason);
+    void FileDone(model::TTreeNode& fileNode);
 
     TSearchHooks hooks_;
     model::TResultTree& tree_;

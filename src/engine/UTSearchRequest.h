@@ -8,6 +8,10 @@
 
 class TSearchOptions;
 
+namespace model {
+class TTreeNode;
+}
+
 namespace engine {
 
 struct TSearchRequest {
@@ -40,6 +44,9 @@ struct TSearchHooks {
     // When set, a file that could not be written is reported here, with the system's reason,
     // instead of through ShowMessage.
     std::function<void(const std::string& message, const std::string& reason)> ShowWriteFailure;
+    // When set, called with each file's node once it and its occurrence nodes are in the tree
+    // and its new content is written: in walk order, which is the tree's order of file nodes.
+    std::function<void(model::TTreeNode& fileNode)> FileDone;
 };
 
 // What became of the run's writes, beyond the totals: files whose new content could not be

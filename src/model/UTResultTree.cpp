@@ -21,7 +21,9 @@ int TTreeNode::Level() const {
     return level;
 }
 
-TResultTree::~TResultTree() { Clear(); }
+TResultTree::~TResultTree() {
+    Clear();
+}
 
 void TResultTree::Clear() {
     // Iterative, so a very deep tree cannot exhaust the stack.
@@ -51,6 +53,21 @@ TTreeNode* TResultTree::AddChild(TTreeNode* parent, std::string caption,
     ++count_;
     flatValid_ = false;
     return list.back().get();
+}
+
+void TResultTree::DropChildren(TTreeNode* node) {
+    // A stack of its own, so no depth can exhaust the call stack.
+    std::vector<std::unique_ptr<TTreeNode>> pending = std::move(node->children_);
+    node->children_.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<TTreeNode> n = std::move(pending.back());
+        pending.pop_back();
+        --count_;
+        for (auto& k : n->children_) {
+            pending.push_back(std::move(k));
+        }
+    }
+    flatValid_ = false;
 }
 
 TTreeNode* TResultTree::AddOccurence(TTreeNode* parent, std::unique_ptr<TOccurence> occ) {

@@ -71,6 +71,9 @@ public:
     // Appends an occurrence node whose caption is formed from the occurrence itself.
     TTreeNode* AddOccurence(TTreeNode* parent, std::unique_ptr<TOccurence> occ);
     void SetCaption(TTreeNode* node, std::string caption);
+    // Deletes the children of `node` (and their subtrees), freeing their objects: for a front
+    // end that has shown them and needs them no more.
+    void DropChildren(TTreeNode* node);
     void SetImages(TTreeNode* node, int image, int selected);
 
     // Number of nodes in all.

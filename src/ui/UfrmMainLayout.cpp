@@ -120,6 +120,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this] { PumpMessages(); },
             {}, // failures are shown together when the run ends
             {}, // failed writes are shown as messages
+            {}, // the tree is shown whole at the end
         },
         tree_);
     model_ = new TResultTreeModel(tree_, this);

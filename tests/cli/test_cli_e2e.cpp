@@ -432,4 +432,5 @@ TEST_F(CliTest, CtrlCWindsTheRunDownAndPrintsItsSummary) {
     const int found = std::stoi(summary);
     EXPECT_LT(found, kFolders);
     EXPECT_EQ(static_cast<int>(lines.size()), found + 1);
+    EXPECT_NE(r.err.find("Search aborted"), std::string::npos) << r.err;
 }
