@@ -144,6 +144,13 @@ int RunOnce(const cli::TCliOptions& o) {
     options.SetReadOnly(o.ReadOnly);
     options.SetSystem(o.System);
     options.SetHidden(o.Hidden);
+    options.ModifiedFrom = o.Newer;
+    options.ModifiedBefore = o.Older;
+    options.MinSize = o.MinSize;
+    options.MaxSize = o.MaxSize;
+    options.ExcludeDirs = o.ExcludeDirs;
+    options.SkipBinary = o.SkipBinary;
+    options.StopOnError = o.StopOnError;
 
     TFdWriter out(platform::TStdStream::Output);
     const bool interactive = platform::IsTerminal(platform::TStdStream::Output);
@@ -170,6 +177,7 @@ int RunOnce(const cli::TCliOptions& o) {
         out.Flush();
         ErrorLine(reason.empty() ? text : text + " (" + reason + ")");
     };
+    hooks.ReportFailure = [](const std::string& text) { ErrorLine(text); };
     hooks.PumpMessages = [&enginePtr]() {
         if (platform::InterruptRequested() && enginePtr != nullptr) {
             enginePtr->Aborted = true;
@@ -238,6 +246,9 @@ int RunOnce(const cli::TCliOptions& o) {
     if (engine.WriteCounts().Failed > 0) {
         exitCode = kExitError; // the summary counts only what was written
     }
+    if (!engine.Account().Failures.empty()) {
+        exitCode = kExitError; // as grep does: anything that could not be read, finds or not
+    }
     if (o.HasReport && end.Error.empty()) {
         int lines = 0;
         if (WriteReport(tree, reportPath, lines)) {
@@ -253,6 +264,10 @@ int RunOnce(const cli::TCliOptions& o) {
     }
     printer->Finish(end);
     out.Flush();
+    if (o.Stats) {
+        TFdWriter err(platform::TStdStream::Error);
+        err.Line(engine::DescribeAccount(engine.Account()));
+    }
     if (engine.Aborted) {
         ErrorLine("Search aborted: the results above are those found up to that point.");
     }

@@ -26,9 +26,11 @@ constexpr std::string_view kOutput =
 
 constexpr std::string_view kExitStatus =
     "0 if at least one file was found, 1 if none, 2 if the\n"
-    "arguments are wrong, FOLDER is missing or is no folder, or the run ended with an\n"
-    "error (a file that cannot be read, an invalid regular expression, not enough\n"
-    "memory, a report that cannot be written).";
+    "arguments are wrong, FOLDER is missing or is no folder, the run ended with an\n"
+    "error (an invalid regular expression, not enough memory, a report that cannot\n"
+    "be written, a file that cannot be read with --stop-on-error), or anything could\n"
+    "not be read, entered or written (each is reported on standard error and the run\n"
+    "goes on).";
 
 // "-s, --search=TEXT" or "    --tree", as the usage text's left column shows an option.
 std::string Signature(const TOptionInfo& o) {

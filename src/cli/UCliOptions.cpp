@@ -1,5 +1,7 @@
 #include "UCliOptions.h"
 
+#include "UTSearchOptions.h"
+
 #include <array>
 #include <string_view>
 
@@ -23,6 +25,14 @@ enum class TId {
     Json,
     Paths,
     Color,
+    Newer,
+    Older,
+    MinSize,
+    MaxSize,
+    ExcludeDir,
+    SkipBinary,
+    StopOnError,
+    Stats,
     Tree,
     Report,
     Threads,
@@ -94,6 +104,39 @@ const std::array kOptions{
                 "always or never",
                 false},
                TId::Color},
+    TOptionDef{{"newer", 0, K::Value, "DATE",
+                "only files modified at or after DATE, given as\n"
+                "YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS] in local time",
+                false},
+               TId::Newer},
+    TOptionDef{{"older", 0, K::Value, "DATE", "only files modified before DATE", false},
+               TId::Older},
+    TOptionDef{{"min-size", 0, K::Value, "N[K|M|G]",
+                "only files of at least N bytes (K, M and G are\n"
+                "powers of 1024)",
+                false},
+               TId::MinSize},
+    TOptionDef{{"max-size", 0, K::Value, "N[K|M|G]", "only files of at most N bytes", false},
+               TId::MaxSize},
+    TOptionDef{{"exclude-dir", 0, K::Value, "MASKS",
+                "never enter folders whose names match MASKS (split\n"
+                "as --mask is; the option may be repeated)",
+                false},
+               TId::ExcludeDir},
+    TOptionDef{{"skip-binary", 0, K::Flag, "",
+                "leave out files with a NUL byte in their first 8 KiB", false},
+               TId::SkipBinary},
+    TOptionDef{{"stop-on-error", 0, K::Flag, "",
+                "end the run at the first file that cannot be read\n"
+                "(and report each folder that cannot be entered at once)",
+                false},
+               TId::StopOnError},
+    TOptionDef{{"stats", 0, K::Flag, "",
+                "after the run, tell on standard error how many\n"
+                "entries were looked at and why each one not\n"
+                "searched was left out",
+                false},
+               TId::Stats},
     TOptionDef{{"tree", 0, K::Flag, "", "print the result tree instead of the report", false},
                TId::Tree},
     TOptionDef{{"report", 0, K::Value, "FILE",
@@ -151,6 +194,19 @@ bool ParseWhen(std::string_view text, TWhen& out) {
 
 std::string InvalidValue(const TOptionDef& def, const std::string& value, const char* choices) {
     return "invalid value '" + value + "' for '--" + def.Info.LongName + "': use " + choices;
+}
+
+// Stores a date or size limit; false with `error` set when the text is not one.
+bool ApplyLimit(const TOptionDef& def, const std::string& value, std::optional<std::int64_t>& out,
+                std::string& error) {
+    const bool isDate = def.Id == TId::Newer || def.Id == TId::Older;
+    out = isDate ? ParseLocalTime(value) : ParseByteSize(value);
+    if (!out) {
+        error = "invalid value '" + value + "' for '--" + std::string(def.Info.LongName) +
+                (isDate ? "': use YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]" : "': use N, NK, NM or NG");
+        return false;
+    }
+    return true;
 }
 
 // Stores one option with its value (empty for a flag). False with `error` set when the value
@@ -236,6 +292,26 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         o.Threads = n;
         return true;
     }
+    case TId::Newer:
+        return ApplyLimit(def, value, o.Newer, error);
+    case TId::Older:
+        return ApplyLimit(def, value, o.Older, error);
+    case TId::MinSize:
+        return ApplyLimit(def, value, o.MinSize, error);
+    case TId::MaxSize:
+        return ApplyLimit(def, value, o.MaxSize, error);
+    case TId::ExcludeDir:
+        o.ExcludeDirs += (o.ExcludeDirs.empty() ? "" : ";") + value;
+        return true;
+    case TId::SkipBinary:
+        o.SkipBinary = true;
+        return true;
+    case TId::StopOnError:
+        o.StopOnError = true;
+        return true;
+    case TId::Stats:
+        o.Stats = true;
+        return true;
     case TId::Archive:
         when = &o.Archive;
         break;

@@ -2,6 +2,8 @@
 // would choose it. Arguments are bytes; nothing here assumes an encoding.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,14 @@ struct TCliOptions {
     TWhen ReadOnly = 0;
     TWhen System = 0;
     TWhen Hidden = 0;
+    std::optional<std::int64_t> Newer; // modified at or after, seconds since the epoch
+    std::optional<std::int64_t> Older; // modified before
+    std::optional<std::int64_t> MinSize;
+    std::optional<std::int64_t> MaxSize;
+    std::string ExcludeDirs; // folder-name masks, ";" between the texts of repeated options
+    bool SkipBinary = false;
+    bool StopOnError = false;
+    bool Stats = false;
     bool Tree = false;
     int Threads = 0; // 0: one per hardware thread
     bool HasReport = false;

@@ -3,6 +3,7 @@
 // folder and never leaves the start folder, whatever is moved about during the run.
 #include "UTSearchEngine.h"
 
+#include "UFileSelection.h"
 #include "UFileWorkers.h"
 #include "UFolderHandle.h"
 #include "UMasks.h"
@@ -34,35 +35,44 @@ void Add(TSearchTotals& totals, const TSearchTotals& more) {
     totals.FileCount = WrapAdd(totals.FileCount, more.FileCount);
 }
 
-// True when the options let every attribute word through. A filter set to "set" refuses the
-// empty word, one set to "unset" refuses the full word, and any other value refuses both; so
-// passing both means no filter is active, and the attribute lookup per entry can be saved.
-bool AcceptsEverything(const ::TSearchOptions* options) {
-    return options == nullptr || (options->Accepts(0) && options->Accepts(platform::faAnyFile));
-}
+// A listed entry as the file selection asks about it; what costs a system call is looked up
+// only when asked for, once.
+class TListedEntry {
+public:
+    TListedEntry(const platform::TFolderHandle& dir, const platform::TFolderEntry& entry)
+        : dir_(dir), entry_(entry) {}
+    bool IsPlainFile() const { return entry_.Kind == platform::TEntryKind::PlainFile; }
+    int Attributes() {
+        if (attr_ == kUnknown) {
+            attr_ = platform::EntryAttributes(dir_, entry_.Name);
+            if (attr_ < 0) {
+                attr_ = platform::faSysFile; // gone since the listing: neither file nor folder
+            }
+        }
+        return attr_;
+    }
+    std::int64_t Size() { return Identity().Size; }
+    std::int64_t ModifiedTime() {
+        // Whole seconds, rounded down, as the limits are given.
+        const std::int64_t ns = Identity().ModifiedNs;
+        return ns >= 0 ? ns / 1000000000 : -((-ns + 999999999) / 1000000000);
+    }
 
-// Whether the walk takes the folder entry `entry` as a file to search. Each test is a pure
-// function of the entry, so the cheap ones (no stat) run first; the outcome is that of testing
-// the directory bit, the filters and the masks in turn. The temporary files of replacements in
-// progress, or of killed ones, are never taken.
-bool SelectsFile(const TSearchRequest& request, bool filterAll, const platform::TFolderHandle& dir,
-                 const platform::TFolderEntry& entry) {
-    if (entry.Kind == platform::TEntryKind::Folder || platform::IsReplaceTempName(entry.Name) ||
-        !text::MatchesAnyMask(entry.Name, request.Masks)) {
-        return false;
+private:
+    static constexpr int kUnknown = -2;
+    const platform::TFileIdentity& Identity() {
+        if (!identityKnown_) {
+            identity_ = platform::IdentityAt(dir_, entry_.Name);
+            identityKnown_ = true;
+        }
+        return identity_;
     }
-    if (filterAll && entry.Kind == platform::TEntryKind::PlainFile) {
-        return true; // no filter to apply and no link to look through
-    }
-    int attr = platform::EntryAttributes(dir, entry.Name);
-    if (attr < 0) {
-        attr = platform::faSysFile; // gone since the listing: neither file nor folder
-    }
-    if ((attr & platform::faDirectory) != 0) {
-        return false; // a link to a folder is neither walked nor taken for a file
-    }
-    return filterAll || request.Options->Accepts(attr);
-}
+    const platform::TFolderHandle& dir_;
+    const platform::TFolderEntry& entry_;
+    int attr_ = kUnknown;
+    bool identityKnown_ = false;
+    platform::TFileIdentity identity_;
+};
 
 // The absolute form of the start folder, as the folder paths below it are built from.
 std::string StartDirectory(const std::string& folderName) {
@@ -72,7 +82,23 @@ std::string StartDirectory(const std::string& folderName) {
     return text::WithTrailingSeparator(abs);
 }
 
+bool StopsOnError(const TSearchRequest& request) {
+    return request.Options != nullptr && request.Options->StopOnError;
+}
+
 } // namespace
+
+// A folder that cannot be entered: one message at once, by the name the walk has for it, or one
+// line of the failures the run goes on after, by its full path with the system's reason.
+void TSearchEngine::CannotEnter(const TSearchRequest& request, const std::string& folderName,
+                                const std::string& path, const std::string& reason) {
+    account_.Add(TEntryOutcome::CannotEnter);
+    if (folderName.empty() || StopsOnError(request)) {
+        Message("Cannot change to directory: " + folderName);
+    } else {
+        NoteFailure("Cannot change to directory: " + path + " (" + reason + ")");
+    }
+}
 
 TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
                                           const std::string& folderName, model::TTreeNode* parent,
@@ -83,7 +109,7 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
     seen_.clear();
     const platform::TFolderHandle dir = platform::TFolderHandle::OpenPath(folderName);
     if (!dir.Valid()) {
-        Message("Cannot change to directory: " + folderName);
+        CannotEnter(request, folderName, folderName, platform::LastErrorText());
         return TSearchTotals();
     }
     return WalkFolder(request, dir, folderName, StartDirectory(folderName), parent, share);
@@ -109,18 +135,34 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     }
 
     // One listing serves the sub-folders and the files.
-    const std::vector<platform::TFolderEntry> entries = platform::ListFolder(dir);
+    std::string listError;
+    const std::vector<platform::TFolderEntry> entries = platform::ListFolder(dir, &listError);
+    // --- accounting: the folder itself, and a listing that failed, reported once
+    account_.Add(TEntryOutcome::FolderWalked);
+    if (!listError.empty() && !StopsOnError(request)) {
+        NoteFailure("Cannot list directory: " + directory + " (" + listError + ")");
+    }
+    const TFileSelection selection(request);
     TSearchTotals totals;
     double ownShare = share;
     if (request.Recurse) {
         size_t subCount = 0;
         for (const platform::TFolderEntry& e : entries) {
-            subCount += e.Kind == platform::TEntryKind::Folder ? 1 : 0;
+            subCount += e.Kind == platform::TEntryKind::Folder && !selection.ExcludesFolder(e.Name);
         }
         ownShare = share / static_cast<double>(subCount + 1);
         std::string subDirectory;
         for (const platform::TFolderEntry& e : entries) {
-            if (e.Kind != platform::TEntryKind::Folder || Aborted) {
+            if (e.Kind != platform::TEntryKind::Folder) {
+                continue;
+            }
+            // --- folders left out by name, and those Abort leaves undone
+            if (selection.ExcludesFolder(e.Name)) {
+                account_.Add(TEntryOutcome::ExcludedFolder);
+                continue;
+            }
+            if (Aborted) {
+                account_.Add(TEntryOutcome::NotReached);
                 continue;
             }
             subDirectory = directory + e.Name;
@@ -131,7 +173,7 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
             // not entered: it is no longer where the walk was.
             const platform::TFolderHandle sub = dir.OpenSub(e.Name, e.Id);
             if (!sub.Valid()) {
-                Message("Cannot change to directory: " + e.Name);
+                CannotEnter(request, e.Name, subDirectory, platform::LastErrorText());
                 continue;
             }
             subDirectory += platform::PathDelim;
@@ -140,12 +182,19 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     }
 
     std::vector<TFileTask> files;
-    if (!request.Masks.empty()) {
-        const bool filterAll = AcceptsEverything(request.Options);
-        for (const platform::TFolderEntry& e : entries) {
-            if (SelectsFile(request, filterAll, dir, e)) {
-                files.push_back(TFileTask{&dir, &e.Name, directory + e.Name});
+    for (const platform::TFolderEntry& e : entries) {
+        if (e.Kind == platform::TEntryKind::Folder) {
+            if (!request.Recurse) {
+                account_.Add(TEntryOutcome::NotRecursed);
             }
+            continue;
+        }
+        TListedEntry listed(dir, e);
+        const TEntryOutcome outcome = selection.Classify(e.Name, listed);
+        if (outcome == TEntryOutcome::Selected) {
+            files.push_back(TFileTask{&dir, &e.Name, directory + e.Name});
+        } else {
+            account_.Add(outcome);
         }
     }
     if (files.empty()) {
@@ -215,6 +264,8 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
         DoneFraction += fileShare;
         UpdateProgress();
         if (Aborted) {
+            account_.Add(TEntryOutcome::NotReached,
+                         static_cast<std::int64_t>(tasks.size() - i - 1));
             break;
         }
     }

@@ -5,6 +5,7 @@
 #include "URegExpr.h"
 #include "URegexSearch.h"
 #include "UTOccurence.h"
+#include "UTSearchOptions.h"
 #include "UTSearchRequest.h"
 
 #include <algorithm>
@@ -20,6 +21,14 @@ void Release(std::string& s) {
     if (s.capacity() > kKeepCapacity) {
         std::string().swap(s);
     }
+}
+
+bool StopsOnError(const TSearchRequest& request) {
+    return request.Options != nullptr && request.Options->StopOnError;
+}
+
+bool SkipsBinary(const TSearchRequest& request) {
+    return request.Options != nullptr && request.Options->SkipBinary;
 }
 
 } // namespace
@@ -44,9 +53,15 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
         facts.Attributes = std::max(platform::EntryAttributes(*task.Folder, *task.Name), 0);
         // A FIFO, a device, a socket or a dangling link is no file to search: opening one
         // could block the run or set a device going.
-        if (request.DoSearch &&
-            (facts.Attributes & (platform::faSysFile | platform::faDirectory)) == 0) {
+        const bool special =
+            (facts.Attributes & (platform::faSysFile | platform::faDirectory)) != 0;
+        if (request.DoSearch && !special) {
             Search(request, task, facts);
+        } else if (request.DoSearch) {
+            facts.Outcome = TEntryOutcome::NotRegular;
+        } else if (!special && SkipsBinary(request) && Read(request, task, facts)) {
+            // Found without its content searched, unless it is binary.
+            facts.Outcome = LooksBinary(Bytes()) ? TEntryOutcome::Binary : facts.Outcome;
         }
     } catch (...) {
         facts.Occurences.clear();
@@ -58,15 +73,35 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
 
 void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
                            TFileFacts& facts) {
+    if (!Read(request, task, facts)) {
+        return;
+    }
+    if (SkipsBinary(request) && LooksBinary(Bytes())) {
+        facts.Outcome = TEntryOutcome::Binary;
+        return;
+    }
     facts.Searched = true;
-    length_ =
-        platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_, facts.Identity);
     const size_t found =
         request.UseRegex ? SearchRegex(request, facts) : SearchPlain(request, facts);
     if (found == 0) {
         facts.Occurences.clear();
         facts.NewContent.clear();
     }
+}
+
+bool TFileSearcher::Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts) {
+    try {
+        length_ =
+            platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_, facts.Identity);
+    } catch (const platform::EPlatformError& e) {
+        if (StopsOnError(request)) {
+            throw; // ends the run when committed
+        }
+        facts.Outcome = TEntryOutcome::Unreadable;
+        facts.Failure = e.what();
+        return false;
+    }
+    return true;
 }
 
 size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& facts) {

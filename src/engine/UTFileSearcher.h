@@ -6,6 +6,7 @@
 #pragma once
 
 #include "UByteScan.h"
+#include "UFileSelection.h"
 #include "UFolderHandle.h"
 #include "UTOccurence.h"
 
@@ -29,6 +30,10 @@ struct TFileFacts {
     std::vector<std::unique_ptr<model::TOccurence>> Occurences;
     std::string NewContent;   // when replacing and something was found
     std::exception_ptr Error; // the failure that ends the run, raised when committed
+    // Searched, or why the file was left out after all (unreadable, binary, not regular);
+    // for an unreadable file the message naming it with the system's reason.
+    TEntryOutcome Outcome = TEntryOutcome::Searched;
+    std::string Failure;
 };
 
 // One selected file: its folder, its name there and the path it is shown by.
@@ -54,6 +59,9 @@ public:
 
 private:
     void Search(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
+    // Reads the file into the buffer; false with the outcome set when it cannot be read (with
+    // StopOnError the error is thrown instead).
+    bool Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
     size_t SearchPlain(const TSearchRequest& request, TFileFacts& facts);
     size_t SearchRegex(const TSearchRequest& request, TFileFacts& facts);
 

@@ -69,6 +69,7 @@ void TSearchEngine::BeginRun() {
     seen_.clear();
     cleanedFolder_.clear();
     writes_ = TWriteCounts{};
+    account_.Clear();
 }
 
 int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
@@ -104,10 +105,25 @@ void TSearchEngine::Remember(const platform::TFileIdentity& id, const model::TFi
     seen_[IdOf(id)] = TSeenFile{id, file};
 }
 
+void TSearchEngine::NoteFailure(const std::string& text) {
+    account_.Failures.push_back(text);
+    if (hooks_.ReportFailure) {
+        hooks_.ReportFailure(text);
+    }
+}
+
 int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& task,
                               TFileFacts& facts, model::TTreeNode* folderNode) {
     if (facts.Error) {
         std::rethrow_exception(facts.Error);
+    }
+    // --- accounting: a selected file left out after all, and why
+    account_.Add(facts.Outcome);
+    if (facts.Outcome == TEntryOutcome::Unreadable) {
+        NoteFailure(facts.Failure);
+    }
+    if (facts.Outcome != TEntryOutcome::Searched) {
+        return 0;
     }
     auto file = std::make_unique<model::TFile>();
     file->FileName = *task.Name;
@@ -151,6 +167,9 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
             facts = searcher_->Examine(request, task);
             if (facts.Error) {
                 std::rethrow_exception(facts.Error);
+            }
+            if (facts.Outcome == TEntryOutcome::Unreadable) {
+                NoteFailure(facts.Failure);
             }
             if (!facts.Searched || SeenBefore(facts.Identity) != nullptr) {
                 return 0;

@@ -2,6 +2,7 @@
 // It knows nothing of who shows its results; everything goes through TSearchHooks.
 #pragma once
 
+#include "UFileSelection.h"
 #include "UFolderHandle.h"
 #include "UTSearchRequest.h"
 
@@ -66,6 +67,10 @@ public:
     // Forgets what was prepared for the previous run (compiled pattern, prepared texts).
     void BeginRun();
 
+    // What became of every entry the last run looked at, and the failures it went on after.
+    const TRunAccount& Account() const { return account_; }
+    // Records a failure the run goes on after and reports it through the hook.
+    void NoteFailure(const std::string& text);
     // What became of this run's writes so far.
     const TWriteCounts& WriteCounts() const { return writes_; }
 
@@ -84,11 +89,14 @@ private:
     // True when the new content was written.
     bool WriteBack(const TSearchRequest& request, const TFileTask& task, const TFileFacts& facts);
     void Message(const std::string& text);
+    void CannotEnter(const TSearchRequest& request, const std::string& folderName,
+                     const std::string& path, const std::string& reason);
     void FileDone(model::TTreeNode& fileNode);
 
     TSearchHooks hooks_;
     model::TResultTree& tree_;
     std::unique_ptr<TFileSearcher> searcher_; // the calling thread's
+    TRunAccount account_;
     std::unique_ptr<TFileWorkers> workers_;
     int workerCount_ = 0;
     // Every file searched in this run, with its node's file when it had finds: a file met

@@ -38,6 +38,9 @@ struct TSearchHooks {
     std::function<void(double)> ShowProgress;
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> PumpMessages;
+    // A failure the run goes on after (a file that cannot be read, a folder that cannot be
+    // entered), as it happens; the run also keeps them all in its account.
+    std::function<void(const std::string&)> ReportFailure;
     // When set, a file that could not be written is reported here, with the system's reason,
     // instead of through ShowMessage.
     std::function<void(const std::string& message, const std::string& reason)> ShowWriteFailure;

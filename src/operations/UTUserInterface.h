@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace operations {
 
@@ -24,6 +25,15 @@ public:
     // The save dialog: default suffix "log", filter "Log Files (*.log)" and "All Files (*.*)",
     // no overwrite warning of its own. False when cancelled.
     virtual bool ChooseSaveFile(const std::string& initialFolder, std::string& fileName) = 0;
+    // The failures a run went on after, shown together once it has ended: a heading with
+    // their number, then one line each. Unless overridden, one message box holds them all.
+    virtual void ShowFailures(const std::string& heading, const std::vector<std::string>& lines) {
+        std::string text = heading;
+        for (const std::string& line : lines) {
+            text += "\r\n" + line;
+        }
+        ShowMessage(text);
+    }
 };
 
 } // namespace operations

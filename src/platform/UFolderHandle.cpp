@@ -99,20 +99,26 @@ TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& exp
     return h;
 }
 
-std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder) {
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error) {
     std::vector<TFolderEntry> out;
     if (!folder.Valid()) {
         return out;
     }
+    const auto failed = [&]() {
+        if (error != nullptr) {
+            *error = LastErrorText();
+        }
+        return out;
+    };
     // The enumeration gets a descriptor of its own, so closing it leaves the folder's open.
     const int fd = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return out;
+        return failed();
     }
     DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
         ::close(fd);
-        return out;
+        return failed();
     }
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view n(e->d_name);

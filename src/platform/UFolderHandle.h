@@ -51,8 +51,9 @@ struct TFolderEntry {
 };
 
 // The entries of a folder, "." and ".." left out, sorted by their names upper-cased (ASCII
-// letters only), then by the bytes of the names. An unreadable folder gives an empty list.
-std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder);
+// letters only), then by the bytes of the names. An unreadable folder gives an empty list, and
+// the system's reason in `error` when given.
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error = nullptr);
 
 // The attribute bits of the entry `name` of `folder` (as AttributesOf gives them); -1 when it
 // has vanished.

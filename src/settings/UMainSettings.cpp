@@ -12,7 +12,8 @@ std::string HistoryKey(const std::string& prefix, size_t index) {
 
 void FillDefaultLists(TvtRegVal& store) {
     store.SetBooleans({"RecurseDirs=1", "SearchForText=1", "chkRegex=0", "ReplaceWith=0",
-                       "Maximized=0", "MatchCase=0", "soLineByLine=0", "ShowPreview=0"});
+                       "Maximized=0", "MatchCase=0", "soLineByLine=0", "ShowPreview=0",
+                       "soSkipBinary=0", "soStopOnError=0"});
     store.SetFloats({});
     store.SetIntegers(
         {"soArchive=0", "soReadOnly=0", "soSystem=0", "soHidden=0", "pnlLeftWidth=350"});
@@ -26,6 +27,11 @@ void FillDefaultLists(TvtRegVal& store) {
         for (size_t i = 0; i < kHistorySize; ++i) {
             strings.push_back(HistoryKey(prefix, i) + "=");
         }
+    }
+    // Later additions go last, so a file keeps the order an earlier version wrote.
+    for (const char* key :
+         {"soModifiedFrom=", "soModifiedBefore=", "soMinSize=", "soMaxSize=", "soExcludeDirs="}) {
+        strings.push_back(key);
     }
     store.SetStrings(std::move(strings));
 }
@@ -71,12 +77,33 @@ void SaveHistory(TvtRegVal& store, const std::string& prefix,
     }
 }
 
+namespace {
+
+// Limits are stored as text ("2024-01-31", "10K"; beyond what a stored integer holds); an
+// empty or unreadable text is no limit.
+std::string TimeText(const std::optional<std::int64_t>& time) {
+    return time ? FormatLocalTime(*time) : std::string();
+}
+
+std::string SizeText(const std::optional<std::int64_t>& size) {
+    return size ? FormatByteSize(*size) : std::string();
+}
+
+} // namespace
+
 void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options) {
     options.SetArchive(LowInt32(store.GetInteger("soArchive")));
     options.SetReadOnly(LowInt32(store.GetInteger("soReadOnly")));
     options.SetSystem(LowInt32(store.GetInteger("soSystem")));
     options.SetHidden(LowInt32(store.GetInteger("soHidden")));
     options.SetLineByLine(store.GetBoolean("soLineByLine"));
+    options.ModifiedFrom = ParseLocalTime(store.GetString("soModifiedFrom"));
+    options.ModifiedBefore = ParseLocalTime(store.GetString("soModifiedBefore"));
+    options.MinSize = ParseByteSize(store.GetString("soMinSize"));
+    options.MaxSize = ParseByteSize(store.GetString("soMaxSize"));
+    options.ExcludeDirs = store.GetString("soExcludeDirs");
+    options.SkipBinary = store.GetBoolean("soSkipBinary");
+    options.StopOnError = store.GetBoolean("soStopOnError");
 }
 
 void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
@@ -85,4 +112,11 @@ void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
     store.SetInteger("soSystem", options.System());
     store.SetInteger("soHidden", options.Hidden());
     store.SetBoolean("soLineByLine", options.LineByLine());
+    store.SetString("soModifiedFrom", TimeText(options.ModifiedFrom));
+    store.SetString("soModifiedBefore", TimeText(options.ModifiedBefore));
+    store.SetString("soMinSize", SizeText(options.MinSize));
+    store.SetString("soMaxSize", SizeText(options.MaxSize));
+    store.SetString("soExcludeDirs", options.ExcludeDirs);
+    store.SetBoolean("soSkipBinary", options.SkipBinary);
+    store.SetBoolean("soStopOnError", options.StopOnError);
 }

@@ -36,7 +36,8 @@ std::vector<std::string> LoadHistory(const TvtRegVal& store, const std::string& 
 void SaveHistory(TvtRegVal& store, const std::string& prefix,
                  const std::vector<std::string>& items);
 
-// The four attribute filters from and to soArchive, soReadOnly, soSystem and soHidden, and the
-// line-by-line mode of regular expressions from and to soLineByLine.
+// The search options from and to their so... keys: the four attribute filters, the line-by-line
+// mode of regular expressions, the date and size limits, the folders left out, and the binary
+// and stop-on-error choices.
 void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options);
 void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options);

@@ -1,6 +1,7 @@
 #include "UQtUserInterface.h"
 
 #include "UAppearance.h"
+#include "UfrmRunFailures.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -63,6 +64,12 @@ bool TQtUserInterface::ChooseSaveFile(const std::string& initialFolder, std::str
     }
     fileName = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
     return true;
+}
+
+void TQtUserInterface::ShowFailures(const std::string& heading,
+                                    const std::vector<std::string>& lines) {
+    TfrmRunFailures dialog(heading, lines, owner_);
+    dialog.exec();
 }
 
 } // namespace ui

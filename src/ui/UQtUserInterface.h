@@ -17,6 +17,7 @@ public:
     operations::TAnswer AskYesNo(const std::string& text) override;
     operations::TAnswer AskYesNoCancel(const std::string& text) override;
     bool ChooseSaveFile(const std::string& initialFolder, std::string& fileName) override;
+    void ShowFailures(const std::string& heading, const std::vector<std::string>& lines) override;
 
 private:
     QWidget* owner_;

@@ -1,13 +1,18 @@
-// The Advanced Options dialog: the four file-attribute filters of a search.
+// The Advanced Options dialog: the four file-attribute filters of a search, the date and size
+// limits, the folders left out, and what to do with binary and unreadable files.
 #pragma once
+
+#include "UTSearchOptions.h"
 
 #include <QDialog>
 
 class QCheckBox;
 class QComboBox;
+class QDateEdit;
 class QLabel;
+class QLineEdit;
 class QPushButton;
-class TSearchOptions;
+class QSpinBox;
 
 namespace ui {
 
@@ -29,10 +34,28 @@ public:
     QComboBox* cmbSystem;
     QComboBox* cmbHidden;
     QLabel* Label7;
+    QCheckBox* chkNewer;
+    QDateEdit* dtpNewer;
+    QCheckBox* chkOlder;
+    QDateEdit* dtpOlder;
+    QCheckBox* chkMinSize;
+    QSpinBox* edtMinSize;
+    QComboBox* cmbMinSizeUnit;
+    QCheckBox* chkMaxSize;
+    QSpinBox* edtMaxSize;
+    QComboBox* cmbMaxSizeUnit;
+    QLineEdit* edtExcludeDirs;
+    QCheckBox* chkSkipBinary;
+    QCheckBox* chkStopOnError;
     QCheckBox* chkLineByLine;
     QPushButton* btnClear;
     QPushButton* btnCancel;
     QPushButton* btnOk;
+
+private:
+    // The date limits as shown, so that a limit the dialog cannot show exactly (a time of day
+    // from the settings file) is kept when its controls are left alone.
+    TSearchOptions shown_;
 };
 
 } // namespace ui

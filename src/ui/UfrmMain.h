@@ -267,6 +267,8 @@ private:
     void ShowProgress(double fraction);
     void PumpMessages();
     engine::TSearchRequest MakeRequest(bool makeBackups) const;
+    // The status line's tooltip tells why entries were left out; the failures come in one list.
+    void ShowRunAccount();
     void FinishRun();
 
     // Repainting of the results tree, counted so that brackets nest.

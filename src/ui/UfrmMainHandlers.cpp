@@ -9,6 +9,7 @@
 #include "UResultsFile.h"
 #include "UShellCommands.h"
 #include "UTSearchEngine.h"
+#include "UTextHelpers.h"
 #include "UfrmAbout.h"
 #include "UfrmAdvancedOptions.h"
 #include "UfrmRegExHelp.h"
@@ -90,6 +91,7 @@ void TfrmMain::btnGoClick() {
     } else {
         btnExpandOneLevelClick();
     }
+    ShowRunAccount();
     if (closeRequested_) {
         // Closed during the run: close now that the run is off the stack.
         QTimer::singleShot(0, this, &QWidget::close);
@@ -110,6 +112,19 @@ engine::TSearchRequest TfrmMain::MakeRequest(bool makeBackups) const {
     request.Options = &options_;
     request.StartFolder = stv->SelectedPath();
     return request;
+}
+
+void TfrmMain::ShowRunAccount() {
+    // The summary line keeps its text; why entries were left out is one hover away.
+    const engine::TRunAccount& account = engine_->Account();
+    sbStatus->setToolTip(ToQ(engine::DescribeAccount(account)));
+    if (!account.Failures.empty()) {
+        const auto n = static_cast<std::int32_t>(account.Failures.size());
+        userInterface_->ShowFailures(text::PluralCount(n, "failure") + ": " +
+                                         (n == 1 ? "this could not be read and was skipped."
+                                                 : "these could not be read and were skipped."),
+                                     account.Failures);
+    }
 }
 
 void TfrmMain::FinishRun() {

@@ -118,6 +118,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this](double fraction) { ShowProgress(fraction); },
             [this](const std::string& text) { userInterface_->ShowMessage(text); },
             [this] { PumpMessages(); },
+            {}, // failures are shown together when the run ends
             {}, // failed writes are shown as messages
             {},
             {}, // the tree is shown whole at the end

@@ -351,7 +351,7 @@ TEST_F(CliTest, BadPatternIsAnErrorWithTheEnginesMessage) {
 TEST_F(CliTest, FileDeeperThanTheLongestPathIsFound) {
     DeepChain("deep", 17, "far.txt");
 
-    const Result r = Cli({"-s", "x", root_});
+    const Result r = Cli({"--stop-on-error", "-s", "x", root_});
 
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");

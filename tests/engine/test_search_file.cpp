@@ -1,5 +1,6 @@
 // What SearchFile finds and records: plain and pattern search, lines, columns, captions,
 // nodes, and what a replacement makes of a file's bytes.
+#include "UTSearchOptions.h"
 #include "search_file_test_support.h"
 
 #include <random>
@@ -177,8 +178,18 @@ TEST_F(PlainSearchTest, EntriesThatAreNoRegularFilesAreNeverOpened) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(PlainSearchTest, AFileThatCannotBeOpenedEndsTheRunWithoutANode) {
+TEST_F(PlainSearchTest, AFileThatCannotBeOpenedIsNotedOrEndsTheRunWithoutANode) {
     request.SearchText = "a";
+    EXPECT_EQ(Search("missing.txt"), 0);
+    ASSERT_EQ(engine_->Account().Failures.size(), 1u);
+    EXPECT_EQ(
+        engine_->Account().Failures[0].rfind("Cannot open file \"" + P("missing.txt") + "\". ", 0),
+        0u);
+    EXPECT_EQ(engine_->Account().Count(engine::TEntryOutcome::Unreadable), 1);
+
+    TSearchOptions stopOnError;
+    stopOnError.StopOnError = true;
+    request.Options = &stopOnError;
     try {
         Search("missing.txt");
         FAIL() << "no error";

@@ -58,6 +58,9 @@ std::string Replaced(const std::string& name) {
         }
         request.SearchText = kSearch;
         request.ReplaceText = kReplace;
+        TSearchOptions stopOnError;
+        stopOnError.StopOnError = true;
+        request.Options = &stopOnError;
         // Marks where the run begins in a trace; no call before it belongs to the run.
         [[maybe_unused]] const pid_t marker = ::getppid();
         try {

@@ -77,6 +77,53 @@ TEST(MainSettings, SearchOptionsRoundTripThroughTheirKeys) {
     EXPECT_EQ(loaded.Hidden(), -1);
 }
 
+TEST(MainSettings, FilterKeysRoundTripThroughTheFile) {
+    TScratchDir dir;
+    const auto store = [&] {
+        auto s = std::make_unique<TvtRegVal>();
+        ConfigureMainStore(*s);
+        s->SetLocationProvider([&] { return TStoreLocation{dir.Path(), true, "", ""}; });
+        return s;
+    };
+    TSearchOptions o;
+    o.ModifiedFrom = ParseLocalTime("2024-01-31");
+    o.ModifiedBefore = ParseLocalTime("2024-03-01T08:15:30");
+    o.MinSize = 0;
+    o.MaxSize = std::int64_t{3} << 30;
+    o.ExcludeDirs = ".git;node_modules build";
+    o.SkipBinary = true;
+    o.StopOnError = true;
+    auto out = store();
+    SaveSearchOptions(*out, o);
+    out->Save();
+    const std::string file = ReadFile(dir / "Fernsweep.ini");
+    EXPECT_NE(file.find("soModifiedBefore=2024-03-01T08:15:30\r\n"), std::string::npos);
+    EXPECT_NE(file.find("soMaxSize=3G\r\n"), std::string::npos);
+
+    auto in = store();
+    in->Load();
+    TSearchOptions loaded;
+    LoadSearchOptions(*in, loaded);
+    EXPECT_EQ(loaded.ModifiedFrom, o.ModifiedFrom);
+    EXPECT_EQ(loaded.ModifiedBefore, o.ModifiedBefore);
+    EXPECT_EQ(loaded.MinSize, 0);
+    EXPECT_EQ(loaded.MaxSize, o.MaxSize);
+    EXPECT_EQ(loaded.ExcludeDirs, o.ExcludeDirs);
+    EXPECT_TRUE(loaded.SkipBinary && loaded.StopOnError);
+    EXPECT_EQ(loaded.Description(),
+              "modified on or after 2024-01-31, modified before 2024-03-01T08:15:30, at least 0 "
+              "bytes, at most 3 GB, folders left out: .git;node_modules build, no binary files");
+
+    // An unreadable date is no limit; the defaults are none at all.
+    in->SetString("soModifiedFrom", "yesterday");
+    TSearchOptions fresh;
+    LoadSearchOptions(*in, fresh);
+    EXPECT_FALSE(fresh.ModifiedFrom);
+    FillDefaultLists(*in);
+    LoadSearchOptions(*in, fresh);
+    EXPECT_EQ(fresh.Description(), "No advanced options set.");
+}
+
 // The whole file a first run leaves behind: defaults, then the window's placement.
 TEST(MainSettings, FirstRunWritesTheGoldenFile) {
     TScratchDir dir;

@@ -9,13 +9,16 @@
 #include "UfrmRegExHelp.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <functional>
@@ -52,11 +55,11 @@ private slots:
     void advancedOptionsLayout() {
         ui::TfrmAdvancedOptions d;
         QCOMPARE(d.windowTitle(), QStringLiteral("Advanced Options"));
-        QCOMPARE(d.size(), QSize(355, 236));
+        QCOMPARE(d.size(), QSize(355, 343));
         QCOMPARE(d.minimumSize(), d.maximumSize());
-        QCOMPARE(d.btnOk->geometry(), QRect(277, 208, 75, 25));
-        QCOMPARE(d.btnCancel->geometry(), QRect(193, 208, 75, 25));
-        QCOMPARE(d.btnClear->geometry(), QRect(4, 208, 75, 25));
+        QCOMPARE(d.btnOk->geometry(), QRect(277, 315, 75, 25));
+        QCOMPARE(d.btnCancel->geometry(), QRect(193, 315, 75, 25));
+        QCOMPARE(d.btnClear->geometry(), QRect(4, 315, 75, 25));
         QVERIFY(d.btnOk->isDefault());
         QCOMPARE(d.cmbHidden->geometry().topLeft(), QPoint(68, 88));
         QCOMPARE(d.cmbArchive->count(), 3);
@@ -64,12 +67,64 @@ private slots:
         QCOMPARE(d.cmbArchive->itemText(2), QStringLiteral("Unset"));
         QVERIFY(!d.cmbArchive->isEditable());
         QCOMPARE(d.Label7->palette().color(QPalette::WindowText), QColor(128, 0, 0));
-        QCOMPARE(Texts(d).count(QStringLiteral("Not implemented yet!")), 2);
+        QCOMPARE(Texts(d).count(QStringLiteral("Not implemented yet!")), 0);
         QStringList groups;
         for (const QGroupBox* g : d.findChildren<QGroupBox*>()) {
             groups << g->title();
         }
-        QCOMPARE(groups, (QStringList{" File Attributes ", " Date ", " Size "}));
+        QCOMPARE(groups,
+                 (QStringList{" File Attributes ", " Date ", " Size ", " Folders and Files "}));
+        // Nothing overlaps: the controls of one parent lie apart and inside it.
+        QList<QWidget*> parents{&d};
+        for (QGroupBox* g : d.findChildren<QGroupBox*>()) {
+            parents << g;
+        }
+        for (QWidget* parent : parents) {
+            const QList<QWidget*> kids = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (int i = 0; i < kids.size(); ++i) {
+                if (kids[i]->isWindow() || kids[i]->geometry().isEmpty()) {
+                    continue;
+                }
+                QVERIFY2(parent->rect().contains(kids[i]->geometry()),
+                         qPrintable(kids[i]->objectName() + kids[i]->metaObject()->className()));
+                for (int j = i + 1; j < kids.size(); ++j) {
+                    if (!kids[j]->isWindow() && !kids[j]->geometry().isEmpty()) {
+                        QVERIFY(!kids[i]->geometry().intersects(kids[j]->geometry()));
+                    }
+                }
+            }
+        }
+    }
+
+    void limitsShowAndReadAsWholeDays() {
+        ui::TfrmAdvancedOptions d;
+        TSearchOptions o;
+        o.ModifiedFrom = ParseLocalTime("2024-05-01");
+        o.ModifiedBefore = ParseLocalTime("2024-06-01"); // on or before 31 May
+        o.MaxSize = 3 * 1024 * 1024;
+        o.ExcludeDirs = ".git;build";
+        d.ShowOptions(o);
+        QCOMPARE(d.dtpOlder->date(), QDate(2024, 5, 31));
+        QCOMPARE(d.edtMaxSize->value(), 3);
+        QCOMPARE(d.cmbMaxSizeUnit->currentText(), QStringLiteral("MB"));
+        QVERIFY(!d.chkMinSize->isChecked() && !d.edtMinSize->isEnabled());
+        d.dtpOlder->setDate(QDate(2024, 6, 30));
+        d.chkMinSize->setChecked(true);
+        d.edtMinSize->setValue(10);
+        d.cmbMinSizeUnit->setCurrentIndex(1);
+        TSearchOptions read;
+        d.ReadOptions(read);
+        QCOMPARE(*read.ModifiedFrom, *o.ModifiedFrom);
+        QCOMPARE(*read.ModifiedBefore, *ParseLocalTime("2024-07-01"));
+        QCOMPARE(*read.MinSize, std::int64_t{10240});
+        QCOMPARE(*read.MaxSize, *o.MaxSize);
+        QCOMPARE(read.ExcludeDirs, o.ExcludeDirs);
+        QCOMPARE(read.Description(), std::string("modified on or after 2024-05-01, modified on or "
+                                                 "before 2024-06-30, at least 10 KB, at most 3 MB, "
+                                                 "folders left out: .git;build"));
+        d.btnClearClick();
+        d.ReadOptions(read);
+        QCOMPARE(read.Description(), std::string("No advanced options set."));
     }
 
     void showAndReadOptions() {

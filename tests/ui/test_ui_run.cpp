@@ -237,6 +237,43 @@ private slots:
         QCOMPARE(w->sbStatus->text(), QStringLiteral("Found 4 occurences in 2 files."));
     }
 
+    void unreadableFilesComeInOneBoxAtTheEnd() {
+        // Once sub1 is entered, sub2 (not yet entered) and a.txt (not yet read) vanish: one
+        // folder that cannot be entered and one file that cannot be read, whoever runs the test.
+        ui::TfrmMain* frm = nullptr;
+        TWindow w(settings_.path(), {root_}, [&] {
+            if (frm != nullptr && frm->sbStatus->text().contains(QStringLiteral("/sub1/"))) {
+                QDir(root_ + "/sub2").removeRecursively();
+                QFile::remove(root_ + "/a.txt");
+            }
+        });
+        frm = &*w;
+        w.Show();
+        SetUpSearch(*w, QStringLiteral("needle"));
+        w->btnGo->click();
+        QVERIFY(w.Ui->Errors.empty());
+        QCOMPARE(w.Ui->Messages.size(), size_t(1));
+        const std::string& box = w.Ui->Messages[0];
+        const std::string root = uitest::Bytes(root_);
+        QCOMPARE(box, "2 failures: these could not be read and were skipped.\r\n"
+                      "Cannot change to directory: " +
+                          root +
+                          "/sub2 (No such file or directory)\r\n"
+                          "Cannot open file \"" +
+                          root + "/a.txt\". No such file or directory");
+        QCOMPARE(w->sbStatus->text(), QStringLiteral("Found 1 occurence in 1 file."));
+        QVERIFY(w->sbStatus->toolTip().contains(QStringLiteral("files that could not be read: 1")));
+
+        // Stopping at the first: the folder is told at once, the file ends the run as an error.
+        MakeTree(root_);
+        w->Options().StopOnError = true;
+        w->btnGo->click();
+        QCOMPARE(w.Ui->Messages.size(), size_t(2));
+        QCOMPARE(w.Ui->Messages[1], std::string("Cannot change to directory: sub2"));
+        QCOMPARE(w.Ui->Errors.size(), size_t(1));
+        QVERIFY(w.Ui->Errors[0].find("a.txt") != std::string::npos);
+    }
+
     void closingDuringARunClosesAfterIt() {
         QTemporaryDir settings;
         ui::TfrmMain* frm = nullptr;

@@ -8,11 +8,13 @@
 #include "UFolderTree.h"
 #include "UResultTreeModel.h"
 #include "UTResultTree.h"
+#include "UTSearchOptions.h"
 #include "UfrmAbout.h"
 #include "UfrmAdvancedOptions.h"
 #include "UfrmBrowseFolder.h"
 #include "UfrmMain.h"
 #include "UfrmRegExHelp.h"
+#include "UfrmRunFailures.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -138,7 +140,27 @@ int main(int argc, char* argv[]) {
     ui::TfrmAdvancedOptions options(&frm);
     options.show();
     Save(&options, out + "/look-advanced-options.png");
+    {
+        TSearchOptions filters;
+        filters.ModifiedFrom = ParseLocalTime("2024-01-01");
+        filters.MaxSize = std::int64_t{1} << 20;
+        filters.ExcludeDirs = ".git;node_modules;build";
+        filters.SkipBinary = true;
+        options.ShowOptions(filters);
+        Save(&options, out + "/look-advanced-options-filters.png");
+    }
     options.hide();
+    {
+        const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
+        ui::TfrmRunFailures failures(
+            "3 failures: these could not be read and were skipped.",
+            {"Cannot change to directory: " + home + "/shared/private (Permission denied)",
+             "Cannot open file \"" + home + "/shared/notes/salaries.txt\". Permission denied",
+             "Cannot open file \"" + home + "/shared/.cache/lock.db\". Permission denied"},
+            &frm);
+        failures.show();
+        Save(&failures, out + "/look-run-failures.png");
+    }
 
     frm.mmRegularExpressionHelp->trigger();
     Save(frm.RegExHelp(), out + "/look-quick-help.png");
