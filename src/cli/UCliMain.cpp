@@ -183,13 +183,19 @@ int RunOnce(const cli::TCliOptions& o) {
             enginePtr->Aborted = true;
         }
     };
-    hooks.FileFound = [&](const model::TTreeNode& file, int count) {
+    // Nothing after the run needs a printed file's occurrences unless the tree or the report
+    // is wanted whole, so they are let go as soon as they are printed: memory stays bounded.
+    const bool keepTree = o.Tree || o.HasReport;
+    hooks.FileFound = [&](model::TTreeNode& file, int count) {
         if (count > 0) {
             ++counted.FileCount;
             counted.OccurenceCount += count;
         }
         if (streamFiles) {
             printer->File(file);
+            if (!keepTree) {
+                tree.DropChildren(&file);
+            }
             // A terminal sees each file at once; a pipe or a file gets full buffers.
             if (interactive) {
                 out.Flush();

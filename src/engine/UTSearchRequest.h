@@ -46,7 +46,7 @@ struct TSearchHooks {
     std::function<void(const std::string& message, const std::string& reason)> ShowWriteFailure;
     // Optional: a file's node, its occurrences below it, as soon as it is in the tree, with
     // what it adds to the totals (0 for a file whose new content could not be written).
-    std::function<void(const model::TTreeNode&, int counted)> FileFound;
+    std::function<void(model::TTreeNode&, int counted)> FileFound;
     // When set, called with each file's node once it and its occurrence nodes are in the tree
     // and its new content is written: in walk order, which is the tree's order of file nodes.
     std::function<void(model::TTreeNode& fileNode)> FileDone;
