@@ -175,32 +175,10 @@ size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
     }
     identity = posix::IdentityOf(st);
     const bool regular = S_ISREG(st.st_mode);
-    // One read of the size plus one byte: a shorter answer is the file's end, so no probe read
-    // is needed; a file that grew meanwhile fills the extra byte and reading goes on.
     const size_t expected = regular ? static_cast<size_t>(st.st_size) : 0;
-    const size_t want = expected + 1;
-    if (storage.size() < want) {
-        storage.resize(std::max(want, storage.size() + storage.size() / 2));
-    }
     size_t got = 0;
-    for (;;) {
-        if (got == storage.size()) {
-            storage.resize(storage.size() * 2 + 4096);
-        }
-        const ssize_t n = ::read(fd, storage.data() + got, storage.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            CannotOpen(displayPath);
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
-        if (regular && got < want && got == expected) {
-            break;
-        }
+    if (!posix::ReadAllInto(fd, storage, expected, regular, got)) {
+        CannotOpen(displayPath);
     }
     return got;
 }

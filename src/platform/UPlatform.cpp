@@ -408,32 +408,10 @@ size_t ReadWholeFileInto(const std::string& path, std::string& storage, std::int
             *identity = posix::IdentityOf(st);
         }
     }
-    // One read of the expected size plus one byte: a shorter answer is the file's end, so no
-    // probe read is needed; a file that grew meanwhile fills the extra byte and reading goes on.
     const size_t expected = static_cast<size_t>(expectedSize);
-    const size_t want = expected + 1;
-    if (storage.size() < want) {
-        storage.resize(std::max(want, storage.size() + storage.size() / 2));
-    }
     size_t got = 0;
-    for (;;) {
-        if (got == storage.size()) {
-            storage.resize(storage.size() * 2 + 4096);
-        }
-        const ssize_t n = ::read(fd.Get(), storage.data() + got, storage.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail();
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
-        if (regular && got < want && got == expected) {
-            break;
-        }
+    if (!posix::ReadAllInto(fd.Get(), storage, expected, regular, got)) {
+        fail();
     }
     return got;
 }
