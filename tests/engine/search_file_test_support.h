@@ -3,6 +3,7 @@
 #pragma once
 
 #include "UPlatform.h"
+#include "UReplaceFile.h"
 #include "URegExpr.h"
 #include "UTFile.h"
 #include "UTOccurence.h"
@@ -254,6 +255,21 @@ protected:
     std::unique_ptr<engine::TSearchEngine> engine_;
     engine::TSearchRequest request;
     std::vector<std::string> messages;
+};
+
+// Replaces "old" with "new"; the replacement's fault hook is cleared after each test.
+class ReplacingTest : public SearchFileTest {
+protected:
+    void SetUp() override {
+        SearchFileTest::SetUp();
+        request.SearchText = "old";
+        request.DoReplace = true;
+        request.ReplaceText = "new";
+    }
+    void TearDown() override {
+        platform::SetReplaceFaultHook(nullptr);
+        SearchFileTest::TearDown();
+    }
 };
 
 } // namespace searchtest

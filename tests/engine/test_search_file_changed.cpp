@@ -27,19 +27,8 @@ namespace {
     return false;
 }();
 
-class ChangedFileTest : public SearchFileTest {
+class ChangedFileTest : public ReplacingTest {
 protected:
-    void SetUp() override {
-        SearchFileTest::SetUp();
-        request.SearchText = "old";
-        request.DoReplace = true;
-        request.ReplaceText = "new";
-    }
-    void TearDown() override {
-        platform::SetReplaceFaultHook(nullptr);
-        SearchFileTest::TearDown();
-    }
-
     engine::TSearchTotals Run(const std::string& search, const std::string& replace) {
         request.StartFolder = dir_.string();
         request.Masks = {"*.txt"};

@@ -15,19 +15,8 @@ using platform::TReplaceStep;
 
 namespace {
 
-class ReplaceTest : public SearchFileTest {
+class ReplaceTest : public ReplacingTest {
 protected:
-    void SetUp() override {
-        SearchFileTest::SetUp();
-        request.SearchText = "old";
-        request.DoReplace = true;
-        request.ReplaceText = "new";
-    }
-    void TearDown() override {
-        platform::SetReplaceFaultHook(nullptr);
-        SearchFileTest::TearDown();
-    }
-
     // Makes the given steps fail with the given errno.
     void FailSteps(std::vector<std::pair<TReplaceStep, int>> steps) {
         platform::SetReplaceFaultHook([steps](TReplaceStep s) {
