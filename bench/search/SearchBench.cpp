@@ -5,11 +5,11 @@
 // from the page cache included) on a file in memory.
 //
 //   search_bench [MEGABYTES]      default 200; exit status 1 when a target is missed
-#include "UByteScan.h"
-#include "UPlainSearch.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
+#include "engine/UByteScan.h"
+#include "engine/UPlainSearch.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
 
 #include <algorithm>
 #include <chrono>

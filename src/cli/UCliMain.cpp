@@ -2,17 +2,17 @@
 // main window's. Each found file goes to standard output as soon as it is in the tree, through
 // the printer of the chosen output form; every message the window would show in a box goes to
 // standard error as it happens.
-#include "UCliManual.h"
-#include "UCliOptions.h"
-#include "UCliPrinters.h"
-#include "UCliReport.h"
-#include "UPlatform.h"
-#include "URegexTester.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
-#include "UTSearchOptions.h"
-#include "UTextHelpers.h"
-#include "vtStringTokenizer.h"
+#include "cli/UCliManual.h"
+#include "cli/UCliOptions.h"
+#include "cli/UCliPrinters.h"
+#include "cli/UCliReport.h"
+#include "engine/UTSearchEngine.h"
+#include "engine/vtStringTokenizer.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "regex/URegexTester.h"
+#include "settings/UTSearchOptions.h"
+#include "text/UTextHelpers.h"
 
 #include <cstdlib>
 #include <exception>
@@ -21,6 +21,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+using regex::RegexTesterOutput;
+using settings::TSearchOptions;
 
 #ifndef FERNSWEEP_VERSION
 #define FERNSWEEP_VERSION "0.95"

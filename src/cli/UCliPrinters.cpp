@@ -1,10 +1,10 @@
-#include "UCliPrinters.h"
+#include "cli/UCliPrinters.h"
 
-#include "UResultsFile.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "operations/UResultsFile.h"
 
 #include <algorithm>
 #include <string_view>

@@ -2,7 +2,7 @@
 // at a time, as soon as the run has put the file into the result tree, and once at the end.
 #pragma once
 
-#include "UCliOptions.h"
+#include "cli/UCliOptions.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "UFileWorkers.h"
+#include "engine/UFileWorkers.h"
 
 #include <algorithm>
 

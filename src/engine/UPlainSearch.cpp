@@ -1,7 +1,7 @@
-#include "UPlainSearch.h"
+#include "engine/UPlainSearch.h"
 
-#include "UByteScan.h"
-#include "UTOccurence.h"
+#include "engine/UByteScan.h"
+#include "model/UTOccurence.h"
 
 #include <cstdint>
 

@@ -1,12 +1,14 @@
-#include "URegexSearch.h"
+#include "engine/URegexSearch.h"
 
-#include "UByteScan.h"
-#include "URegExpr.h"
-#include "UTOccurence.h"
-#include "UTextHelpers.h"
+#include "engine/UByteScan.h"
+#include "model/UTOccurence.h"
+#include "regex/URegExpr.h"
+#include "text/UTextHelpers.h"
 
 #include <algorithm>
 #include <cstdint>
+
+using regex::TRegExpr;
 
 namespace engine {
 

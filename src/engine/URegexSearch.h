@@ -16,7 +16,9 @@
 #include <string_view>
 #include <vector>
 
+namespace regex {
 class TRegExpr;
+}
 
 namespace engine {
 class TSubstringFinder;
@@ -39,7 +41,7 @@ struct TRegexSearchOutput {
 
 // Builds the joined text in `joined` (a buffer kept from file to file) and enumerates the
 // expression's matches in it. Errors of the engine propagate. Gives the number of matches.
-size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
+size_t RegexSearch(std::string_view file, regex::TRegExpr& expr, std::string& joined,
                    const TRegexSearchOutput& out);
 
 // RegexSearch's result, occurrence for occurrence and byte for byte, found without the joined
@@ -47,8 +49,8 @@ size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
 // expression's matches stay within lines (TRegExpr::MatchesStayWithinLines), `literal` is
 // its required literal (holding no CR or LF) prepared with its case rule, and the file is no
 // larger than MaxLineSearchBytes.
-size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstringFinder& literal,
-                          const TRegexSearchOutput& out);
+size_t RegexSearchByLines(std::string_view file, regex::TRegExpr& expr,
+                          const TSubstringFinder& literal, const TRegexSearchOutput& out);
 
 // Beyond this, the joined text could outgrow what the engine takes, and RegexSearch fails
 // where a search by lines would not.

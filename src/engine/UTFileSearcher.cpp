@@ -1,14 +1,16 @@
-#include "UTFileSearcher.h"
+#include "engine/UTFileSearcher.h"
 
-#include "UPlainSearch.h"
-#include "UPlatform.h"
-#include "URegExpr.h"
-#include "URegexSearch.h"
-#include "UTOccurence.h"
-#include "UTSearchOptions.h"
-#include "UTSearchRequest.h"
+#include "engine/UPlainSearch.h"
+#include "engine/URegexSearch.h"
+#include "engine/UTSearchRequest.h"
+#include "model/UTOccurence.h"
+#include "platform/UPlatform.h"
+#include "regex/URegExpr.h"
+#include "settings/UTSearchOptions.h"
 
 #include <algorithm>
+
+using regex::TRegExpr;
 
 namespace engine {
 

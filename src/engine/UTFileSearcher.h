@@ -5,17 +5,19 @@
 // compiled pattern and its prefilter).
 #pragma once
 
-#include "UByteScan.h"
-#include "UFileSelection.h"
-#include "UFolderHandle.h"
-#include "UTOccurence.h"
+#include "engine/UByteScan.h"
+#include "engine/UFileSelection.h"
+#include "model/UTOccurence.h"
+#include "platform/UFolderHandle.h"
 
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+namespace regex {
 class TRegExpr;
+}
 
 namespace engine {
 
@@ -77,7 +79,7 @@ private:
     TSubstringFinder plain_;
 
     // The compiled pattern, likewise, with the literal every match must contain.
-    std::unique_ptr<TRegExpr> regex_;
+    std::unique_ptr<regex::TRegExpr> regex_;
     std::string regexText_;
     bool regexMatchCase_ = false;
     bool regexLineByLine_ = false;

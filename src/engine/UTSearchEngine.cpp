@@ -1,17 +1,17 @@
 // The engine object itself and what it does with one examined file: its nodes, and its new
 // content written back. The run lives in URunSearch, the walk in USearchFolder, the in-file
 // search in TFileSearcher.
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
 
-#include "UFileWorkers.h"
-#include "UFolderHandle.h"
-#include "UPlatform.h"
-#include "UReplaceFile.h"
-#include "UTFile.h"
-#include "UTFileSearcher.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "engine/UFileWorkers.h"
+#include "engine/UTFileSearcher.h"
+#include "model/UTFile.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "platform/UFolderHandle.h"
+#include "platform/UPlatform.h"
+#include "platform/UReplaceFile.h"
+#include "text/UTextHelpers.h"
 
 namespace engine {
 

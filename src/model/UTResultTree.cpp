@@ -1,6 +1,6 @@
-#include "UTResultTree.h"
+#include "model/UTResultTree.h"
 
-#include "UTOccurence.h"
+#include "model/UTOccurence.h"
 
 #include <stdexcept>
 

@@ -2,7 +2,7 @@
 // A model of its own, free of any GUI type; a view mirrors it.
 #pragma once
 
-#include "UTResultObject.h"
+#include "model/UTResultObject.h"
 
 #include <cstdint>
 #include <functional>

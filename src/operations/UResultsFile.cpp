@@ -1,10 +1,10 @@
-#include "UResultsFile.h"
+#include "operations/UResultsFile.h"
 
-#include "UPlatform.h"
-#include "UTFile.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "model/UTFile.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "text/UTextHelpers.h"
 
 #include <exception>
 

@@ -2,7 +2,7 @@
 // a plain-text file with CR LF line ends.
 #pragma once
 
-#include "UTUserInterface.h"
+#include "operations/UTUserInterface.h"
 
 #include <functional>
 #include <string>

@@ -1,9 +1,9 @@
 // POSIX implementation of folders held by descriptor.
-#include "UFolderHandle.h"
+#include "platform/UFolderHandle.h"
 
-#include "UPlatform.h"
-#include "UPosixIo.h"
-#include "UTempFile.h"
+#include "platform/UPlatform.h"
+#include "platform/UPosixIo.h"
+#include "platform/UTempFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // process's current directory, and every file is reached through the folder the walk entered.
 #pragma once
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // POSIX implementation of the safe replacement.
-#include "UReplaceFile.h"
+#include "platform/UReplaceFile.h"
 
-#include "UPosixIo.h"
-#include "UTempFile.h"
+#include "platform/UPosixIo.h"
+#include "platform/UTempFile.h"
 
 #include <cerrno>
 #include <chrono>

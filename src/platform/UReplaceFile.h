@@ -16,7 +16,7 @@
 // a link, so a file swapped for one after the check is not written.
 #pragma once
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // POSIX implementation of the sibling temporary file and of its marker.
-#include "UTempFile.h"
+#include "platform/UTempFile.h"
 
-#include "UPosixIo.h"
+#include "platform/UPosixIo.h"
 
 #include <algorithm>
 #include <atomic>

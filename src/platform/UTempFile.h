@@ -8,8 +8,8 @@
 // whose marker proves they are its own kind and that their writer is dead.
 #pragma once
 
-#include "UPlatform.h"
-#include "UReplaceFile.h"
+#include "platform/UPlatform.h"
+#include "platform/UReplaceFile.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
-#include "UResultTreeModel.h"
+#include "ui/UResultTreeModel.h"
 
-#include "UAppearance.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTreeImages.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "ui/UAppearance.h"
+#include "ui/UTreeImages.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 // in the files of that folder and ends, before any test starts.
 #include "search_file_test_support.h"
 
-#include "UReplaceFile.h"
+#include "platform/UReplaceFile.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -15,6 +15,8 @@
 #include <set>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+
+using settings::TSearchOptions;
 
 using namespace searchtest;
 

@@ -1,10 +1,10 @@
 // Runs with one thread and with four over many random trees and requests must be alike in
 // everything a user can see: the tree, the messages, the status line, the progress, the error
 // that ended the run, and every file and backup left on disk.
-#include "UPlatform.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
-#include "UTSearchOptions.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "settings/UTSearchOptions.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +13,8 @@
 #include <random>
 #include <sstream>
 #include <unistd.h>
+
+using settings::TSearchOptions;
 
 namespace fs = std::filesystem;
 
