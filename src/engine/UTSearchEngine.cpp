@@ -223,9 +223,20 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     platform::TReplaceCheck check;
     check.Expected = &facts.Identity;
     check.Within = request.StartFolder;
-    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
-        platform::PathThrough(*task.Folder, *task.Name), facts.NewContent,
-        request.MakeBackups ? &backupThrough : nullptr, check);
+    const std::string* const backup = request.MakeBackups ? &backupThrough : nullptr;
+    const std::string path = platform::PathThrough(*task.Folder, *task.Name);
+    platform::TReplaceOutcome result;
+    if (facts.Streamed) {
+        // A big file: its new content is made from the original while it is written.
+        const auto make = [&](const platform::TReadBytes& read,
+                              const platform::TWriteBytes& write) {
+            return searcher_->MakeNewContent(request, facts.Identity.Size, facts.Occurences.size(),
+                                             read, write);
+        };
+        result = platform::ReplaceFileContent(path, make, backup, check);
+    } else {
+        result = platform::ReplaceFileContent(path, facts.NewContent, backup, check);
+    }
     if (result.BackupFailed) {
         Message("Unable to create backup file " + folderPath +
                 text::ExtractFileName(backupThrough));

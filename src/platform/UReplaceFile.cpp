@@ -82,12 +82,11 @@ bool LockFile(int fd) {
     }
 }
 
-// Writes `data` over the file open as `fd`, from its start, and cuts it to that length.
-int Overwrite(int fd, std::string_view data) {
+int PwriteAll(int fd, std::string_view data, off_t at) {
     size_t done = 0;
     while (done < data.size()) {
         const ssize_t n =
-            ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+            ::pwrite(fd, data.data() + done, data.size() - done, at + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -96,10 +95,50 @@ int Overwrite(int fd, std::string_view data) {
         }
         done += static_cast<size_t>(n);
     }
+    return 0;
+}
+
+// Writes `data` over the file open as `fd`, from its start, and cuts it to that length.
+int Overwrite(int fd, std::string_view data) {
+    if (const int err = PwriteAll(fd, data, 0); err != 0) {
+        return err;
+    }
     if (::ftruncate(fd, static_cast<off_t>(data.size())) != 0 || ::fdatasync(fd) != 0) {
         return errno;
     }
     return 0;
+}
+
+// The same with the content of the file open as `from`, copied a piece at a time.
+int OverwriteFrom(int fd, int from) {
+    std::vector<char> buf(1 << 18);
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(from, buf.data(), buf.size(), at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        if (const int err = PwriteAll(fd, std::string_view(buf.data(), static_cast<size_t>(n)), at);
+            err != 0) {
+            return err;
+        }
+        at += n;
+    }
+    if (::ftruncate(fd, at) != 0 || ::fdatasync(fd) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+std::int64_t FileSize(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 // The whole content of the file open as `fd`.
@@ -156,7 +195,7 @@ void UndoBackup(TBackup backup, int backupDirfd, const std::string* backupName) 
     }
 }
 
-TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view content,
+TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent& make,
                           int backupDirfd, const std::string* backupName,
                           const TFileIdentity* expected) {
     TReplaceOutcome out;
@@ -192,7 +231,33 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
     TSiblingTemp temp(dirfd, name);
     bool ownerKept = true;
     int err = temp.Create(0600);
-    err = err != 0 ? err : temp.Write(content);
+    if (err == 0) {
+        err = Injected(TReplaceStep::WriteTemp) != 0 ? errno : 0;
+    }
+    if (err == 0) {
+        const TReadBytes read = [&original](std::int64_t at, char* into, size_t n) -> std::int64_t {
+            size_t done = 0;
+            while (done < n) {
+                const ssize_t got = ::pread(original.Get(), into + done, n - done,
+                                            static_cast<off_t>(at) + static_cast<off_t>(done));
+                if (got == 0) {
+                    break;
+                }
+                if (got > 0) {
+                    done += static_cast<size_t>(got);
+                } else if (errno != EINTR) {
+                    return -static_cast<std::int64_t>(errno);
+                }
+            }
+            return static_cast<std::int64_t>(done);
+        };
+        const TWriteBytes write = [&temp](std::string_view data) { return temp.Append(data); };
+        err = make(read, write);
+        if (err == kContentChanged) {
+            out.Changed = true;
+            return fail(EAGAIN);
+        }
+    }
     err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &ownerKept, false);
     err = err != 0 ? err : temp.Sync();
     if (err != 0) {
@@ -243,14 +308,15 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
             out.Changed = true;
             return fail(EAGAIN);
         }
-        if (content.size() > old.size() &&
-            ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(content.size())) != 0 &&
+        const std::int64_t newSize = FileSize(temp.Fd());
+        if (newSize > static_cast<std::int64_t>(old.size()) &&
+            ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(newSize)) != 0 &&
             errno != EOPNOTSUPP) {
             UndoBackup(backup, backupDirfd, backupName);
             return fail(errno);
         }
         if (Injected(TReplaceStep::WriteInPlace) != 0 ||
-            (err = Overwrite(writer.Get(), content)) != 0) {
+            (err = OverwriteFrom(writer.Get(), temp.Fd())) != 0) {
             err = err != 0 ? err : errno;
             // Put the old content back; should that fail too, the new one waits beside it.
             if (Overwrite(writer.Get(), old) == 0) {
@@ -353,7 +419,20 @@ int CleanStaleReplaceTemps(const std::string& folder, std::int64_t minAgeSeconds
     return removed;
 }
 
+namespace {
+
+TMakeContent Whole(std::string_view content) {
+    return [content](const TReadBytes&, const TWriteBytes& write) { return write(content); };
+}
+
+} // namespace
+
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
+                                   const std::string* backupPath, const TReplaceCheck& check) {
+    return ReplaceFileContent(path, Whole(content), backupPath, check);
+}
+
+TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
                                    const std::string* backupPath, const TReplaceCheck& check) {
     TReplaceOutcome out;
     struct stat lst;
@@ -386,7 +465,7 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
         return out;
     }
     if (backupPath == nullptr) {
-        return ReplaceAt(folder.Get(), name, content, -1, nullptr, check.Expected);
+        return ReplaceAt(folder.Get(), name, make, -1, nullptr, check.Expected);
     }
     std::string backupName;
     const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
@@ -394,13 +473,13 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
         out.Error = errno;
         return out;
     }
-    return ReplaceAt(folder.Get(), name, content, backupFolder.Get(), &backupName, check.Expected);
+    return ReplaceAt(folder.Get(), name, make, backupFolder.Get(), &backupName, check.Expected);
 }
 
 TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
                                      std::string_view content, const std::string* backupName,
                                      const TFileIdentity* expected) {
-    return ReplaceAt(folderFd, name, content, folderFd, backupName, expected);
+    return ReplaceAt(folderFd, name, Whole(content), folderFd, backupName, expected);
 }
 
 } // namespace platform
