@@ -8,6 +8,7 @@
 #include "search_file_test_support.h"
 
 #include "UReplaceFile.h"
+#include "UStreamSearch.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -56,6 +57,9 @@ std::string Replaced(const std::string& name) {
                 return s == platform::TReplaceStep::LinkBackup ? EPERM : 0;
             });
         }
+        if (const char* window = std::getenv("FS_KILLSWEEP_WINDOW")) {
+            engine::SetStreamWindow(std::strtoul(window, nullptr, 10));
+        }
         request.SearchText = kSearch;
         request.ReplaceText = kReplace;
         TSearchOptions stopOnError;
@@ -83,9 +87,10 @@ std::string Replaced(const std::string& name) {
 }();
 
 // The kinds of run swept.
-enum class TVariant { NoBackups, Backups, BackupsWithoutHardLinks };
+// Windowed: every file read and written a few bytes at a time, as big files are.
+enum class TVariant { NoBackups, Backups, BackupsWithoutHardLinks, Windowed };
 const TVariant kVariants[] = {TVariant::NoBackups, TVariant::Backups,
-                              TVariant::BackupsWithoutHardLinks};
+                              TVariant::BackupsWithoutHardLinks, TVariant::Windowed};
 const char* Label(TVariant v) {
     switch (v) {
     case TVariant::NoBackups:
@@ -94,6 +99,8 @@ const char* Label(TVariant v) {
         return "with backups";
     case TVariant::BackupsWithoutHardLinks:
         return "with backups, no hard links";
+    case TVariant::Windowed:
+        return "with backups, in windows";
     }
     return "";
 }
@@ -140,6 +147,9 @@ protected:
         std::string cmd = "FS_KILLSWEEP_DIR='" + work_ + "' ";
         if (variant != TVariant::NoBackups) {
             cmd += "FS_KILLSWEEP_BACKUPS=1 ";
+        }
+        if (variant == TVariant::Windowed) {
+            cmd += "FS_KILLSWEEP_WINDOW=5 ";
         }
         if (variant == TVariant::BackupsWithoutHardLinks) {
             cmd += "FS_KILLSWEEP_NO_HARD_LINKS=1 ";
