@@ -206,7 +206,6 @@ void TFileReader::Open(const TFolderHandle& folder, const std::string& name,
     }
     identity_ = posix::IdentityOf(st);
     regular_ = S_ISREG(st.st_mode);
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 size_t TFileReader::ReadAt(std::int64_t offset, char* into, size_t n) {
