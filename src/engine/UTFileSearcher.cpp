@@ -10,6 +10,7 @@
 #include "UTSearchRequest.h"
 
 #include <algorithm>
+#include <new>
 
 namespace engine {
 
@@ -33,6 +34,34 @@ bool SkipsBinary(const TSearchRequest& request) {
 }
 
 } // namespace
+
+std::string WriteBackPath(const TFileTask& task) {
+    // Through the folder's descriptor, so it reaches the folder the walk entered however
+    // long its own path is.
+    return platform::PathThrough(*task.Folder, *task.Name);
+}
+
+platform::TReplaceCheck WriteBackCheck(const TSearchRequest& request, const TFileFacts& facts) {
+    platform::TReplaceCheck check;
+    check.Expected = &facts.Identity;
+    check.Within = request.StartFolder;
+    return check;
+}
+
+void PrepareWriteBack(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts) {
+    if (!request.DoReplace || facts.Error || !facts.Searched || facts.Streamed ||
+        facts.Occurences.empty() || facts.Outcome != TEntryOutcome::Searched) {
+        return;
+    }
+    try {
+        facts.Prepared = platform::PrepareReplace(WriteBackPath(task), facts.NewContent,
+                                                  WriteBackCheck(request, facts));
+        facts.NewContent.clear();
+        facts.NewContent.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+        facts.Prepared.reset(); // written in its turn instead
+    }
+}
 
 TFileSearcher::TFileSearcher() = default;
 TFileSearcher::~TFileSearcher() = default;

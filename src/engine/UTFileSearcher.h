@@ -33,6 +33,9 @@ struct TFileFacts {
     // A big file, read a window at a time: its new content is made while it is written
     // (MakeNewContent), not held here.
     bool Streamed = false;
+    // The new content already written and flushed beside the file, waiting for its turn to
+    // be put in place (PrepareWriteBack).
+    std::unique_ptr<platform::TPreparedReplace> Prepared;
     std::exception_ptr Error; // the failure that ends the run, raised when committed
     // Searched, or why the file was left out after all (unreadable, binary, not regular);
     // for an unreadable file the message naming it with the system's reason.
@@ -46,6 +49,14 @@ struct TFileTask {
     const std::string* Name = nullptr;
     std::string FullPath;
 };
+
+// The path through which a file's new content is written.
+std::string WriteBackPath(const TFileTask& task);
+// The checks made before it is written.
+platform::TReplaceCheck WriteBackCheck(const TSearchRequest& request, const TFileFacts& facts);
+// Writes and flushes a found file's new content beside it ahead of its turn, so that threads
+// that search ahead also wait for the disk ahead; the walk puts it in place in its own order.
+void PrepareWriteBack(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
 
 class TFileSearcher {
 public:

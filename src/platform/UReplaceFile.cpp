@@ -195,22 +195,43 @@ void UndoBackup(TBackup backup, int backupDirfd, const std::string* backupName) 
     }
 }
 
-TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent& make,
-                          int backupDirfd, const std::string* backupName,
-                          const TFileIdentity* expected) {
-    TReplaceOutcome out;
+} // namespace
+
+struct TPreparedReplace::TPrepared {
+    int Dir = -1; // the folder
+    TFd OwnedDir; // when the folder was opened for this replacement
+    std::string Name;
+    TFd Original;
+    struct stat St {};
+    TFileIdentity Read;
+    std::unique_ptr<TSiblingTemp> Temp;
+    bool OwnerKept = true;
+    bool Ready = false;
+    TReplaceOutcome Out;
+};
+
+namespace {
+
+using TPrepared = TPreparedReplace::TPrepared;
+
+// The first half of a replacement: the file opened and checked, its new content written and
+// flushed to a temporary file beside it. Fills `p`; false with p.Out set when it failed.
+bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expected) {
+    const int dirfd = p.Dir;
+    const std::string& name = p.Name;
+    TReplaceOutcome& out = p.Out;
     const auto fail = [&out](int err) {
         out.Error = err != 0 ? err : EIO;
-        return out;
+        return false;
     };
-    const TFd original(
-        ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    p.Original.Reset(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    const TFd& original = p.Original;
     if (!original.Valid()) {
         // Gone, or a link or something else put in its place since it was read.
         out.Changed = expected != nullptr && (errno == ENOENT || errno == ELOOP);
         return fail(errno);
     }
-    struct stat st;
+    struct stat& st = p.St;
     if (::fstat(original.Get(), &st) != 0) {
         return fail(errno);
     }
@@ -218,8 +239,8 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent
         out.Changed = expected != nullptr;
         return fail(EINVAL);
     }
-    const TFileIdentity read = expected != nullptr ? *expected : IdentityOf(st);
-    if (!(IdentityOf(st) == read)) {
+    p.Read = expected != nullptr ? *expected : IdentityOf(st);
+    if (!(IdentityOf(st) == p.Read)) {
         out.Changed = true;
         return fail(EAGAIN);
     }
@@ -228,8 +249,8 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent
     }
     out.SplitLinks = st.st_nlink > 1;
 
-    TSiblingTemp temp(dirfd, name);
-    bool ownerKept = true;
+    p.Temp = std::make_unique<TSiblingTemp>(dirfd, name);
+    TSiblingTemp& temp = *p.Temp;
     int err = temp.Create(0600);
     if (err == 0) {
         err = Injected(TReplaceStep::WriteTemp) != 0 ? errno : 0;
@@ -258,12 +279,30 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent
             return fail(EAGAIN);
         }
     }
-    err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &ownerKept, false);
+    err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &p.OwnerKept, false);
     err = err != 0 ? err : temp.Sync();
     if (err != 0) {
         return fail(err);
     }
-    const bool inPlace = !ownerKept;
+    p.Ready = true;
+    return true;
+}
+
+// The second half: under the lock, checked again, backed up and put in place.
+TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backupName) {
+    const int dirfd = p.Dir;
+    const std::string& name = p.Name;
+    TReplaceOutcome out = p.Out;
+    const auto fail = [&out](int err) {
+        out.Error = err != 0 ? err : EIO;
+        return out;
+    };
+    const TFd& original = p.Original;
+    const struct stat& st = p.St;
+    const TFileIdentity& read = p.Read;
+    TSiblingTemp& temp = *p.Temp;
+    const bool inPlace = !p.OwnerKept;
+    int err = 0;
 
     Injected(TReplaceStep::CheckUnchanged);
     // Another replacement of this file waits here until this one has placed its content, and
@@ -344,6 +383,18 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent
     }
     out.Written = true;
     return out;
+}
+
+TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent& make,
+                          int backupDirfd, const std::string* backupName,
+                          const TFileIdentity* expected) {
+    TPrepared p;
+    p.Dir = dirfd;
+    p.Name = name;
+    if (!PrepareAt(p, make, expected)) {
+        return p.Out;
+    }
+    return PlaceAt(p, backupDirfd, backupName);
 }
 
 // Whether `target` (an absolute path without "." or "..") lies in the folder `root`.
@@ -432,14 +483,17 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
     return ReplaceFileContent(path, Whole(content), backupPath, check);
 }
 
-TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
-                                   const std::string* backupPath, const TReplaceCheck& check) {
-    TReplaceOutcome out;
+namespace {
+
+// Opens the folder of the file that `path` leads to (a link's target, which must lie inside
+// check.Within); false with `out` set when it cannot.
+bool OpenTarget(const std::string& path, const TReplaceCheck& check, TFd& folder, std::string& name,
+                TReplaceOutcome& out) {
     struct stat lst;
     if (path.empty() || ::lstat(path.c_str(), &lst) != 0) {
         out.Error = path.empty() ? ENOENT : errno;
         out.Changed = check.Expected != nullptr && out.Error == ENOENT;
-        return out;
+        return false;
     }
     // A link is written at its target, which must lie inside the allowed folder.
     std::string target = path;
@@ -447,21 +501,33 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& 
         target = RealPath(path);
         if (target.empty()) {
             out.Error = errno;
-            return out;
+            return false;
         }
         if (!check.Within.empty()) {
             const std::string root = RealPath(check.Within);
             if (root.empty() || !Inside(target, root)) {
                 out.OutsideLink = true;
                 out.Error = EXDEV;
-                return out;
+                return false;
             }
         }
     }
-    std::string name;
-    const TFd folder(posix::OpenFolderOf(target, name));
+    folder.Reset(posix::OpenFolderOf(target, name));
     if (!folder.Valid()) {
         out.Error = errno;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
+                                   const std::string* backupPath, const TReplaceCheck& check) {
+    TReplaceOutcome out;
+    TFd folder;
+    std::string name;
+    if (!OpenTarget(path, check, folder, name, out)) {
         return out;
     }
     if (backupPath == nullptr) {
@@ -474,6 +540,41 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& 
         return out;
     }
     return ReplaceAt(folder.Get(), name, make, backupFolder.Get(), &backupName, check.Expected);
+}
+
+TPreparedReplace::TPreparedReplace() : p_(std::make_unique<TPrepared>()) {}
+TPreparedReplace::~TPreparedReplace() = default;
+
+std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::string_view content,
+                                                 const TReplaceCheck& check) {
+    auto prepared = std::make_unique<TPreparedReplace>();
+    TPrepared& p = *prepared->p_;
+    if (OpenTarget(path, check, p.OwnedDir, p.Name, p.Out)) {
+        p.Dir = p.OwnedDir.Get();
+        if (!PrepareAt(p, Whole(content), check.Expected)) {
+            p.Temp.reset(); // nothing of a failed preparation stays behind
+        }
+    }
+    return prepared;
+}
+
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath) {
+    TPrepared& p = *prepared.p_;
+    if (!p.Ready) {
+        return p.Out;
+    }
+    p.Ready = false; // placed at most once
+    if (backupPath == nullptr) {
+        return PlaceAt(p, -1, nullptr);
+    }
+    std::string backupName;
+    const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
+    if (!backupFolder.Valid()) {
+        TReplaceOutcome out = p.Out;
+        out.Error = errno;
+        return out;
+    }
+    return PlaceAt(p, backupFolder.Get(), &backupName);
 }
 
 TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -79,6 +80,32 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
 // read through the descriptor that the checks are made on, so it is the file that was checked.
 TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
                                    const std::string* backupPath, const TReplaceCheck& check = {});
+
+// A replacement in two halves, for a caller that makes new content ahead of its turn to be
+// written: first the new content is written and flushed to the temporary file beside the file
+// (PrepareReplace, which checks the file as ReplaceFileContent does), later the file is checked
+// again under the lock, backed up and the new content put in place (PlaceReplacement), exactly
+// as ReplaceFileContent does it in one go. A prepared replacement dropped unplaced leaves
+// nothing behind; one whose preparation failed gives that outcome when placed.
+class TPreparedReplace {
+public:
+    TPreparedReplace();
+    ~TPreparedReplace();
+    TPreparedReplace(const TPreparedReplace&) = delete;
+    TPreparedReplace& operator=(const TPreparedReplace&) = delete;
+
+    struct TPrepared;
+
+private:
+    std::unique_ptr<TPrepared> p_;
+    friend std::unique_ptr<TPreparedReplace>
+    PrepareReplace(const std::string& path, std::string_view content, const TReplaceCheck& check);
+    friend TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared,
+                                            const std::string* backupPath);
+};
+std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::string_view content,
+                                                 const TReplaceCheck& check);
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath);
 
 // The same for a walk that holds its folders open: the regular file `name` (a link there is
 // never followed) in the folder open as `folderFd` (a POSIX descriptor; any open mode, O_PATH
