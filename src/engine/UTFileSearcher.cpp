@@ -180,10 +180,13 @@ bool TFileSearcher::Read(const TSearchRequest& request, const TFileTask& task, T
 }
 
 // To the file's end, whatever size it had when opened: it may have grown since. One byte more
-// than expected is asked for, so the end is seen without another read.
+// than expected is asked for: a shorter answer is the end, so no probe read is needed, and a
+// file that grew fills the extra byte and reading goes on.
 void TFileSearcher::ReadWhole(platform::TFileReader& reader) {
-    const std::int64_t size = reader.Regular() ? reader.Identity().Size : 0;
-    const size_t want = static_cast<size_t>(std::max<std::int64_t>(size, 0)) + 1;
+    const bool regular = reader.Regular();
+    const auto expected =
+        static_cast<size_t>(regular ? std::max<std::int64_t>(reader.Identity().Size, 0) : 0);
+    const size_t want = expected + 1;
     if (storage_.size() < want) {
         storage_.resize(std::max(want, storage_.size() + storage_.size() / 2));
     }
@@ -192,11 +195,13 @@ void TFileSearcher::ReadWhole(platform::TFileReader& reader) {
         if (length_ == storage_.size()) {
             storage_.resize(storage_.size() * 2 + 4096);
         }
-        const size_t room = storage_.size() - length_;
-        const size_t got =
-            reader.ReadAt(static_cast<std::int64_t>(length_), storage_.data() + length_, room);
+        const size_t got = reader.ReadSome(static_cast<std::int64_t>(length_),
+                                           storage_.data() + length_, storage_.size() - length_);
+        if (got == 0) {
+            return;
+        }
         length_ += got;
-        if (got < room) {
+        if (regular && length_ < want && length_ == expected) {
             return;
         }
     }

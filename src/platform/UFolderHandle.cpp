@@ -208,6 +208,18 @@ void TFileReader::Open(const TFolderHandle& folder, const std::string& name,
     regular_ = S_ISREG(st.st_mode);
 }
 
+size_t TFileReader::ReadSome(std::int64_t offset, char* into, size_t n) {
+    for (;;) {
+        const ssize_t got = ::pread(fd_, into, n, static_cast<off_t>(offset));
+        if (got >= 0) {
+            return static_cast<size_t>(got);
+        }
+        if (errno != EINTR) {
+            CannotOpen(displayPath_);
+        }
+    }
+}
+
 size_t TFileReader::ReadAt(std::int64_t offset, char* into, size_t n) {
     size_t done = 0;
     while (done < n) {

@@ -82,6 +82,8 @@ public:
     // Reads the bytes from `offset` on into [into, into + n); fewer (0 at the end) when the file
     // ends first. Throws like Open.
     size_t ReadAt(std::int64_t offset, char* into, size_t n);
+    // One read from `offset`: it may give fewer bytes before the end; 0 only at the end.
+    size_t ReadSome(std::int64_t offset, char* into, size_t n);
 
 private:
     int fd_ = -1;
