@@ -9,6 +9,7 @@
 #include "engine/UTSearchEngine.h"
 #include "engine/vtStringTokenizer.h"
 #include "model/UTResultTree.h"
+#include "operations/UResultsFile.h"
 #include "platform/UPlatform.h"
 #include "regex/URegexTester.h"
 #include "settings/UTSearchOptions.h"
@@ -99,11 +100,15 @@ std::string StartFolderFrom(const std::string& arg) {
 bool WriteReport(const model::TResultTree& tree, const std::string& file, int& lineCount) {
     std::string data;
     lineCount = 0;
-    cli::ReportLines(tree, [&](std::string_view line) {
-        data.append(line);
+    operations::TReportLinePieces pieces;
+    pieces.Piece = [&data](std::string_view piece) { data.append(piece); };
+    pieces.End = [&]() {
         data.append("\r\n");
         ++lineCount;
-    });
+    };
+    for (int r = 0; r < tree.RootCount(); ++r) {
+        operations::ForEachResultLinePieces(tree.Root(r), pieces);
+    }
     return static_cast<bool>(platform::WriteWholeFile(file, data));
 }
 
@@ -164,7 +169,8 @@ int RunOnce(const cli::TCliOptions& o) {
     // --tree prints the whole tree at the end instead, and a report written to its file is
     // not printed here as well.
     const bool streamFiles = !o.Tree && !(o.HasReport && o.Output == cli::TOutputKind::Report);
-    std::unique_ptr<cli::TPrinter> printer = cli::MakePrinter(print, out.Buffer());
+    std::unique_ptr<cli::TPrinter> printer =
+        cli::MakePrinter(print, out.Buffer(), [&out]() { out.Flush(); });
 
     model::TResultTree tree;
     engine::TSearchTotals counted; // what has been found so far, also for a run that fails

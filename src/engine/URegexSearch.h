@@ -11,6 +11,8 @@
 // lines holding its required literal only; the result is the same, without the joined text.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,6 +39,13 @@ struct TRegexSearchOutput {
     // the file's new bytes go here (left alone when nothing matched).
     std::string* NewContent = nullptr;
     std::string_view Template;
+    // For RegexSearchByLines: the number (from 0) of the first line of the bytes searched, the
+    // size of the whole file they are part of (0: the bytes are the whole file), and what gives
+    // the shared text of a line with matches (a copy of the line when not set). There the
+    // matches need not be recorded: Occurences may be null.
+    std::uint64_t FirstLine = 0;
+    size_t FileSize = 0;
+    std::function<std::shared_ptr<const std::string>(std::string_view line)> ShareLine;
 };
 
 // Builds the joined text in `joined` (a buffer kept from file to file) and enumerates the

@@ -208,8 +208,6 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
 
 bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& task,
                               const TFileFacts& facts) {
-    // Every path handed to the replacement leads through the folder's descriptor, so it
-    // reaches the folder the walk entered however long its own path is.
     const std::string folderPath = text::ExtractFilePath(task.FullPath);
     if (folderPath != cleanedFolder_) {
         // Temporary files of replacements that were killed are cleared away once per folder.
@@ -220,12 +218,23 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     if (request.MakeBackups) {
         backupThrough = text::BackupFileName(platform::PathThrough(*task.Folder, *task.Name));
     }
-    platform::TReplaceCheck check;
-    check.Expected = &facts.Identity;
-    check.Within = request.StartFolder;
-    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
-        platform::PathThrough(*task.Folder, *task.Name), facts.NewContent,
-        request.MakeBackups ? &backupThrough : nullptr, check);
+    const platform::TReplaceCheck check = WriteBackCheck(request, facts);
+    const std::string* const backup = request.MakeBackups ? &backupThrough : nullptr;
+    const std::string path = WriteBackPath(task);
+    platform::TReplaceOutcome result;
+    if (facts.Prepared) {
+        result = platform::PlaceReplacement(*facts.Prepared, backup);
+    } else if (facts.Streamed) {
+        // A big file: its new content is made from the original while it is written.
+        const auto make = [&](const platform::TReadBytes& read,
+                              const platform::TWriteBytes& write) {
+            return searcher_->MakeNewContent(request, facts.Identity.Size, facts.Occurences.size(),
+                                             read, write);
+        };
+        result = platform::ReplaceFileContent(path, make, backup, check);
+    } else {
+        result = platform::ReplaceFileContent(path, facts.NewContent, backup, check);
+    }
     if (result.BackupFailed) {
         Message("Unable to create backup file " + folderPath +
                 text::ExtractFileName(backupThrough));

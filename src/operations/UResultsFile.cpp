@@ -12,10 +12,11 @@ namespace operations {
 
 namespace {
 
-// Visits the report lines below `node` in pre-order. The kind is told by the image index, the
-// tag the search gave the node; an object of an unexpected class under a tag gives no line.
-// An explicit stack, so no folder depth can exhaust the call stack.
-template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
+// Visits the found files and occurrences below `node` in pre-order. The kind is told by the
+// image index, the tag the search gave the node; an object of an unexpected class under a tag
+// is left out. An explicit stack, so no folder depth can exhaust the call stack.
+template <typename OnFile, typename OnOccurence>
+void VisitResults(const model::TTreeNode* node, OnFile&& onFile, OnOccurence&& onOccurence) {
     if (node == nullptr) {
         return;
     }
@@ -25,11 +26,11 @@ template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sin
         stack.pop_back();
         if (n->ImageIndex() == model::imgFile) {
             if (const auto* f = dynamic_cast<const model::TFile*>(n->Data())) {
-                sink(std::string_view(), f->ReportLine());
+                onFile(*f);
             }
         } else if (n->ImageIndex() == model::imgOccurence) {
             if (const auto* o = dynamic_cast<const model::TOccurence*>(n->Data())) {
-                sink(std::string_view("    "), o->ReportLine());
+                onOccurence(*o);
             }
         }
         for (int i = n->Count() - 1; i >= 0; --i) {
@@ -38,7 +39,30 @@ template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sin
     }
 }
 
+template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
+    VisitResults(
+        node, [&](const model::TFile& f) { sink(std::string_view(), f.ReportLine()); },
+        [&](const model::TOccurence& o) { sink(std::string_view("    "), o.ReportLine()); });
+}
+
 } // namespace
+
+void ForEachResultLinePieces(const model::TTreeNode* node, const TReportLinePieces& sink) {
+    VisitResults(
+        node,
+        [&](const model::TFile& f) {
+            sink.Piece(f.ReportLine());
+            sink.End();
+        },
+        [&](const model::TOccurence& o) {
+            // TOccurence::ReportLine, without a copy of the line.
+            sink.Piece("    Line: " + std::to_string(o.Line) +
+                       ", Char: " + std::to_string(o.Column) + ", [\"");
+            sink.Piece(o.Text());
+            sink.Piece("\"]");
+            sink.End();
+        });
+}
 
 void ForEachResultLine(const model::TTreeNode* node, const TReportLineSink& sink) {
     VisitReportLines(node, sink);

@@ -26,6 +26,15 @@ void CollectResultLines(const model::TTreeNode* node, std::vector<std::string>& 
 using TReportLineSink = std::function<void(std::string_view indent, const std::string& line)>;
 void ForEachResultLine(const model::TTreeNode* node, const TReportLineSink& sink);
 
+// The same lines again, each handed over in pieces as it is formed, so that the line of a huge
+// one-line file is never built whole: `piece` is called with the line's consecutive parts,
+// `end` after each line. The pieces of a line make exactly its text above.
+struct TReportLinePieces {
+    std::function<void(std::string_view piece)> Piece;
+    std::function<void()> End;
+};
+void ForEachResultLinePieces(const model::TTreeNode* node, const TReportLinePieces& sink);
+
 // Collapses the result tree (through `collapseTree`, which may be empty), writes the report of
 // the whole tree to `fileName` through a temporary file, so a failed write leaves an old file
 // as it was, and tells the user the outcome. Never throws; true when the file was written.
