@@ -1,5 +1,6 @@
 #include "UCliPrinters.h"
 
+#include "UPlatform.h"
 #include "UResultsFile.h"
 #include "UTFile.h"
 #include "UTFolder.h"
@@ -295,13 +296,14 @@ std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shown
     for (const model::TTreeNode* n = fileNode.Parent(); n != nullptr && n->Parent() != nullptr;
          n = n->Parent()) {
         if (const auto* folder = dynamic_cast<const model::TFolder*>(n->Data())) {
-            below.insert(0, folder->FolderName + "/");
+            below.insert(0, folder->FolderName + platform::PathDelim);
         }
     }
     if (shownRoot.empty()) {
         return below;
     }
-    return shownRoot.back() == '/' ? shownRoot + below : shownRoot + "/" + below;
+    return shownRoot.back() == platform::PathDelim ? shownRoot + below
+                                                   : shownRoot + platform::PathDelim + below;
 }
 
 std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out) {

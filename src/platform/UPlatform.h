@@ -1,6 +1,7 @@
 // The file-system services the rest of the program uses, behind one narrow API.
 // Paths and names are byte strings end to end; nothing here assumes UTF-8.
-// UPlatform.cpp implements it with POSIX calls; a Win32 implementation can take its place.
+// UPlatform.cpp implements it with POSIX calls, win32/UPlatform.cpp with Win32 ones; CMake
+// builds the one of the target system.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,13 @@ constexpr int faAnyFile = 0x3F;
 constexpr int faReparsePoint = 0x400;
 
 // The path separator of this platform, and its string form.
+#ifdef _WIN32
+constexpr char PathDelim = '\\';
+constexpr const char* PathDelimStr = "\\";
+#else
 constexpr char PathDelim = '/';
 constexpr const char* PathDelimStr = "/";
+#endif
 
 // A failure of the platform, carrying the message text shown to the user.
 class EPlatformError : public std::runtime_error {

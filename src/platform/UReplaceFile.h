@@ -66,12 +66,14 @@ struct TReplaceCheck {
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
                                    const std::string* backupPath, const TReplaceCheck& check = {});
 
+#ifndef _WIN32
 // The same for a walk that holds its folders open: the regular file `name` (a link there is
 // never followed) in the folder open as `folderFd` (a POSIX descriptor; any open mode, O_PATH
 // included), with the backup, when asked, as `*backupName` in the same folder.
 TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
                                      std::string_view content, const std::string* backupName,
                                      const TFileIdentity* expected);
+#endif
 
 // For tests: the steps at which a replacement can be made to fail. The hook gives the errno
 // with which the step fails, or 0 to let it run.
