@@ -23,6 +23,15 @@ constexpr int faAnyFile = 0x3F;
 // A symbolic link to a folder carries faDirectory | faReparsePoint: the walk neither enters it
 // nor takes it for a file.
 constexpr int faReparsePoint = 0x400;
+// The bits of an entry no search may open (a FIFO, socket, device or dangling link). On POSIX
+// such entries carry faSysFile; on Windows the system attribute is an ordinary file's, and a
+// device carries its own bit.
+#ifdef _WIN32
+constexpr int faDevice = 0x40;
+constexpr int faNotAFile = faDevice;
+#else
+constexpr int faNotAFile = faSysFile;
+#endif
 
 // The path separator of this platform, and its string form.
 #ifdef _WIN32

@@ -50,7 +50,7 @@ private:
 
 // The attribute bits of the platform API from Win32 attributes (the same values).
 inline int AttributesFrom(DWORD attributes) {
-    return static_cast<int>(attributes) & (faAnyFile | faReparsePoint);
+    return static_cast<int>(attributes) & (faAnyFile | faDevice | faReparsePoint);
 }
 
 // Opens a file for reading with every kind of sharing, so neither the walk nor a reader stops
