@@ -10,6 +10,9 @@ FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-de
 # parsing), man and groff (the manual page), bash-completion, strace.
 FS_TEST_PACKAGES=(libgtest-dev xvfb xauth desktop-file-utils strace clang libclang-rt-14-dev
                   libglib2.0-bin python3 man-db groff-base bash-completion)
+# scripts/test --windows: the mingw-w64 cross compiler, Wine to run the tests, and dpkg-dev to
+# unpack the Debian source packages of PCRE2 and GoogleTest.
+FS_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 # FS_XVFB=1 scripts/run starts the window on a virtual display.
 FS_XVFB_PACKAGES=(xvfb xauth)
 

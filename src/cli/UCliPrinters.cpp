@@ -5,6 +5,7 @@
 #include "model/UTOccurence.h"
 #include "model/UTResultTree.h"
 #include "operations/UResultsFile.h"
+#include "platform/UPlatform.h"
 
 #include <algorithm>
 #include <functional>
@@ -309,13 +310,14 @@ std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shown
     for (const model::TTreeNode* n = fileNode.Parent(); n != nullptr && n->Parent() != nullptr;
          n = n->Parent()) {
         if (const auto* folder = dynamic_cast<const model::TFolder*>(n->Data())) {
-            below.insert(0, folder->FolderName + "/");
+            below.insert(0, folder->FolderName + platform::PathDelim);
         }
     }
     if (shownRoot.empty()) {
         return below;
     }
-    return shownRoot.back() == '/' ? shownRoot + below : shownRoot + "/" + below;
+    return shownRoot.back() == platform::PathDelim ? shownRoot + below
+                                                   : shownRoot + platform::PathDelim + below;
 }
 
 std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out,

@@ -88,7 +88,7 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
         // A FIFO, a device, a socket or a dangling link is no file to search: opening one
         // could block the run or set a device going.
         const bool special =
-            (facts.Attributes & (platform::faSysFile | platform::faDirectory)) != 0;
+            (facts.Attributes & (platform::faNotAFile | platform::faDirectory)) != 0;
         if (request.DoSearch && !special) {
             Search(request, task, facts);
         } else if (request.DoSearch) {

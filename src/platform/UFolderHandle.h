@@ -36,10 +36,20 @@ public:
     bool Valid() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
     const TFileId& Id() const { return id_; }
+#ifdef _WIN32
+    // Windows has no calls relative to a folder: the handle, opened without delete sharing,
+    // keeps the folder from being moved or removed, so its full path stays valid.
+    const std::string& Path() const;
+#endif
 
 private:
-    int fd_ = -1;
+    int fd_ = -1; // on Windows 0 while the handle is open
     TFileId id_;
+#ifdef _WIN32
+    void Close();
+    void* handle_ = nullptr;
+    std::string path_;
+#endif
 };
 
 enum class TEntryKind : std::uint8_t { Folder, PlainFile, Other };
@@ -100,8 +110,8 @@ TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name);
 // of the folder's own path and wherever the folder has been moved: for the calls that take paths.
 std::string PathThrough(const TFolderHandle& folder, const std::string& name);
 
-// A walk holds one descriptor per level of the folder it is in: lets the process hold as many
-// open files as the system allows it.
+// A walk holds one descriptor (a handle on Windows) per level of the folder it is in: lets the
+// process hold as many open files as the system allows it.
 void AllowManyOpenFolders();
 
 } // namespace platform

@@ -1,6 +1,7 @@
 // The file-system services the rest of the program uses, behind one narrow API.
 // Paths and names are byte strings end to end; nothing here assumes UTF-8.
-// UPlatform.cpp implements it with POSIX calls; a Win32 implementation can take its place.
+// UPlatform.cpp implements it with POSIX calls, win32/UPlatform.cpp with Win32 ones; CMake
+// builds the one of the target system.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +23,24 @@ constexpr int faAnyFile = 0x3F;
 // A symbolic link to a folder carries faDirectory | faReparsePoint: the walk neither enters it
 // nor takes it for a file.
 constexpr int faReparsePoint = 0x400;
+// The bits of an entry no search may open (a FIFO, socket, device or dangling link). On POSIX
+// such entries carry faSysFile; on Windows the system attribute is an ordinary file's, and a
+// device carries its own bit.
+#ifdef _WIN32
+constexpr int faDevice = 0x40;
+constexpr int faNotAFile = faDevice;
+#else
+constexpr int faNotAFile = faSysFile;
+#endif
 
 // The path separator of this platform, and its string form.
+#ifdef _WIN32
+constexpr char PathDelim = '\\';
+constexpr const char* PathDelimStr = "\\";
+#else
 constexpr char PathDelim = '/';
 constexpr const char* PathDelimStr = "/";
+#endif
 
 // A failure of the platform, carrying the message text shown to the user.
 class EPlatformError : public std::runtime_error {

@@ -107,12 +107,14 @@ std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::s
                                                  const TReplaceCheck& check);
 TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath);
 
+#ifndef _WIN32
 // The same for a walk that holds its folders open: the regular file `name` (a link there is
 // never followed) in the folder open as `folderFd` (a POSIX descriptor; any open mode, O_PATH
 // included), with the backup, when asked, as `*backupName` in the same folder.
 TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
                                      std::string_view content, const std::string* backupName,
                                      const TFileIdentity* expected);
+#endif
 
 // For tests: the steps at which a replacement can be made to fail. The hook gives the errno
 // with which the step fails, or 0 to let it run.

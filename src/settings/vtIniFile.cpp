@@ -250,7 +250,8 @@ void TvtIniFile::WriteString(std::string_view section, std::string_view ident,
         return; // Save writes every entry every time; most of them are unchanged
     }
     if (createFolder_) {
-        const size_t slash = path_.rfind('/');
+        // Windows takes '/' as a separator too.
+        const size_t slash = path_.find_last_of(platform::PathDelim == '/' ? "/" : "\\/");
         if (slash != std::string::npos && slash > 0) {
             const std::string folder = path_.substr(0, slash);
             if (!platform::DirectoryExists(folder)) {

@@ -15,6 +15,15 @@ const char* const kFloats = "Floats";
 const char* const kIntegers = "Integers";
 const char* const kStrings = "Strings";
 
+// "/..." and, on Windows, "X:\..." or "X:/...".
+bool IsAbsolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/') {
+        return true;
+    }
+    return platform::PathDelim == '\\' && path.size() >= 3 && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
+
 std::string WithTrailingSlash(std::string path) {
     if (!path.empty() && path.back() != '/') {
         path += '/';
@@ -145,13 +154,15 @@ TStoreLocation CurrentStoreLocation() {
     TStoreLocation loc;
     loc.ExeDirectory = platform::ExeDirectory();
     loc.ExeDirectoryWritable = platform::FolderWritable(loc.ExeDirectory);
-    loc.XdgConfigHome = platform::EnvironmentVariable("XDG_CONFIG_HOME");
-    loc.Home = platform::EnvironmentVariable("HOME");
+    // On Windows the roaming application data folder takes the place of the XDG one.
+    const bool windows = platform::PathDelim == '\\';
+    loc.XdgConfigHome = platform::EnvironmentVariable(windows ? "APPDATA" : "XDG_CONFIG_HOME");
+    loc.Home = platform::EnvironmentVariable(windows ? "USERPROFILE" : "HOME");
     return loc;
 }
 
 std::string UserConfigFolder(const TStoreLocation& loc) {
-    if (!loc.XdgConfigHome.empty() && loc.XdgConfigHome.front() == '/') {
+    if (IsAbsolutePath(loc.XdgConfigHome)) {
         return WithTrailingSlash(loc.XdgConfigHome) + "fernsweep/";
     }
     if (!loc.Home.empty()) {

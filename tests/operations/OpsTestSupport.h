@@ -2,6 +2,7 @@
 // and builders for result trees as the search leaves them.
 #pragma once
 
+#include "ScratchFolder.h"
 #include "model/UTFile.h"
 #include "model/UTFolder.h"
 #include "model/UTOccurence.h"
@@ -12,7 +13,7 @@
 
 #include <cstdlib>
 #include <deque>
-#include <ftw.h>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -81,29 +82,23 @@ private:
     }
 };
 
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
+// A fresh temporary folder, removed with everything in it at the end of the test.
 class TTempDir {
 public:
-    TTempDir() {
-        std::string tmpl = "/tmp/fs-ops-XXXXXX";
-        if (::mkdtemp(tmpl.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = tmpl;
-    }
+    TTempDir() : path_(MakeScratchFolder("fs-ops-")) {}
     ~TTempDir() {
-        ::nftw(
-            path_.c_str(),
-            [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-            FTW_DEPTH | FTW_PHYS);
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
     }
     TTempDir(const TTempDir&) = delete;
     TTempDir& operator=(const TTempDir&) = delete;
 
     const std::string& Path() const { return path_; }
     // The folder path with its trailing separator.
-    std::string Dir() const { return path_ + "/"; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+    std::string Dir() const { return path_ + platform::PathDelim; }
+    std::string operator/(const std::string& rel) const {
+        return path_ + platform::PathDelim + rel;
+    }
 
 private:
     std::string path_;

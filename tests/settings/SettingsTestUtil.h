@@ -1,6 +1,9 @@
 // Scratch folders and whole-file helpers shared by the settings tests.
 #pragma once
 
+#include "ScratchFolder.h"
+#include "platform/UPlatform.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,13 +14,7 @@
 
 class TScratchDir {
 public:
-    TScratchDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "fs-settings-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = tmpl + "/";
-    }
+    TScratchDir() { path_ = MakeScratchFolder("fs-settings-") + platform::PathDelim; }
     ~TScratchDir() {
         std::error_code ec;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
@@ -26,7 +23,7 @@ public:
     }
     TScratchDir(const TScratchDir&) = delete;
     TScratchDir& operator=(const TScratchDir&) = delete;
-    // The folder, with a trailing '/'.
+    // The folder, with a trailing separator.
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 

@@ -1,0 +1,232 @@
+// Win32 implementation of the safe replacement.
+//
+// The new content goes to a hidden temporary file beside the target, flushed; then the target
+// is opened for writing without write sharing, which both proves this process may write it and
+// keeps other writers (and other replacements) out while it is checked against what was read.
+// The backup is a hard link, or a flushed copy put in place under the backup name. The
+// temporary file then takes the original's attributes and replaces it with MoveFileEx
+// (write-through): at every instant the name holds the old or the new content, whole. Links
+// (reparse points) are not written through.
+#include "platform/UReplaceFile.h"
+
+#include "platform/win32/UWin32Io.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+using win32::Injected;
+using win32::LastErrno;
+using win32::THandle;
+using win32::TSiblingTemp;
+
+namespace {
+
+constexpr std::string_view kTempSuffix = ".fstmp";
+// How long a replacement waits for another writer of the same file to finish.
+constexpr auto kLockWait = std::chrono::seconds(10);
+
+// Opens the file for writing with read and delete sharing only, waiting a while for a writer.
+HANDLE OpenLocked(const std::string& path) {
+    const auto until = std::chrono::steady_clock::now() + kLockWait;
+    for (;;) {
+        const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION ||
+            std::chrono::steady_clock::now() > until) {
+            return h;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+bool SameContent(const TFileIdentity& a, const TFileIdentity& b) {
+    return a.Device == b.Device && a.Inode == b.Inode && a.Size == b.Size &&
+           a.ModifiedNs == b.ModifiedNs;
+}
+
+enum class TBackup { None, Linked, Copied };
+
+TBackup MakeBackup(const std::string& path, const std::string& backupPath) {
+    if (Injected(TReplaceStep::LinkBackup) == 0 &&
+        ::CreateHardLinkA(backupPath.c_str(), path.c_str(), nullptr)) {
+        return TBackup::Linked;
+    }
+    if (::GetFileAttributesA(backupPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return TBackup::None;
+    }
+    std::string folder;
+    std::string name;
+    win32::SplitPath(backupPath, folder, name);
+    TSiblingTemp copy(folder, name);
+    int err = copy.Create();
+    err = err != 0 ? err : copy.CopyFrom(path);
+    err = err != 0 ? err : copy.Sync();
+    if (err == 0 && Injected(TReplaceStep::RenameBackup) == 0 &&
+        copy.Place(name, ::GetFileAttributesA(path.c_str()), false) == 0) {
+        return TBackup::Copied;
+    }
+    return TBackup::None;
+}
+
+void UndoBackup(TBackup backup, const std::string* backupPath) {
+    if (backup != TBackup::None && backupPath != nullptr) {
+        ::DeleteFileA(backupPath->c_str());
+    }
+}
+
+} // namespace
+
+bool IsReplaceTempName(std::string_view name) {
+    if (name.size() < 1 + 1 + 1 + 1 + kTempSuffix.size() || name[0] != '.' ||
+        name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
+        return false;
+    }
+    const std::string_view rest = name.substr(1, name.size() - 1 - kTempSuffix.size());
+    const size_t dot = rest.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == rest.size() ||
+        rest.size() - dot - 1 > 20) {
+        return false;
+    }
+    return rest.substr(dot + 1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A writer keeps its temporary file open without delete sharing until it places it, so a file
+// that can be opened for deletion has no living writer.
+bool RemoveStaleReplaceTemp(const std::string& path, std::int64_t minAgeSeconds) {
+    std::string folder;
+    std::string name;
+    win32::SplitPath(path, folder, name);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!IsReplaceTempName(name) ||
+        !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    FILETIME nowFt;
+    ::GetSystemTimeAsFileTime(&nowFt);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                         t.dwLowDateTime);
+    };
+    if ((ticks(nowFt) - ticks(data.ftLastWriteTime)) / 10000000 < minAgeSeconds) {
+        return false;
+    }
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const THandle h(::CreateFileA(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+    if (!h.Valid()) {
+        ::SetFileAttributesA(path.c_str(), data.dwFileAttributes);
+        return false;
+    }
+    return true;
+}
+
+int CleanStaleReplaceTemps(const std::string& folder, std::int64_t minAgeSeconds) {
+    const std::string base = folder.empty() ? std::string(".") : folder;
+    std::vector<std::string> candidates;
+    WIN32_FIND_DATAA data;
+    const HANDLE find = ::FindFirstFileA(win32::Join(base, ".*.fstmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    do {
+        if (IsReplaceTempName(data.cFileName)) {
+            candidates.emplace_back(data.cFileName);
+        }
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+    int removed = 0;
+    for (const std::string& name : candidates) {
+        removed += RemoveStaleReplaceTemp(win32::Join(base, name), minAgeSeconds) ? 1 : 0;
+    }
+    return removed;
+}
+
+TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
+                                   const std::string* backupPath, const TReplaceCheck& check) {
+    TReplaceOutcome out;
+    const auto fail = [&out](int err) {
+        out.Error = err != 0 ? err : EIO;
+        return out;
+    };
+    const DWORD attributes =
+        path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const int err = path.empty() ? ENOENT : LastErrno();
+        out.Changed = check.Expected != nullptr && err == ENOENT;
+        return fail(err);
+    }
+    if ((attributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        out.Changed = check.Expected != nullptr && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return fail(EINVAL);
+    }
+    // A read-only file is refused, as a rewrite in place would be.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return fail(EACCES);
+    }
+    TFileIdentity read;
+    {
+        const THandle original(win32::OpenForReading(path));
+        if (!original.Valid() || !win32::IdentityOf(original.Get(), read)) {
+            return fail(LastErrno());
+        }
+    }
+    if (check.Expected != nullptr && !(read == *check.Expected)) {
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+
+    std::string folder;
+    std::string name;
+    win32::SplitPath(path, folder, name);
+    TSiblingTemp temp(folder, name);
+    int err = temp.Create();
+    err = err != 0 ? err : temp.Write(content);
+    err = err != 0 ? err : temp.Sync();
+    if (err != 0) {
+        return fail(err);
+    }
+
+    Injected(TReplaceStep::CheckUnchanged);
+    THandle locked(OpenLocked(path));
+    if (!locked.Valid()) {
+        const DWORD why = ::GetLastError();
+        out.Changed = why == ERROR_SHARING_VIOLATION || why == ERROR_FILE_NOT_FOUND;
+        return fail(out.Changed ? EAGAIN : win32::ErrnoOf(why));
+    }
+    TFileIdentity now;
+    if (!win32::IdentityOf(locked.Get(), now) || !(now == read)) {
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+    out.SplitLinks = now.Links > 1;
+
+    TBackup backup = TBackup::None;
+    if (backupPath != nullptr) {
+        backup = MakeBackup(path, *backupPath);
+        out.BackupFailed = backup == TBackup::None;
+    }
+    // A new link changed the file's change time; nothing else may have changed.
+    if (!win32::IdentityOf(locked.Get(), now) || !SameContent(now, read)) {
+        UndoBackup(backup, backupPath);
+        out.Changed = true;
+        return fail(EAGAIN);
+    }
+    const DWORD kept = ::GetFileAttributesA(path.c_str());
+    locked.Reset();
+    if ((err = temp.Place(name, kept != INVALID_FILE_ATTRIBUTES ? kept : attributes, true)) != 0) {
+        UndoBackup(backup, backupPath);
+        return fail(err);
+    }
+    out.Written = true;
+    return out;
+}
+
+} // namespace platform
