@@ -2,7 +2,6 @@
 
 #include "UPlatform.h"
 #include "UTFile.h"
-#include "UTOccurence.h"
 #include "UTResultTree.h"
 #include "UTextHelpers.h"
 
@@ -12,8 +11,7 @@ namespace operations {
 
 namespace {
 
-// Visits the report lines below `node` in pre-order. The kind is told by the image index, the
-// tag the search gave the node; an object of an unexpected class under a tag gives no line.
+// Visits the report lines below `node` in pre-order: files and occurrences give one each.
 // An explicit stack, so no folder depth can exhaust the call stack.
 template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
     if (node == nullptr) {
@@ -23,14 +21,10 @@ template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sin
     while (!stack.empty()) {
         const model::TTreeNode* n = stack.back();
         stack.pop_back();
-        if (n->ImageIndex() == model::imgFile) {
-            if (const auto* f = dynamic_cast<const model::TFile*>(n->Data())) {
-                sink(std::string_view(), f->ReportLine());
-            }
-        } else if (n->ImageIndex() == model::imgOccurence) {
-            if (const auto* o = dynamic_cast<const model::TOccurence*>(n->Data())) {
-                sink(std::string_view("    "), o->ReportLine());
-            }
+        if (n->IsFile()) {
+            sink(std::string_view(), n->File()->ReportLine());
+        } else if (n->IsOccurence()) {
+            sink(std::string_view("    "), n->ReportLine());
         }
         for (int i = n->Count() - 1; i >= 0; --i) {
             stack.push_back(n->Item(i));

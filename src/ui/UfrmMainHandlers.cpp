@@ -36,6 +36,9 @@ constexpr const char* kBackupsQuestion =
     "Do you want to create backups of changed files?\r\n"
     "(This is HIGHLY recommended)";
 
+// How often a run's results so far are shown in the tree.
+constexpr qint64 kTreeGrowthEveryMs = 300;
+
 // The mask box splits at semicolons and blanks.
 constexpr const char* kMaskDelimiters = "; ";
 
@@ -70,6 +73,7 @@ void TfrmMain::btnGoClick() {
     tvLogBeginUpdate();
     // The run clears and refills the tree; the views must not hold on to its nodes meanwhile.
     model_->Freeze();
+    growthClock_.start();
 
     std::optional<std::string> error;
     {
@@ -128,8 +132,12 @@ void TfrmMain::ShowRunAccount() {
 }
 
 void TfrmMain::FinishRun() {
+    growthClock_.invalidate();
+    const bool grew = model_->Growing(); // the tree is painted already
     model_->Thaw();
-    tvLogEndUpdate();
+    if (!grew) {
+        tvLogEndUpdate();
+    }
     gauProgress->setVisible(false);
     btnAbort->setEnabled(false);
     running_ = false;
@@ -172,6 +180,21 @@ void TfrmMain::PumpMessages() {
         context_.PumpMessages();
     } else {
         QCoreApplication::processEvents();
+    }
+}
+
+void TfrmMain::KeepResponsive() {
+    // Driven by the clock, not by the walk: never the scripted pump, whose calls tests count.
+    QCoreApplication::processEvents();
+    // A few times a second the tree shows what the run has found so far.
+    if (running_ && growthClock_.isValid() && growthClock_.elapsed() >= kTreeGrowthEveryMs) {
+        growthClock_.restart();
+        const bool first = !model_->Growing();
+        model_->ShowGrowth();
+        if (first) {
+            tvLogEndUpdate();
+            tvLog->expand(FirstRoot());
+        }
     }
 }
 
