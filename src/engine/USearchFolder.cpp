@@ -136,7 +136,8 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
 
     // One listing serves the sub-folders and the files.
     std::string listError;
-    const std::vector<platform::TFolderEntry> entries = platform::ListFolder(dir, &listError);
+    const std::vector<platform::TFolderEntry> entries =
+        platform::ListFolder(dir, &listError, listingMeanwhile_);
     // --- accounting: the folder itself, and a listing that failed, reported once
     account_.Add(TEntryOutcome::FolderWalked);
     if (!listError.empty() && !StopsOnError(request)) {

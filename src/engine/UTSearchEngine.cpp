@@ -88,6 +88,8 @@ void TSearchEngine::BeginRun() {
     writes_ = TWriteCounts{};
     account_.Clear();
     lastBreath_ = std::chrono::steady_clock::now();
+    listingMeanwhile_ = hooks_.KeepResponsive ? std::function<void()>([this] { Breathe(); })
+                                              : std::function<void()>();
 }
 
 int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,

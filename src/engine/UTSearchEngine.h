@@ -106,6 +106,7 @@ private:
     std::unique_ptr<TFileWorkers> workers_;
     int workerCount_ = 0;
     std::chrono::steady_clock::time_point lastBreath_;
+    std::function<void()> listingMeanwhile_; // Breathe, when there is a hook to call
     // Every file searched in this run, with its node's file when it had finds: a file met
     // again under another name is not searched or replaced again.
     struct TSeenFile {

@@ -299,6 +299,7 @@ private:
     bool closeRequested_ = false;
     // Since the tree last showed what the run has found.
     QElapsedTimer growthClock_;
+    qint64 growthEveryMs_ = 0;
     bool closed_ = false;
     bool shown_ = false;
 };
