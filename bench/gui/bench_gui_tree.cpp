@@ -1,10 +1,10 @@
 // A search through the main window that finds 1,000,000 occurrences (1,000 files in 10 folders,
 // 1,000 each), then: how long after the run's end the tree is painted, how long the expand
 // buttons take, and how long each repaint takes while jumping through the fully open tree.
-#include "UAppearance.h"
-#include "UFolderTree.h"
-#include "UTResultTree.h"
-#include "UfrmMain.h"
+#include "model/UTResultTree.h"
+#include "ui/UAppearance.h"
+#include "ui/UFolderTree.h"
+#include "ui/UfrmMain.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +24,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+using settings::TStoreLocation;
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Memory of a result tree with 1,000,000 occurrences: 10,000 files in 100 folders, each file
 // with 100 occurrences on 50 lines of 60 bytes (two per line, sharing the line's text), built
 // as a run builds it: a file's occurrences handed over together once the file is searched.
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,13 +4,13 @@
 //   bench_operations copy ROOT DST      copy every listed file of ROOT/src into DST
 //   bench_operations delete ROOT DIR    delete every listed file below DIR
 //   bench_operations report N FILE      write a report of N occurrences (1,000 per file)
-#include "UFoundFiles.h"
-#include "UPlatform.h"
-#include "UResultsFile.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "operations/UFoundFiles.h"
+#include "operations/UResultsFile.h"
+#include "platform/UPlatform.h"
 
 #include <chrono>
 #include <cstdio>

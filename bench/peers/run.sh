@@ -144,17 +144,46 @@ row "big, 1 thread" "fernsweep-cli --threads=1 -c -s $LIT" 1 \
     "$FS" --threads=1 -m '*' -c -s "$LIT" "$BIG"
 row "" "rg -j1 --vimgrep -F $LIT" 0 rg -j1 --vimgrep -F "$LIT" "$BIG"
 
+# Replacement in the big file, on a fresh copy before every run: peak memory stays that of a
+# window, not of the file.
+BIGCOPY=$SCRATCH/bigcopy
+PREPARE="rm -rf '$BIGCOPY' && mkdir -p '$BIGCOPY' && cp '$BIG/big.txt' '$BIGCOPY/'"
+row "replace, big file" "fernsweep-cli -c -s $LIT --replace=PM_RESUME_X" 1 \
+    "$FS" -m '*' -c -s "$LIT" --replace=PM_RESUME_X "$BIGCOPY"
+row "" "sd -s $LIT PM_RESUME_X" 0 sd -s "$LIT" PM_RESUME_X "$BIGCOPY/big.txt"
+PREPARE=""
+rm -rf "$BIGCOPY"
+
+# One match in a 1 GB file that is one line: the line is held once, as its occurrence's text,
+# and printed a piece at a time.
+LONG=$SCRATCH/longline
+rm -rf "$LONG"
+mkdir -p "$LONG"
+python3 -c '
+import sys
+half = b"a" * 500_000_000
+with open(sys.argv[1], "wb") as f:
+    f.write(half); f.write(b"PM_RESUME"); f.write(half)
+' "$LONG/one-line.txt"
+row "1 GB line, search" "fernsweep-cli -c -s $LIT" 1 "$FS" -m '*' -c -s "$LIT" "$LONG"
+row "" "rg --vimgrep -F $LIT" 0 rg --vimgrep -F "$LIT" "$LONG"
+# Every run finds the text again: each replacement leaves it inside the longer name.
+row "1 GB line, replace" "fernsweep-cli -c -s $LIT --replace=PM_RESUME_X" 1 \
+    "$FS" -m '*' -c -s "$LIT" --replace=PM_RESUME_X "$LONG"
+row "" "sd -s $LIT PM_RESUME_X" 0 sd -s "$LIT" PM_RESUME_X "$LONG/one-line.txt"
+rm -rf "$LONG"
+
 # Whole-tree replacement on a fresh copy before every run; the peers get the same files
 # (every name with a dot, as the mask "*.*" selects them).
 PREPARE="rm -rf '$COPY' && cp -a '$CORPORA/replace-src' '$COPY' && sync"
-row "replace" "fernsweep-cli -c -s spin_lock -r spin_lock_x" 1 \
-    "$FS" -c -s spin_lock -r spin_lock_x "$COPY"
+row "replace" "fernsweep-cli -c -s spin_lock --replace=spin_lock_x" 1 \
+    "$FS" -c -s spin_lock --replace=spin_lock_x "$COPY"
 row "" "rg -l | xargs sd spin_lock spin_lock_x" 0 \
     bash -c "rg -l -F -g '*.*' spin_lock '$COPY' | xargs -d '\n' sd -s spin_lock spin_lock_x"
 row "" "find | xargs sed -i s/spin_lock/spin_lock_x/g" 0 \
     bash -c "find '$COPY' -type f -name '*.*' -print0 | xargs -0 sed -i 's/spin_lock/spin_lock_x/g'"
-row "replace, 1 thread" "fernsweep-cli --threads=1 -c -s spin_lock -r .." 1 \
-    "$FS" --threads=1 -c -s spin_lock -r spin_lock_x "$COPY"
+row "replace, 1 thread" "fernsweep-cli --threads=1 -c -s spin_lock --replace=.." 1 \
+    "$FS" --threads=1 -c -s spin_lock --replace=spin_lock_x "$COPY"
 row "" "rg -j1 -l | xargs sd spin_lock spin_lock_x" 0 \
     bash -c "rg -j1 -l -F -g '*.*' spin_lock '$COPY' | xargs -d '\n' sd -s spin_lock spin_lock_x"
 PREPARE=""
@@ -171,11 +200,24 @@ row "tiny, 1 thread" "fernsweep-cli --threads=1 -c -s $LIT" 1 \
 row "" "rg -j1 --vimgrep -F $LIT" 0 rg -j1 --vimgrep -F "$LIT" "$TINY"
 
 # Depth: one file at the bottom of a chain of folders; the time should grow with the depth.
+# The chain is built through folder descriptors: a path that long is beyond what the shell's
+# own cd and mkdir take.
 DEEP=$SCRATCH/deep
 for depth in 1000 3000 10000; do
     rm -rf "$DEEP"
     mkdir -p "$DEEP"
-    (cd "$DEEP" && for ((i = 0; i < depth; i++)); do mkdir d && cd d; done && echo "$LIT" >bottom.txt)
+    python3 - "$DEEP" "$depth" "$LIT" <<'PY'
+import os, sys
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_DIRECTORY)
+for _ in range(int(sys.argv[2])):
+    os.mkdir("d", dir_fd=fd)
+    sub = os.open("d", os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+    os.close(fd)
+    fd = sub
+out = os.open("bottom.txt", os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd)
+os.write(out, (sys.argv[3] + "\n").encode())
+os.close(out)
+PY
     row "depth $depth" "fernsweep-cli -c -s $LIT" 1 "$FS" -c -s "$LIT" "$DEEP"
 done
 rm -rf "$DEEP"

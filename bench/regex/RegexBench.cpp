@@ -1,7 +1,7 @@
 // Matching speed of TRegExpr::ExecView/ExecNext against direct PCRE2 JIT matching of the
 // pattern TRegExpr translated to, over a generated text of about 100 MB with CR LF lines.
 //   regex_bench [MEGABYTES]
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -14,6 +14,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using regex::TRegExpr;
 
 namespace {
 

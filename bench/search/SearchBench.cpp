@@ -5,11 +5,12 @@
 // from the page cache included) on a file in memory.
 //
 //   search_bench [MEGABYTES]      default 200; exit status 1 when a target is missed
-#include "UByteScan.h"
-#include "UPlainSearch.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
+#include "engine/UByteScan.h"
+#include "engine/UPlainSearch.h"
+#include "engine/UStreamSearch.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
 
 #include <algorithm>
 #include <chrono>
@@ -221,6 +222,19 @@ int main(int argc, char** argv) {
                          tree.Clear();
                          fileFinds = engine.SearchFile(request, path, nullptr);
                      }});
+    // A file bigger than the window is read a window at a time; the window's size is chosen
+    // from these rows.
+    const size_t windows[] = {size_t{1} << 40, 64 << 10, 256 << 10, 1 << 20, 4 << 20};
+    const size_t firstWindowCase = cases.size();
+    std::vector<int> windowFinds(std::size(windows));
+    for (size_t w = 0; w < std::size(windows); ++w) {
+        cases.push_back({"", [&, w] {
+                             engine::SetStreamWindow(windows[w]);
+                             tree.Clear();
+                             windowFinds[w] = engine.SearchFile(request, path, nullptr);
+                             engine::SetStreamWindow(0);
+                         }});
+    }
     Measure(cases);
     std::remove(path.c_str());
     const double tMemchr = cases[0].best;
@@ -245,6 +259,15 @@ int main(int argc, char** argv) {
                 100.0 * rate(tFile) / base, fileFinds);
 
     bool ok = exactFinds == kFinds / 2 && foldedFinds == kFinds && fileFinds == kFinds / 2;
+    for (size_t w = 0; w < std::size(windows); ++w) {
+        const std::string label =
+            w == 0 ? std::string("SearchFile, whole file")
+                   : "SearchFile, windows of " + std::to_string(windows[w] >> 10) + " KiB";
+        const double t = cases[firstWindowCase + w].best;
+        std::printf("%-34s %10.0f %8.0f%% %7d\n", label.c_str(), rate(t), 100.0 * rate(t) / base,
+                    windowFinds[w]);
+        ok = ok && windowFinds[w] == kFinds / 2;
+    }
     if (!ok) {
         std::printf("wrong number of finds\n");
     }

@@ -2,17 +2,18 @@
 // main window's. Each found file goes to standard output as soon as it is in the tree, through
 // the printer of the chosen output form; every message the window would show in a box goes to
 // standard error as it happens.
-#include "UCliManual.h"
-#include "UCliOptions.h"
-#include "UCliPrinters.h"
-#include "UCliReport.h"
-#include "UPlatform.h"
-#include "URegexTester.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
-#include "UTSearchOptions.h"
-#include "UTextHelpers.h"
-#include "vtStringTokenizer.h"
+#include "cli/UCliManual.h"
+#include "cli/UCliOptions.h"
+#include "cli/UCliPrinters.h"
+#include "cli/UCliReport.h"
+#include "engine/UTSearchEngine.h"
+#include "engine/vtStringTokenizer.h"
+#include "model/UTResultTree.h"
+#include "operations/UResultsFile.h"
+#include "platform/UPlatform.h"
+#include "regex/URegexTester.h"
+#include "settings/UTSearchOptions.h"
+#include "text/UTextHelpers.h"
 
 #include <cstdlib>
 #include <exception>
@@ -21,6 +22,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+using regex::RegexTesterOutput;
+using settings::TSearchOptions;
 
 #ifndef FERNSWEEP_VERSION
 #define FERNSWEEP_VERSION "0.95"
@@ -96,11 +100,15 @@ std::string StartFolderFrom(const std::string& arg) {
 bool WriteReport(const model::TResultTree& tree, const std::string& file, int& lineCount) {
     std::string data;
     lineCount = 0;
-    cli::ReportLines(tree, [&](std::string_view line) {
-        data.append(line);
+    operations::TReportLinePieces pieces;
+    pieces.Piece = [&data](std::string_view piece) { data.append(piece); };
+    pieces.End = [&]() {
         data.append("\r\n");
         ++lineCount;
-    });
+    };
+    for (int r = 0; r < tree.RootCount(); ++r) {
+        operations::ForEachResultLinePieces(tree.Root(r), pieces);
+    }
     return static_cast<bool>(platform::WriteWholeFile(file, data));
 }
 
@@ -161,7 +169,8 @@ int RunOnce(const cli::TCliOptions& o) {
     // --tree prints the whole tree at the end instead, and a report written to its file is
     // not printed here as well.
     const bool streamFiles = !o.Tree && !(o.HasReport && o.Output == cli::TOutputKind::Report);
-    std::unique_ptr<cli::TPrinter> printer = cli::MakePrinter(print, out.Buffer());
+    std::unique_ptr<cli::TPrinter> printer =
+        cli::MakePrinter(print, out.Buffer(), [&out]() { out.Flush(); });
 
     model::TResultTree tree;
     engine::TSearchTotals counted; // what has been found so far, also for a run that fails

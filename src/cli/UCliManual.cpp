@@ -1,6 +1,6 @@
-#include "UCliManual.h"
+#include "cli/UCliManual.h"
 
-#include "UCliOptions.h"
+#include "cli/UCliOptions.h"
 
 #include <string_view>
 

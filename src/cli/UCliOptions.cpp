@@ -1,9 +1,12 @@
-#include "UCliOptions.h"
+#include "cli/UCliOptions.h"
 
-#include "UTSearchOptions.h"
+#include "settings/UTSearchOptions.h"
 
 #include <array>
 #include <string_view>
+
+using settings::ParseByteSize;
+using settings::ParseLocalTime;
 
 namespace cli {
 

@@ -1,12 +1,13 @@
-#include "UCliPrinters.h"
+#include "cli/UCliPrinters.h"
 
-#include "UResultsFile.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "operations/UResultsFile.h"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 
 namespace cli {
@@ -45,42 +46,57 @@ TSpan MatchSpan(const model::TTreeNode& o) {
     return s;
 }
 
-void AppendColored(std::string& out, bool color, std::string_view colorCode,
-                   std::string_view text) {
-    if (color) {
-        out += colorCode;
-        out += text;
-        out += kNoColor;
-    } else {
-        out += text;
-    }
-}
-
-// The line with its match coloured.
-void AppendLineText(std::string& out, bool color, const model::TTreeNode& o) {
-    const std::string_view text = o.LineText();
-    const TSpan s = MatchSpan(o);
-    if (!color || s.Length == 0) {
-        out += text;
-        return;
-    }
-    const std::string_view t(text);
-    out += t.substr(0, s.Start);
-    AppendColored(out, true, kMatchColor, t.substr(s.Start, s.Length));
-    out += t.substr(s.Start + s.Length);
-}
-
 class TPrinterBase : public TPrinter {
 public:
-    TPrinterBase(const TPrintSettings& settings, std::string& out) : s_(settings), out_(out) {}
+    TPrinterBase(const TPrintSettings& settings, std::string& out, std::function<void()> flush)
+        : s_(settings), out_(out), flush_(std::move(flush)) {}
     void Finish(const TRunEnd&) override {}
 
 protected:
+    // Appends `text`; a long one goes out a piece at a time, so that the line of a huge
+    // one-line file is never copied whole into the output buffer.
+    void Put(std::string_view text) {
+        constexpr size_t kPiece = 1 << 16;
+        if (!flush_ || text.size() < kPiece) {
+            out_ += text;
+            return;
+        }
+        while (!text.empty()) {
+            const size_t n = std::min(kPiece, text.size());
+            out_.append(text.substr(0, n));
+            text.remove_prefix(n);
+            if (out_.size() >= kPiece) {
+                flush_();
+            }
+        }
+    }
+    void PutColored(bool color, std::string_view colorCode, std::string_view text) {
+        if (color) {
+            out_ += colorCode;
+            Put(text);
+            out_ += kNoColor;
+        } else {
+            Put(text);
+        }
+    }
+    // The line with its match coloured.
+    void PutLineText(bool color, const model::TTreeNode& o) {
+        const std::string_view t = o.LineText();
+        const TSpan s = MatchSpan(o);
+        if (!color || s.Length == 0) {
+            Put(t);
+            return;
+        }
+        Put(t.substr(0, s.Start));
+        PutColored(true, kMatchColor, t.substr(s.Start, s.Length));
+        Put(t.substr(s.Start + s.Length));
+    }
     void Path(const model::TTreeNode& fileNode) {
-        AppendColored(out_, s_.Color, kPathColor, ShownPath(fileNode, s_.ShownRoot));
+        PutColored(s_.Color, kPathColor, ShownPath(fileNode, s_.ShownRoot));
     }
     TPrintSettings s_;
     std::string& out_;
+    std::function<void()> flush_;
 };
 
 // The results report's lines, byte for byte as the report file holds them (with "\n"), and
@@ -90,23 +106,21 @@ public:
     using TPrinterBase::TPrinterBase;
     void File(const model::TTreeNode& fileNode) override {
         if (!s_.Color) {
-            operations::ForEachResultLine(&fileNode,
-                                          [this](std::string_view indent, const std::string& l) {
-                                              out_ += indent;
-                                              out_ += l;
-                                              out_ += '\n';
-                                          });
+            operations::TReportLinePieces pieces;
+            pieces.Piece = [this](std::string_view piece) { Put(piece); };
+            pieces.End = [this]() { out_ += '\n'; };
+            operations::ForEachResultLinePieces(&fileNode, pieces);
             return;
         }
         if (const model::TFile* f = FileOf(fileNode)) {
-            AppendColored(out_, true, kPathColor, f->ReportLine());
+            PutColored(true, kPathColor, f->ReportLine());
             out_ += '\n';
         }
         ForEachOccurence(fileNode, [this](const model::TTreeNode& o) {
             out_ += "    Line: ";
-            AppendColored(out_, true, kLineColor, std::to_string(o.Line()));
+            PutColored(true, kLineColor, std::to_string(o.Line()));
             out_ += ", Char: " + std::to_string(o.Column()) + ", [\"";
-            AppendLineText(out_, true, o);
+            PutLineText(true, o);
             out_ += "\"]\n";
         });
     }
@@ -129,9 +143,9 @@ public:
         ForEachOccurence(fileNode, [&](const model::TTreeNode& o) {
             Path(fileNode);
             out_ += ':';
-            AppendColored(out_, s_.Color, kLineColor, std::to_string(o.Line() + 1));
+            PutColored(s_.Color, kLineColor, std::to_string(o.Line() + 1));
             out_ += ':' + std::to_string(o.Column()) + ':';
-            AppendLineText(out_, s_.Color, o);
+            PutLineText(s_.Color, o);
             out_ += '\n';
         });
     }
@@ -303,18 +317,19 @@ std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shown
     return shownRoot.back() == '/' ? shownRoot + below : shownRoot + "/" + below;
 }
 
-std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out) {
+std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out,
+                                      std::function<void()> flush) {
     switch (settings.Kind) {
     case TOutputKind::Vimgrep:
-        return std::make_unique<TVimgrepPrinter>(settings, out);
+        return std::make_unique<TVimgrepPrinter>(settings, out, flush);
     case TOutputKind::Json:
-        return std::make_unique<TJsonPrinter>(settings, out);
+        return std::make_unique<TJsonPrinter>(settings, out, flush);
     case TOutputKind::Paths:
-        return std::make_unique<TPathsPrinter>(settings, out);
+        return std::make_unique<TPathsPrinter>(settings, out, flush);
     case TOutputKind::Report:
         break;
     }
-    return std::make_unique<TReportPrinter>(settings, out);
+    return std::make_unique<TReportPrinter>(settings, out, flush);
 }
 
 } // namespace cli

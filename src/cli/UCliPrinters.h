@@ -2,8 +2,9 @@
 // at a time, as soon as the run has put the file into the result tree, and once at the end.
 #pragma once
 
-#include "UCliOptions.h"
+#include "cli/UCliOptions.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,8 +41,10 @@ public:
     virtual void Finish(const TRunEnd& end) = 0;
 };
 
-// A printer that appends its text to `out`; the caller writes `out` where it belongs.
-std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out);
+// A printer that appends its text to `out`; the caller writes `out` where it belongs. With
+// `flush`, which writes `out` and empties it, a long line text is handed over a piece at a time.
+std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out,
+                                      std::function<void()> flush = {});
 
 // The path of a found file as grep -r prints it: the start folder as given, a separator and the
 // path below the start folder (only the latter when no folder was given).

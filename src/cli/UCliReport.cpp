@@ -1,8 +1,8 @@
-#include "UCliReport.h"
+#include "cli/UCliReport.h"
 
-#include "UResultsFile.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "model/UTResultTree.h"
+#include "operations/UResultsFile.h"
+#include "text/UTextHelpers.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "UByteScan.h"
+#include "engine/UByteScan.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,13 @@
-#include "UFileSelection.h"
+#include "engine/UFileSelection.h"
 
-#include "UMasks.h"
-#include "UReplaceFile.h"
-#include "vtStringTokenizer.h"
+#include "engine/vtStringTokenizer.h"
+#include "platform/UReplaceFile.h"
+#include "text/UMasks.h"
 
 #include <algorithm>
 #include <cstring>
+
+using settings::kBinaryProbeBytes;
 
 namespace engine {
 

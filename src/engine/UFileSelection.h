@@ -3,9 +3,9 @@
 // any walk can use it; the facts that cost a system call are asked for only when needed.
 #pragma once
 
-#include "UPlatform.h"
-#include "UTSearchOptions.h"
-#include "UTSearchRequest.h"
+#include "engine/UTSearchRequest.h"
+#include "platform/UPlatform.h"
+#include "settings/UTSearchOptions.h"
 
 #include <array>
 #include <cstdint>
@@ -81,7 +81,7 @@ private:
     bool MatchesMasks(std::string_view name) const;
 
     const TSearchRequest& request_;
-    const ::TSearchOptions* options_;
+    const settings::TSearchOptions* options_;
     bool attributeFilter_ = false;
     bool statFilter_ = false;
     std::vector<std::string> excludeMasks_;

@@ -1,4 +1,4 @@
-#include "UFileWorkers.h"
+#include "engine/UFileWorkers.h"
 
 #include <algorithm>
 
@@ -55,6 +55,7 @@ void TFileWorkers::Run(size_t i, TFileSearcher& searcher, std::unique_lock<std::
     std::vector<TFileFacts>& facts = *facts_;
     lock.unlock();
     TFileFacts f = searcher.Examine(request, task);
+    PrepareWriteBack(request, task, f);
     lock.lock();
     facts[i] = std::move(f);
     ready_[i] = 1;

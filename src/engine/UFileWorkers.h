@@ -3,7 +3,7 @@
 // read and search.
 #pragma once
 
-#include "UTFileSearcher.h"
+#include "engine/UTFileSearcher.h"
 
 #include <chrono>
 #include <condition_variable>

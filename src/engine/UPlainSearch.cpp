@@ -1,7 +1,7 @@
-#include "UPlainSearch.h"
+#include "engine/UPlainSearch.h"
 
-#include "UByteScan.h"
-#include "UTOccurence.h"
+#include "engine/UByteScan.h"
+#include "model/UTOccurence.h"
 
 #include <cstdint>
 
@@ -13,7 +13,8 @@ class TPlainScan {
 public:
     TPlainScan(std::string_view file, const TSubstringFinder& finder, const TPlainSearchOutput& out)
         : file_(file), base_(file.data()), finder_(finder), out_(out), m_(finder.Length()),
-          replacing_(out.NewContent != nullptr) {}
+          replacing_(out.NewContent != nullptr || out.AsReplacing),
+          writing_(out.NewContent != nullptr) {}
 
     size_t Run() {
         // Most files hold no find at all: for them the search is one plain scan.
@@ -21,8 +22,9 @@ public:
         if (hit == TSubstringFinder::npos) {
             return 0;
         }
-        lineNo_ = CountLineBreaks(base_, hit, static_cast<unsigned char>(base_[hit]));
-        if (replacing_) {
+        lineNo_ =
+            out_.FirstLine + CountLineBreaks(base_, hit, static_cast<unsigned char>(base_[hit]));
+        if (writing_) {
             out_.NewContent->clear();
             out_.NewContent->reserve(file_.size() + out_.Replacement.size());
         }
@@ -34,7 +36,7 @@ public:
             hit = finder_.FindCounting(file_, replacing_ ? hit + m_ : hit + 1, breaks);
             lineNo_ += breaks;
         }
-        if (replacing_) {
+        if (writing_) {
             out_.NewContent->append(file_.substr(copiedTo_));
         }
         return found_;
@@ -48,8 +50,9 @@ private:
             lineStart_ = static_cast<size_t>(FindLineStart(floor, base_ + hit) - base_);
             lineEnd_ =
                 static_cast<size_t>(FindLineBreak(base_ + hit + m_, base_ + file_.size()) - base_);
-            line_ = std::make_shared<const std::string>(
-                file_.substr(lineStart_, lineEnd_ - lineStart_));
+            const std::string_view line = file_.substr(lineStart_, lineEnd_ - lineStart_);
+            line_ =
+                out_.ShareLine ? out_.ShareLine(line) : std::make_shared<const std::string>(line);
             shift_ = 0;
             haveLine_ = true;
         }
@@ -59,9 +62,11 @@ private:
             static_cast<std::int32_t>(m_)));
         ++found_;
         if (replacing_) {
-            out_.NewContent->append(file_.substr(copiedTo_, hit - copiedTo_));
-            out_.NewContent->append(out_.Replacement);
-            copiedTo_ = hit + m_;
+            if (writing_) {
+                out_.NewContent->append(file_.substr(copiedTo_, hit - copiedTo_));
+                out_.NewContent->append(out_.Replacement);
+                copiedTo_ = hit + m_;
+            }
             shift_ +=
                 static_cast<std::int64_t>(out_.Replacement.size()) - static_cast<std::int64_t>(m_);
         }
@@ -73,6 +78,7 @@ private:
     const TPlainSearchOutput& out_;
     const size_t m_;
     const bool replacing_;
+    const bool writing_;
 
     size_t found_ = 0;
     std::uint64_t lineNo_ = 0; // line breaks before the current find

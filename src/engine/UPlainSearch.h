@@ -8,6 +8,8 @@
 // looked at around a find.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +31,13 @@ struct TPlainSearchOutput {
     // for byte, line breaks included.
     std::string* NewContent = nullptr;
     std::string_view Replacement;
+    // The finds and their columns as when replacing, without making the new content.
+    bool AsReplacing = false;
+    // The number (from 0) of the first line of the bytes searched: a file may be searched a
+    // run of whole lines at a time.
+    std::uint64_t FirstLine = 0;
+    // Gives the shared text of a line with finds; a copy of the line when not set.
+    std::function<std::shared_ptr<const std::string>(std::string_view line)> ShareLine;
 };
 
 // Searches `file` for the finder's needle. A needle holding CR or LF finds nothing, since no

@@ -1,12 +1,14 @@
-#include "URegexSearch.h"
+#include "engine/URegexSearch.h"
 
-#include "UByteScan.h"
-#include "URegExpr.h"
-#include "UTOccurence.h"
-#include "UTextHelpers.h"
+#include "engine/UByteScan.h"
+#include "model/UTOccurence.h"
+#include "regex/URegExpr.h"
+#include "text/UTextHelpers.h"
 
 #include <algorithm>
 #include <cstdint>
+
+using regex::TRegExpr;
 
 namespace engine {
 
@@ -174,7 +176,8 @@ size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstrin
     }
     const char* const base = file.data();
     const char* const end = base + file.size();
-    std::uint64_t line = CountLineBreaks(base, hit, static_cast<unsigned char>(base[hit]));
+    std::uint64_t line =
+        out.FirstLine + CountLineBreaks(base, hit, static_cast<unsigned char>(base[hit]));
 
     // The joined text, at most twice the file, would have had a backtracking budget of its
     // size; each line gets no less.
@@ -182,7 +185,7 @@ size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstrin
         TRegExpr& Expr;
         ~TLimitScope() { Expr.SetLimitInputSize(0); }
     } limitScope{expr};
-    expr.SetLimitInputSize(2 * file.size() + 2);
+    expr.SetLimitInputSize(2 * (out.FileSize != 0 ? out.FileSize : file.size()) + 2);
 
     const bool replacing = out.NewContent != nullptr;
     size_t found = 0;
@@ -199,12 +202,15 @@ size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstrin
             do {
                 const auto pos = static_cast<size_t>(expr.MatchPos(0) - 1);
                 const auto len = static_cast<size_t>(expr.MatchLen(0));
-                if (!shared) {
-                    shared = std::make_shared<const std::string>(text);
+                if (out.Occurences != nullptr) {
+                    if (!shared) {
+                        shared = out.ShareLine ? out.ShareLine(text)
+                                               : std::make_shared<const std::string>(text);
+                    }
+                    out.Occurences->push_back(std::make_unique<model::TOccurence>(
+                        shared, static_cast<std::int32_t>(line), static_cast<std::int32_t>(pos + 1),
+                        static_cast<std::int32_t>(len)));
                 }
-                out.Occurences->push_back(std::make_unique<model::TOccurence>(
-                    shared, static_cast<std::int32_t>(line), static_cast<std::int32_t>(pos + 1),
-                    static_cast<std::int32_t>(len)));
                 if (replacing) {
                     if (found == 0) {
                         out.NewContent->clear();

@@ -11,12 +11,16 @@
 // lines holding its required literal only; the result is the same, without the joined text.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+namespace regex {
 class TRegExpr;
+}
 
 namespace engine {
 class TSubstringFinder;
@@ -35,11 +39,18 @@ struct TRegexSearchOutput {
     // the file's new bytes go here (left alone when nothing matched).
     std::string* NewContent = nullptr;
     std::string_view Template;
+    // For RegexSearchByLines: the number (from 0) of the first line of the bytes searched, the
+    // size of the whole file they are part of (0: the bytes are the whole file), and what gives
+    // the shared text of a line with matches (a copy of the line when not set). There the
+    // matches need not be recorded: Occurences may be null.
+    std::uint64_t FirstLine = 0;
+    size_t FileSize = 0;
+    std::function<std::shared_ptr<const std::string>(std::string_view line)> ShareLine;
 };
 
 // Builds the joined text in `joined` (a buffer kept from file to file) and enumerates the
 // expression's matches in it. Errors of the engine propagate. Gives the number of matches.
-size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
+size_t RegexSearch(std::string_view file, regex::TRegExpr& expr, std::string& joined,
                    const TRegexSearchOutput& out);
 
 // RegexSearch's result, occurrence for occurrence and byte for byte, found without the joined
@@ -47,8 +58,8 @@ size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
 // expression's matches stay within lines (TRegExpr::MatchesStayWithinLines), `literal` is
 // its required literal (holding no CR or LF) prepared with its case rule, and the file is no
 // larger than MaxLineSearchBytes.
-size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstringFinder& literal,
-                          const TRegexSearchOutput& out);
+size_t RegexSearchByLines(std::string_view file, regex::TRegExpr& expr,
+                          const TSubstringFinder& literal, const TRegexSearchOutput& out);
 
 // Beyond this, the joined text could outgrow what the engine takes, and RegexSearch fails
 // where a search by lines would not.

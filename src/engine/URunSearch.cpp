@@ -1,9 +1,9 @@
 // One whole search run, from the prepared request to the summary line.
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
 
-#include "UFolderHandle.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "model/UTResultTree.h"
+#include "platform/UFolderHandle.h"
+#include "text/UTextHelpers.h"
 
 #include <string>
 

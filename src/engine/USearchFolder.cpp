@@ -1,19 +1,19 @@
 // The folder walk. Each folder is held by a descriptor and reached from its parent's, so the
 // walk never depends on the process's current directory, never follows a link into another
 // folder and never leaves the start folder, whatever is moved about during the run.
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
 
-#include "UFileSelection.h"
-#include "UFileWorkers.h"
-#include "UFolderHandle.h"
-#include "UMasks.h"
-#include "UPlatform.h"
-#include "UReplaceFile.h"
-#include "UTFileSearcher.h"
-#include "UTFolder.h"
-#include "UTResultTree.h"
-#include "UTSearchOptions.h"
-#include "UTextHelpers.h"
+#include "engine/UFileSelection.h"
+#include "engine/UFileWorkers.h"
+#include "engine/UTFileSearcher.h"
+#include "model/UTFolder.h"
+#include "model/UTResultTree.h"
+#include "platform/UFolderHandle.h"
+#include "platform/UPlatform.h"
+#include "platform/UReplaceFile.h"
+#include "settings/UTSearchOptions.h"
+#include "text/UMasks.h"
+#include "text/UTextHelpers.h"
 
 #include <cstdint>
 #include <new>

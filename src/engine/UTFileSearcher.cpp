@@ -1,14 +1,19 @@
-#include "UTFileSearcher.h"
+#include "engine/UTFileSearcher.h"
 
-#include "UPlainSearch.h"
-#include "UPlatform.h"
-#include "URegExpr.h"
-#include "URegexSearch.h"
-#include "UTOccurence.h"
-#include "UTSearchOptions.h"
-#include "UTSearchRequest.h"
+#include "engine/UPlainSearch.h"
+#include "engine/URegexSearch.h"
+#include "engine/UStreamSearch.h"
+#include "engine/UTSearchRequest.h"
+#include "model/UTOccurence.h"
+#include "platform/UPlatform.h"
+#include "regex/URegExpr.h"
+#include "settings/UTSearchOptions.h"
 
 #include <algorithm>
+#include <new>
+
+using regex::TRegExpr;
+using settings::kBinaryProbeBytes;
 
 namespace engine {
 
@@ -33,6 +38,34 @@ bool SkipsBinary(const TSearchRequest& request) {
 
 } // namespace
 
+std::string WriteBackPath(const TFileTask& task) {
+    // Through the folder's descriptor, so it reaches the folder the walk entered however
+    // long its own path is.
+    return platform::PathThrough(*task.Folder, *task.Name);
+}
+
+platform::TReplaceCheck WriteBackCheck(const TSearchRequest& request, const TFileFacts& facts) {
+    platform::TReplaceCheck check;
+    check.Expected = &facts.Identity;
+    check.Within = request.StartFolder;
+    return check;
+}
+
+void PrepareWriteBack(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts) {
+    if (!request.DoReplace || facts.Error || !facts.Searched || facts.Streamed ||
+        facts.Occurences.empty() || facts.Outcome != TEntryOutcome::Searched) {
+        return;
+    }
+    try {
+        facts.Prepared = platform::PrepareReplace(WriteBackPath(task), facts.NewContent,
+                                                  WriteBackCheck(request, facts));
+        facts.NewContent.clear();
+        facts.NewContent.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+        facts.Prepared.reset(); // written in its turn instead
+    }
+}
+
 TFileSearcher::TFileSearcher() = default;
 TFileSearcher::~TFileSearcher() = default;
 
@@ -44,6 +77,7 @@ void TFileSearcher::BeginRun() {
     Release(storage_);
     length_ = 0;
     Release(joined_);
+    Release(chunk_);
 }
 
 TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask& task) {
@@ -59,21 +93,47 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
             Search(request, task, facts);
         } else if (request.DoSearch) {
             facts.Outcome = TEntryOutcome::NotRegular;
-        } else if (!special && SkipsBinary(request) && Read(request, task, facts)) {
+        } else if (!special && SkipsBinary(request) && Read(request, task, facts, true)) {
             // Found without its content searched, unless it is binary.
             facts.Outcome = LooksBinary(Bytes()) ? TEntryOutcome::Binary : facts.Outcome;
         }
     } catch (...) {
         facts.Occurences.clear();
         facts.NewContent.clear();
+        facts.Streamed = false;
         facts.Error = std::current_exception();
+    }
+    // The window a long line grew is not kept for the next file.
+    if (stream_.size() > 4 * StreamWindow() + 4096) {
+        std::string().swap(stream_);
     }
     return facts;
 }
 
 void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
                            TFileFacts& facts) {
-    if (!Read(request, task, facts)) {
+    platform::TFileReader reader;
+    try {
+        reader.Open(*task.Folder, *task.Name, task.FullPath);
+        facts.Identity = reader.Identity();
+        if (reader.Regular() &&
+            static_cast<std::uint64_t>(reader.Identity().Size) > StreamWindow()) {
+            if (SkipsBinary(request)) {
+                length_ = 0;
+                storage_.resize(std::max(storage_.size(), kBinaryProbeBytes));
+                length_ = reader.ReadAt(0, storage_.data(), kBinaryProbeBytes);
+                if (LooksBinary(Bytes())) {
+                    facts.Outcome = TEntryOutcome::Binary;
+                    return;
+                }
+            }
+            if (SearchStreamed(request, reader, facts)) {
+                return;
+            }
+        }
+        ReadWhole(reader);
+    } catch (const platform::EPlatformError& e) {
+        Unreadable(request, e, facts);
         return;
     }
     if (SkipsBinary(request) && LooksBinary(Bytes())) {
@@ -89,28 +149,177 @@ void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
     }
 }
 
-bool TFileSearcher::Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts) {
+void TFileSearcher::Unreadable(const TSearchRequest& request, const platform::EPlatformError& e,
+                               TFileFacts& facts) {
+    facts.Occurences.clear();
+    facts.NewContent.clear();
+    facts.Streamed = false;
+    facts.Searched = false;
+    if (StopsOnError(request)) {
+        throw e; // ends the run when committed
+    }
+    facts.Outcome = TEntryOutcome::Unreadable;
+    facts.Failure = e.what();
+}
+
+bool TFileSearcher::Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts,
+                         bool headOnly) {
     try {
-        length_ =
-            platform::ReadFileAt(*task.Folder, *task.Name, task.FullPath, storage_, facts.Identity);
-    } catch (const platform::EPlatformError& e) {
-        if (StopsOnError(request)) {
-            throw; // ends the run when committed
+        platform::TFileReader reader;
+        reader.Open(*task.Folder, *task.Name, task.FullPath);
+        facts.Identity = reader.Identity();
+        if (headOnly && reader.Regular() &&
+            static_cast<std::uint64_t>(reader.Identity().Size) > StreamWindow()) {
+            storage_.resize(std::max(storage_.size(), kBinaryProbeBytes));
+            length_ = reader.ReadAt(0, storage_.data(), kBinaryProbeBytes);
+        } else {
+            ReadWhole(reader);
         }
-        facts.Outcome = TEntryOutcome::Unreadable;
-        facts.Failure = e.what();
+    } catch (const platform::EPlatformError& e) {
+        Unreadable(request, e, facts);
         return false;
     }
     return true;
 }
 
-size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& facts) {
+// To the file's end, whatever size it had when opened: it may have grown since. One byte more
+// than expected is asked for: a shorter answer is the end, so no probe read is needed, and a
+// file that grew fills the extra byte and reading goes on.
+void TFileSearcher::ReadWhole(platform::TFileReader& reader) {
+    const bool regular = reader.Regular();
+    const auto expected =
+        static_cast<size_t>(regular ? std::max<std::int64_t>(reader.Identity().Size, 0) : 0);
+    const size_t want = expected + 1;
+    if (storage_.size() < want) {
+        storage_.resize(std::max(want, storage_.size() + storage_.size() / 2));
+    }
+    length_ = 0;
+    for (;;) {
+        if (length_ == storage_.size()) {
+            storage_.resize(storage_.size() * 2 + 4096);
+        }
+        const size_t got = reader.ReadSome(static_cast<std::int64_t>(length_),
+                                           storage_.data() + length_, storage_.size() - length_);
+        if (got == 0) {
+            return;
+        }
+        length_ += got;
+        if (regular && length_ < want && length_ == expected) {
+            return;
+        }
+    }
+}
+
+bool TFileSearcher::SearchStreamed(const TSearchRequest& request, platform::TFileReader& reader,
+                                   TFileFacts& facts) {
+    if (request.UseRegex) {
+        PrepareRegex(request);
+        if (!byLines_) {
+            return false; // its matches may cross lines: it needs the whole text
+        }
+    } else {
+        PreparePlain(request);
+    }
+    facts.Searched = true;
+    TLineWindows windows(
+        [&reader](std::int64_t at, char* into, size_t n) { return reader.ReadAt(at, into, n); },
+        stream_, StreamWindow());
+    // A line longer than a window keeps the storage it was read into as its text.
+    const auto share = [&windows](std::string_view line) {
+        if (windows.LongLine() && line.data() == windows.Lines().data() &&
+            line.size() == windows.Lines().size()) {
+            return std::make_shared<const std::string>(windows.TakeLongLine());
+        }
+        return std::make_shared<const std::string>(line);
+    };
+    size_t found = 0;
+    if (request.UseRegex) {
+        TRegexSearchOutput out;
+        out.Occurences = &facts.Occurences;
+        out.FileSize = static_cast<size_t>(facts.Identity.Size);
+        out.ShareLine = share;
+        while (windows.Next()) {
+            out.FirstLine = windows.FirstLine();
+            found += RegexSearchByLines(windows.Lines(), *regex_, prefilter_, out);
+        }
+    } else {
+        TPlainSearchOutput out;
+        out.Occurences = &facts.Occurences;
+        out.AsReplacing = request.DoReplace;
+        out.Replacement = request.ReplaceText;
+        out.ShareLine = share;
+        while (windows.Next()) {
+            out.FirstLine = windows.FirstLine();
+            found += PlainSearch(windows.Lines(), plain_, out);
+        }
+    }
+    if (found == 0) {
+        facts.Occurences.clear();
+    } else {
+        facts.Streamed = request.DoReplace;
+    }
+    return true;
+}
+
+int TFileSearcher::MakeNewContent(const TSearchRequest& request, std::int64_t fileSize,
+                                  size_t finds, const platform::TReadBytes& read,
+                                  const platform::TWriteBytes& write) {
+    struct TFailed {
+        int Error;
+    };
+    const TReadAt readAt = [&read](std::int64_t at, char* into, size_t n) {
+        const std::int64_t got = read(at, into, n);
+        if (got < 0) {
+            throw TFailed{static_cast<int>(-got)};
+        }
+        return static_cast<size_t>(got);
+    };
+    const auto put = [&write](std::string_view data) {
+        if (const int err = write(data); err != 0) {
+            throw TFailed{err};
+        }
+    };
+    size_t made = 0;
+    try {
+        if (!request.UseRegex) {
+            PreparePlain(request);
+            made = StreamPlainReplace(readAt, put, plain_, request.ReplaceText, stream_,
+                                      StreamWindow());
+        } else {
+            PrepareRegex(request);
+            TLineWindows windows(readAt, stream_, StreamWindow());
+            TRegexSearchOutput out;
+            out.NewContent = &chunk_;
+            out.Template = request.ReplaceText;
+            out.FileSize = static_cast<size_t>(fileSize);
+            while (windows.Next()) {
+                out.FirstLine = windows.FirstLine();
+                const size_t n = RegexSearchByLines(windows.Lines(), *regex_, prefilter_, out);
+                put(n > 0 ? std::string_view(chunk_) : windows.Lines());
+                put(windows.BreakAfter());
+                made += n;
+            }
+        }
+    } catch (const TFailed& failed) {
+        return failed.Error;
+    }
+    if (stream_.size() > 4 * StreamWindow() + 4096) {
+        std::string().swap(stream_);
+    }
+    return made == finds ? 0 : platform::kContentChanged;
+}
+
+void TFileSearcher::PreparePlain(const TSearchRequest& request) {
     if (!plainReady_ || plainText_ != request.SearchText || plainMatchCase_ != request.MatchCase) {
         plain_.Prepare(request.SearchText, !request.MatchCase);
         plainText_ = request.SearchText;
         plainMatchCase_ = request.MatchCase;
         plainReady_ = true;
     }
+}
+
+size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& facts) {
+    PreparePlain(request);
     TPlainSearchOutput out;
     out.Occurences = &facts.Occurences;
     out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
@@ -118,7 +327,7 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& fac
     return PlainSearch(Bytes(), plain_, out);
 }
 
-size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& facts) {
+void TFileSearcher::PrepareRegex(const TSearchRequest& request) {
     if (!regex_ || regexText_ != request.SearchText || regexMatchCase_ != request.MatchCase ||
         regexLineByLine_ != request.LineByLine) {
         regex_.reset();
@@ -143,6 +352,10 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& fac
         regexLineByLine_ = request.LineByLine;
         regex_ = std::move(expr);
     }
+}
+
+size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& facts) {
+    PrepareRegex(request);
     TRegexSearchOutput out;
     out.Occurences = &facts.Occurences;
     out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;

@@ -5,17 +5,20 @@
 // compiled pattern and its prefilter).
 #pragma once
 
-#include "UByteScan.h"
-#include "UFileSelection.h"
-#include "UFolderHandle.h"
-#include "UTOccurence.h"
+#include "engine/UByteScan.h"
+#include "engine/UFileSelection.h"
+#include "model/UTOccurence.h"
+#include "platform/UFolderHandle.h"
+#include "platform/UReplaceFile.h"
 
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+namespace regex {
 class TRegExpr;
+}
 
 namespace engine {
 
@@ -28,7 +31,13 @@ struct TFileFacts {
     bool Searched = false;            // content was read and searched
     platform::TFileIdentity Identity; // of what was read
     std::vector<std::unique_ptr<model::TOccurence>> Occurences;
-    std::string NewContent;   // when replacing and something was found
+    std::string NewContent; // when replacing and something was found
+    // A big file, read a window at a time: its new content is made while it is written
+    // (MakeNewContent), not held here.
+    bool Streamed = false;
+    // The new content already written and flushed beside the file, waiting for its turn to
+    // be put in place (PrepareWriteBack).
+    std::unique_ptr<platform::TPreparedReplace> Prepared;
     std::exception_ptr Error; // the failure that ends the run, raised when committed
     // Searched, or why the file was left out after all (unreadable, binary, not regular);
     // for an unreadable file the message naming it with the system's reason.
@@ -42,6 +51,14 @@ struct TFileTask {
     const std::string* Name = nullptr;
     std::string FullPath;
 };
+
+// The path through which a file's new content is written.
+std::string WriteBackPath(const TFileTask& task);
+// The checks made before it is written.
+platform::TReplaceCheck WriteBackCheck(const TSearchRequest& request, const TFileFacts& facts);
+// Writes and flushes a found file's new content beside it ahead of its turn, so that threads
+// that search ahead also wait for the disk ahead; the walk puts it in place in its own order.
+void PrepareWriteBack(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
 
 class TFileSearcher {
 public:
@@ -57,18 +74,38 @@ public:
     // its new content when replacing. Failures are caught into the facts.
     TFileFacts Examine(const TSearchRequest& request, const TFileTask& task);
 
+    // For a Streamed file: makes its new content from the original, read through `read`, and
+    // writes it through `write`, a window at a time, as a platform::TMakeContent does. The
+    // file is expected to be the one searched, `fileSize` bytes with `finds` finds; one that
+    // is not gives platform::kContentChanged.
+    int MakeNewContent(const TSearchRequest& request, std::int64_t fileSize, size_t finds,
+                       const platform::TReadBytes& read, const platform::TWriteBytes& write);
+
 private:
     void Search(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
-    // Reads the file into the buffer; false with the outcome set when it cannot be read (with
+    // Opens the file, then reads it whole into the buffer (or, with `headOnly`, its first
+    // bytes when it is big); false with the outcome set when it cannot be read (with
     // StopOnError the error is thrown instead).
-    bool Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
+    bool Read(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts,
+              bool headOnly = false);
+    void ReadWhole(platform::TFileReader& reader);
+    // A failure to read: the outcome, or the error thrown on with StopOnError.
+    void Unreadable(const TSearchRequest& request, const platform::EPlatformError& e,
+                    TFileFacts& facts);
     size_t SearchPlain(const TSearchRequest& request, TFileFacts& facts);
     size_t SearchRegex(const TSearchRequest& request, TFileFacts& facts);
+    void PreparePlain(const TSearchRequest& request);
+    void PrepareRegex(const TSearchRequest& request);
+    // Searches a big file a window at a time; false when the search needs the whole text.
+    bool SearchStreamed(const TSearchRequest& request, platform::TFileReader& reader,
+                        TFileFacts& facts);
 
     std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
     size_t length_ = 0;
     std::string_view Bytes() const { return std::string_view(storage_.data(), length_); }
     std::string joined_; // its lines joined with CR LF, for the pattern
+    std::string stream_; // the window of a big file
+    std::string chunk_;  // a window's new content
 
     // The plain needle, prepared for the search text and case choice it was made from.
     bool plainReady_ = false;
@@ -77,7 +114,7 @@ private:
     TSubstringFinder plain_;
 
     // The compiled pattern, likewise, with the literal every match must contain.
-    std::unique_ptr<TRegExpr> regex_;
+    std::unique_ptr<regex::TRegExpr> regex_;
     std::string regexText_;
     bool regexMatchCase_ = false;
     bool regexLineByLine_ = false;

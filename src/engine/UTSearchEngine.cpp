@@ -1,17 +1,17 @@
 // The engine object itself and what it does with one examined file: its nodes, and its new
 // content written back. The run lives in URunSearch, the walk in USearchFolder, the in-file
 // search in TFileSearcher.
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
 
-#include "UFileWorkers.h"
-#include "UFolderHandle.h"
-#include "UPlatform.h"
-#include "UReplaceFile.h"
-#include "UTFile.h"
-#include "UTFileSearcher.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "engine/UFileWorkers.h"
+#include "engine/UTFileSearcher.h"
+#include "model/UTFile.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "platform/UFolderHandle.h"
+#include "platform/UPlatform.h"
+#include "platform/UReplaceFile.h"
+#include "text/UTextHelpers.h"
 
 #include <algorithm>
 
@@ -217,8 +217,6 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
 
 bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& task,
                               const TFileFacts& facts) {
-    // Every path handed to the replacement leads through the folder's descriptor, so it
-    // reaches the folder the walk entered however long its own path is.
     const std::string folderPath = text::ExtractFilePath(task.FullPath);
     if (folderPath != cleanedFolder_) {
         // Temporary files of replacements that were killed are cleared away once per folder.
@@ -229,12 +227,23 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     if (request.MakeBackups) {
         backupThrough = text::BackupFileName(platform::PathThrough(*task.Folder, *task.Name));
     }
-    platform::TReplaceCheck check;
-    check.Expected = &facts.Identity;
-    check.Within = request.StartFolder;
-    const platform::TReplaceOutcome result = platform::ReplaceFileContent(
-        platform::PathThrough(*task.Folder, *task.Name), facts.NewContent,
-        request.MakeBackups ? &backupThrough : nullptr, check);
+    const platform::TReplaceCheck check = WriteBackCheck(request, facts);
+    const std::string* const backup = request.MakeBackups ? &backupThrough : nullptr;
+    const std::string path = WriteBackPath(task);
+    platform::TReplaceOutcome result;
+    if (facts.Prepared) {
+        result = platform::PlaceReplacement(*facts.Prepared, backup);
+    } else if (facts.Streamed) {
+        // A big file: its new content is made from the original while it is written.
+        const auto make = [&](const platform::TReadBytes& read,
+                              const platform::TWriteBytes& write) {
+            return searcher_->MakeNewContent(request, facts.Identity.Size, facts.Occurences.size(),
+                                             read, write);
+        };
+        result = platform::ReplaceFileContent(path, make, backup, check);
+    } else {
+        result = platform::ReplaceFileContent(path, facts.NewContent, backup, check);
+    }
     if (result.BackupFailed) {
         Message("Unable to create backup file " + folderPath +
                 text::ExtractFileName(backupThrough));

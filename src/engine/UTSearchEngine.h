@@ -2,9 +2,9 @@
 // It knows nothing of who shows its results; everything goes through TSearchHooks.
 #pragma once
 
-#include "UFileSelection.h"
-#include "UFolderHandle.h"
-#include "UTSearchRequest.h"
+#include "engine/UFileSelection.h"
+#include "engine/UTSearchRequest.h"
+#include "platform/UFolderHandle.h"
 
 #include <chrono>
 #include <functional>

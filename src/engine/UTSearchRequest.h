@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+namespace settings {
 class TSearchOptions;
+}
 
 namespace model {
 class TTreeNode;
@@ -29,7 +31,7 @@ struct TSearchRequest {
     bool Recurse = false;
     bool MakeBackups = false;
     // Shared, not copied: a change made while a run pumps messages applies to later entries.
-    const ::TSearchOptions* Options = nullptr;
+    const settings::TSearchOptions* Options = nullptr;
 };
 
 // Called synchronously; each returns only when its work is done.

@@ -1,4 +1,4 @@
-#include "vtStringTokenizer.h"
+#include "engine/vtStringTokenizer.h"
 
 namespace engine {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UTResultObject.h"
+#include "model/UTResultObject.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "UTOccurence.h"
+#include "model/UTOccurence.h"
 
 namespace model {
 

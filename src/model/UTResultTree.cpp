@@ -1,6 +1,6 @@
-#include "UTResultTree.h"
+#include "model/UTResultTree.h"
 
-#include "UTextHelpers.h"
+#include "text/UTextHelpers.h"
 
 #include <stdexcept>
 

@@ -3,9 +3,9 @@
 // from the kind and its object, here and nowhere else.
 #pragma once
 
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "UFoundFiles.h"
+#include "operations/UFoundFiles.h"
 
-#include "UPlatform.h"
-#include "UTFile.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "model/UTFile.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "text/UTextHelpers.h"
 
 namespace operations {
 

@@ -2,7 +2,7 @@
 // files' folder structure relative to the searched folder.
 #pragma once
 
-#include "UTUserInterface.h"
+#include "operations/UTUserInterface.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
-#include "UResultsFile.h"
+#include "operations/UResultsFile.h"
 
-#include "UPlatform.h"
-#include "UTFile.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "model/UTFile.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "text/UTextHelpers.h"
 
 #include <exception>
 
@@ -11,9 +11,10 @@ namespace operations {
 
 namespace {
 
-// Visits the report lines below `node` in pre-order: files and occurrences give one each.
-// An explicit stack, so no folder depth can exhaust the call stack.
-template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
+// Visits the found files and occurrences below `node` in pre-order. An explicit stack, so no
+// folder depth can exhaust the call stack.
+template <typename OnFile, typename OnOccurence>
+void VisitResults(const model::TTreeNode* node, OnFile&& onFile, OnOccurence&& onOccurence) {
     if (node == nullptr) {
         return;
     }
@@ -22,9 +23,9 @@ template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sin
         const model::TTreeNode* n = stack.back();
         stack.pop_back();
         if (n->IsFile()) {
-            sink(std::string_view(), n->File()->ReportLine());
+            onFile(*n->File());
         } else if (n->IsOccurence()) {
-            sink(std::string_view("    "), n->ReportLine());
+            onOccurence(*n);
         }
         for (int i = n->Count() - 1; i >= 0; --i) {
             stack.push_back(n->Item(i));
@@ -32,7 +33,30 @@ template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sin
     }
 }
 
+template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
+    VisitResults(
+        node, [&](const model::TFile& f) { sink(std::string_view(), f.ReportLine()); },
+        [&](const model::TTreeNode& o) { sink(std::string_view("    "), o.ReportLine()); });
+}
+
 } // namespace
+
+void ForEachResultLinePieces(const model::TTreeNode* node, const TReportLinePieces& sink) {
+    VisitResults(
+        node,
+        [&](const model::TFile& f) {
+            sink.Piece(f.ReportLine());
+            sink.End();
+        },
+        [&](const model::TTreeNode& o) {
+            // The occurrence's report line, without a copy of the line.
+            sink.Piece("    Line: " + std::to_string(o.Line()) +
+                       ", Char: " + std::to_string(o.Column()) + ", [\"");
+            sink.Piece(o.LineText());
+            sink.Piece("\"]");
+            sink.End();
+        });
+}
 
 void ForEachResultLine(const model::TTreeNode* node, const TReportLineSink& sink) {
     VisitReportLines(node, sink);

@@ -2,7 +2,7 @@
 // a plain-text file with CR LF line ends.
 #pragma once
 
-#include "UTUserInterface.h"
+#include "operations/UTUserInterface.h"
 
 #include <functional>
 #include <string>
@@ -25,6 +25,15 @@ void CollectResultLines(const model::TTreeNode* node, std::vector<std::string>& 
 // for callers that stream the report instead of holding it.
 using TReportLineSink = std::function<void(std::string_view indent, const std::string& line)>;
 void ForEachResultLine(const model::TTreeNode* node, const TReportLineSink& sink);
+
+// The same lines again, each handed over in pieces as it is formed, so that the line of a huge
+// one-line file is never built whole: `piece` is called with the line's consecutive parts,
+// `end` after each line. The pieces of a line make exactly its text above.
+struct TReportLinePieces {
+    std::function<void(std::string_view piece)> Piece;
+    std::function<void()> End;
+};
+void ForEachResultLinePieces(const model::TTreeNode* node, const TReportLinePieces& sink);
 
 // Collapses the result tree (through `collapseTree`, which may be empty), writes the report of
 // the whole tree to `fileName` through a temporary file, so a failed write leaves an old file

@@ -1,11 +1,11 @@
-#include "UShellCommands.h"
+#include "operations/UShellCommands.h"
 
-#include "UEditorCommand.h"
-#include "UShell.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTResultTree.h"
-#include "UTextHelpers.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTResultTree.h"
+#include "platform/UEditorCommand.h"
+#include "platform/UShell.h"
+#include "text/UTextHelpers.h"
 
 namespace operations {
 

@@ -1,7 +1,7 @@
 // The commands that hand a result, the help file or a web page to the desktop shell.
 #pragma once
 
-#include "UTUserInterface.h"
+#include "operations/UTUserInterface.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "vtShortcuts.h"
+#include "operations/vtShortcuts.h"
 
-#include "UPlatform.h"
-#include "UShell.h"
-#include "UTextHelpers.h"
+#include "platform/UPlatform.h"
+#include "platform/UShell.h"
+#include "text/UTextHelpers.h"
 
 #include <cerrno>
 #include <cstdlib>

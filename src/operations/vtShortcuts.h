@@ -3,7 +3,7 @@
 // as a folder handler that file managers offer on a folder's context menu ("Send To").
 #pragma once
 
-#include "UTUserInterface.h"
+#include "operations/UTUserInterface.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
 // POSIX implementation of folders held by descriptor.
-#include "UFolderHandle.h"
+#include "platform/UFolderHandle.h"
 
-#include "UPlatform.h"
-#include "UPosixIo.h"
-#include "UTempFile.h"
+#include "platform/UPlatform.h"
+#include "platform/UPosixIo.h"
+#include "platform/UTempFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -212,6 +212,60 @@ size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
         CannotOpen(displayPath);
     }
     return got;
+}
+
+TFileReader::~TFileReader() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void TFileReader::Open(const TFolderHandle& folder, const std::string& name,
+                       const std::string& displayPath) {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    displayPath_ = displayPath;
+    // O_NONBLOCK: as in ReadFileAt, a FIFO put under the name fails instead of blocking.
+    fd_ = ::openat(folder.Fd(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        CannotOpen(displayPath_);
+    }
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
+        CannotOpen(displayPath_);
+    }
+    identity_ = posix::IdentityOf(st);
+    regular_ = S_ISREG(st.st_mode);
+}
+
+size_t TFileReader::ReadSome(std::int64_t offset, char* into, size_t n) {
+    for (;;) {
+        const ssize_t got = ::pread(fd_, into, n, static_cast<off_t>(offset));
+        if (got >= 0) {
+            return static_cast<size_t>(got);
+        }
+        if (errno != EINTR) {
+            CannotOpen(displayPath_);
+        }
+    }
+}
+
+size_t TFileReader::ReadAt(std::int64_t offset, char* into, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd_, into + done, n - done,
+                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got == 0) {
+            break;
+        }
+        if (got > 0) {
+            done += static_cast<size_t>(got);
+        } else if (errno != EINTR) {
+            CannotOpen(displayPath_);
+        }
+    }
+    return done;
 }
 
 TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name) {

@@ -2,7 +2,7 @@
 // process's current directory, and every file is reached through the folder the walk entered.
 #pragma once
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <cstdint>
 #include <functional>
@@ -67,6 +67,33 @@ int EntryAttributes(const TFolderHandle& folder, const std::string& name);
 // `storage` only ever grows: bytes past the returned length are stale.
 size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
                   const std::string& displayPath, std::string& storage, TFileIdentity& identity);
+
+// A file open for reading piece by piece, so that a big file need not be held whole.
+class TFileReader {
+public:
+    TFileReader() = default;
+    ~TFileReader();
+    TFileReader(const TFileReader&) = delete;
+    TFileReader& operator=(const TFileReader&) = delete;
+
+    // Opens the file `name` of `folder` (a link is followed) as ReadFileAt does; throws
+    // EPlatformError naming `displayPath` when it cannot be opened.
+    void Open(const TFolderHandle& folder, const std::string& name, const std::string& displayPath);
+    // Of what was opened.
+    const TFileIdentity& Identity() const { return identity_; }
+    bool Regular() const { return regular_; }
+    // Reads the bytes from `offset` on into [into, into + n); fewer (0 at the end) when the file
+    // ends first. Throws like Open.
+    size_t ReadAt(std::int64_t offset, char* into, size_t n);
+    // One read from `offset`: it may give fewer bytes before the end; 0 only at the end.
+    size_t ReadSome(std::int64_t offset, char* into, size_t n);
+
+private:
+    int fd_ = -1;
+    TFileIdentity identity_;
+    bool regular_ = false;
+    std::string displayPath_;
+};
 
 // The present identity of the file `name` of `folder` (a link is followed); not Known() when
 // there is none.

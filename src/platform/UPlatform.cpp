@@ -1,8 +1,8 @@
 // POSIX implementation of the platform layer.
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
-#include "UPosixIo.h"
-#include "UTempFile.h"
+#include "platform/UPosixIo.h"
+#include "platform/UTempFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 // POSIX implementation of the safe replacement.
-#include "UReplaceFile.h"
+#include "platform/UReplaceFile.h"
 
-#include "UPosixIo.h"
-#include "UTempFile.h"
+#include "platform/UPosixIo.h"
+#include "platform/UTempFile.h"
 
 #include <cerrno>
 #include <chrono>
@@ -82,12 +82,11 @@ bool LockFile(int fd) {
     }
 }
 
-// Writes `data` over the file open as `fd`, from its start, and cuts it to that length.
-int Overwrite(int fd, std::string_view data) {
+int PwriteAll(int fd, std::string_view data, off_t at) {
     size_t done = 0;
     while (done < data.size()) {
         const ssize_t n =
-            ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+            ::pwrite(fd, data.data() + done, data.size() - done, at + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -96,10 +95,50 @@ int Overwrite(int fd, std::string_view data) {
         }
         done += static_cast<size_t>(n);
     }
+    return 0;
+}
+
+// Writes `data` over the file open as `fd`, from its start, and cuts it to that length.
+int Overwrite(int fd, std::string_view data) {
+    if (const int err = PwriteAll(fd, data, 0); err != 0) {
+        return err;
+    }
     if (::ftruncate(fd, static_cast<off_t>(data.size())) != 0 || ::fdatasync(fd) != 0) {
         return errno;
     }
     return 0;
+}
+
+// The same with the content of the file open as `from`, copied a piece at a time.
+int OverwriteFrom(int fd, int from) {
+    std::vector<char> buf(1 << 18);
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(from, buf.data(), buf.size(), at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        if (const int err = PwriteAll(fd, std::string_view(buf.data(), static_cast<size_t>(n)), at);
+            err != 0) {
+            return err;
+        }
+        at += n;
+    }
+    if (::ftruncate(fd, at) != 0 || ::fdatasync(fd) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+std::int64_t FileSize(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 // The whole content of the file open as `fd`.
@@ -156,22 +195,43 @@ void UndoBackup(TBackup backup, int backupDirfd, const std::string* backupName) 
     }
 }
 
-TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view content,
-                          int backupDirfd, const std::string* backupName,
-                          const TFileIdentity* expected) {
-    TReplaceOutcome out;
+} // namespace
+
+struct TPreparedReplace::TPrepared {
+    int Dir = -1; // the folder
+    TFd OwnedDir; // when the folder was opened for this replacement
+    std::string Name;
+    TFd Original;
+    struct stat St {};
+    TFileIdentity Read;
+    std::unique_ptr<TSiblingTemp> Temp;
+    bool OwnerKept = true;
+    bool Ready = false;
+    TReplaceOutcome Out;
+};
+
+namespace {
+
+using TPrepared = TPreparedReplace::TPrepared;
+
+// The first half of a replacement: the file opened and checked, its new content written and
+// flushed to a temporary file beside it. Fills `p`; false with p.Out set when it failed.
+bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expected) {
+    const int dirfd = p.Dir;
+    const std::string& name = p.Name;
+    TReplaceOutcome& out = p.Out;
     const auto fail = [&out](int err) {
         out.Error = err != 0 ? err : EIO;
-        return out;
+        return false;
     };
-    const TFd original(
-        ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    p.Original.Reset(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    const TFd& original = p.Original;
     if (!original.Valid()) {
         // Gone, or a link or something else put in its place since it was read.
         out.Changed = expected != nullptr && (errno == ENOENT || errno == ELOOP);
         return fail(errno);
     }
-    struct stat st;
+    struct stat& st = p.St;
     if (::fstat(original.Get(), &st) != 0) {
         return fail(errno);
     }
@@ -179,8 +239,8 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
         out.Changed = expected != nullptr;
         return fail(EINVAL);
     }
-    const TFileIdentity read = expected != nullptr ? *expected : IdentityOf(st);
-    if (!(IdentityOf(st) == read)) {
+    p.Read = expected != nullptr ? *expected : IdentityOf(st);
+    if (!(IdentityOf(st) == p.Read)) {
         out.Changed = true;
         return fail(EAGAIN);
     }
@@ -189,16 +249,60 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
     }
     out.SplitLinks = st.st_nlink > 1;
 
-    TSiblingTemp temp(dirfd, name);
-    bool ownerKept = true;
+    p.Temp = std::make_unique<TSiblingTemp>(dirfd, name);
+    TSiblingTemp& temp = *p.Temp;
     int err = temp.Create(0600);
-    err = err != 0 ? err : temp.Write(content);
-    err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &ownerKept, false);
+    if (err == 0) {
+        err = Injected(TReplaceStep::WriteTemp) != 0 ? errno : 0;
+    }
+    if (err == 0) {
+        const TReadBytes read = [&original](std::int64_t at, char* into, size_t n) -> std::int64_t {
+            size_t done = 0;
+            while (done < n) {
+                const ssize_t got = ::pread(original.Get(), into + done, n - done,
+                                            static_cast<off_t>(at) + static_cast<off_t>(done));
+                if (got == 0) {
+                    break;
+                }
+                if (got > 0) {
+                    done += static_cast<size_t>(got);
+                } else if (errno != EINTR) {
+                    return -static_cast<std::int64_t>(errno);
+                }
+            }
+            return static_cast<std::int64_t>(done);
+        };
+        const TWriteBytes write = [&temp](std::string_view data) { return temp.Append(data); };
+        err = make(read, write);
+        if (err == kContentChanged) {
+            out.Changed = true;
+            return fail(EAGAIN);
+        }
+    }
+    err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &p.OwnerKept, false);
     err = err != 0 ? err : temp.Sync();
     if (err != 0) {
         return fail(err);
     }
-    const bool inPlace = !ownerKept;
+    p.Ready = true;
+    return true;
+}
+
+// The second half: under the lock, checked again, backed up and put in place.
+TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backupName) {
+    const int dirfd = p.Dir;
+    const std::string& name = p.Name;
+    TReplaceOutcome out = p.Out;
+    const auto fail = [&out](int err) {
+        out.Error = err != 0 ? err : EIO;
+        return out;
+    };
+    const TFd& original = p.Original;
+    const struct stat& st = p.St;
+    const TFileIdentity& read = p.Read;
+    TSiblingTemp& temp = *p.Temp;
+    const bool inPlace = !p.OwnerKept;
+    int err = 0;
 
     Injected(TReplaceStep::CheckUnchanged);
     // Another replacement of this file waits here until this one has placed its content, and
@@ -243,14 +347,15 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
             out.Changed = true;
             return fail(EAGAIN);
         }
-        if (content.size() > old.size() &&
-            ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(content.size())) != 0 &&
+        const std::int64_t newSize = FileSize(temp.Fd());
+        if (newSize > static_cast<std::int64_t>(old.size()) &&
+            ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(newSize)) != 0 &&
             errno != EOPNOTSUPP) {
             UndoBackup(backup, backupDirfd, backupName);
             return fail(errno);
         }
         if (Injected(TReplaceStep::WriteInPlace) != 0 ||
-            (err = Overwrite(writer.Get(), content)) != 0) {
+            (err = OverwriteFrom(writer.Get(), temp.Fd())) != 0) {
             err = err != 0 ? err : errno;
             // Put the old content back; should that fail too, the new one waits beside it.
             if (Overwrite(writer.Get(), old) == 0) {
@@ -278,6 +383,18 @@ TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, std::string_view c
     }
     out.Written = true;
     return out;
+}
+
+TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent& make,
+                          int backupDirfd, const std::string* backupName,
+                          const TFileIdentity* expected) {
+    TPrepared p;
+    p.Dir = dirfd;
+    p.Name = name;
+    if (!PrepareAt(p, make, expected)) {
+        return p.Out;
+    }
+    return PlaceAt(p, backupDirfd, backupName);
 }
 
 // Whether `target` (an absolute path without "." or "..") lies in the folder `root`.
@@ -353,14 +470,30 @@ int CleanStaleReplaceTemps(const std::string& folder, std::int64_t minAgeSeconds
     return removed;
 }
 
+namespace {
+
+TMakeContent Whole(std::string_view content) {
+    return [content](const TReadBytes&, const TWriteBytes& write) { return write(content); };
+}
+
+} // namespace
+
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
                                    const std::string* backupPath, const TReplaceCheck& check) {
-    TReplaceOutcome out;
+    return ReplaceFileContent(path, Whole(content), backupPath, check);
+}
+
+namespace {
+
+// Opens the folder of the file that `path` leads to (a link's target, which must lie inside
+// check.Within); false with `out` set when it cannot.
+bool OpenTarget(const std::string& path, const TReplaceCheck& check, TFd& folder, std::string& name,
+                TReplaceOutcome& out) {
     struct stat lst;
     if (path.empty() || ::lstat(path.c_str(), &lst) != 0) {
         out.Error = path.empty() ? ENOENT : errno;
         out.Changed = check.Expected != nullptr && out.Error == ENOENT;
-        return out;
+        return false;
     }
     // A link is written at its target, which must lie inside the allowed folder.
     std::string target = path;
@@ -368,25 +501,37 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
         target = RealPath(path);
         if (target.empty()) {
             out.Error = errno;
-            return out;
+            return false;
         }
         if (!check.Within.empty()) {
             const std::string root = RealPath(check.Within);
             if (root.empty() || !Inside(target, root)) {
                 out.OutsideLink = true;
                 out.Error = EXDEV;
-                return out;
+                return false;
             }
         }
     }
-    std::string name;
-    const TFd folder(posix::OpenFolderOf(target, name));
+    folder.Reset(posix::OpenFolderOf(target, name));
     if (!folder.Valid()) {
         out.Error = errno;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
+                                   const std::string* backupPath, const TReplaceCheck& check) {
+    TReplaceOutcome out;
+    TFd folder;
+    std::string name;
+    if (!OpenTarget(path, check, folder, name, out)) {
         return out;
     }
     if (backupPath == nullptr) {
-        return ReplaceAt(folder.Get(), name, content, -1, nullptr, check.Expected);
+        return ReplaceAt(folder.Get(), name, make, -1, nullptr, check.Expected);
     }
     std::string backupName;
     const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
@@ -394,13 +539,48 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
         out.Error = errno;
         return out;
     }
-    return ReplaceAt(folder.Get(), name, content, backupFolder.Get(), &backupName, check.Expected);
+    return ReplaceAt(folder.Get(), name, make, backupFolder.Get(), &backupName, check.Expected);
+}
+
+TPreparedReplace::TPreparedReplace() : p_(std::make_unique<TPrepared>()) {}
+TPreparedReplace::~TPreparedReplace() = default;
+
+std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::string_view content,
+                                                 const TReplaceCheck& check) {
+    auto prepared = std::make_unique<TPreparedReplace>();
+    TPrepared& p = *prepared->p_;
+    if (OpenTarget(path, check, p.OwnedDir, p.Name, p.Out)) {
+        p.Dir = p.OwnedDir.Get();
+        if (!PrepareAt(p, Whole(content), check.Expected)) {
+            p.Temp.reset(); // nothing of a failed preparation stays behind
+        }
+    }
+    return prepared;
+}
+
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath) {
+    TPrepared& p = *prepared.p_;
+    if (!p.Ready) {
+        return p.Out;
+    }
+    p.Ready = false; // placed at most once
+    if (backupPath == nullptr) {
+        return PlaceAt(p, -1, nullptr);
+    }
+    std::string backupName;
+    const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
+    if (!backupFolder.Valid()) {
+        TReplaceOutcome out = p.Out;
+        out.Error = errno;
+        return out;
+    }
+    return PlaceAt(p, backupFolder.Get(), &backupName);
 }
 
 TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
                                      std::string_view content, const std::string* backupName,
                                      const TFileIdentity* expected) {
-    return ReplaceAt(folderFd, name, content, folderFd, backupName, expected);
+    return ReplaceAt(folderFd, name, Whole(content), folderFd, backupName, expected);
 }
 
 } // namespace platform

@@ -16,10 +16,11 @@
 // a link, so a file swapped for one after the check is not written.
 #pragma once
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -59,12 +60,52 @@ struct TReplaceCheck {
     std::string Within;
 };
 
+// New content made while it is written, so that it is never held whole: `read` gives the
+// original's bytes from `offset` on (the count, short only at its end, or -errno), `write`
+// appends to the new content (0 or the errno of the failure). The maker gives 0, the errno that
+// ends the replacement, or kContentChanged when what it read is not what it expected to find.
+using TReadBytes = std::function<std::int64_t(std::int64_t offset, char* into, size_t n)>;
+using TWriteBytes = std::function<int(std::string_view data)>;
+using TMakeContent = std::function<int(const TReadBytes& read, const TWriteBytes& write)>;
+constexpr int kContentChanged = -1;
+
 // Replaces the content of the file at `path` by `content`. With `backupPath` set, the old
 // content is also kept under that name (which must be free). A file that could not be written
 // in place (no write permission for this process, a read-only file system, an immutable file)
 // is refused. On failure the original is left exactly as it was and no temporary file stays.
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
                                    const std::string* backupPath, const TReplaceCheck& check = {});
+
+// The same with the new content made from the original while it is written. The original is
+// read through the descriptor that the checks are made on, so it is the file that was checked.
+TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
+                                   const std::string* backupPath, const TReplaceCheck& check = {});
+
+// A replacement in two halves, for a caller that makes new content ahead of its turn to be
+// written: first the new content is written and flushed to the temporary file beside the file
+// (PrepareReplace, which checks the file as ReplaceFileContent does), later the file is checked
+// again under the lock, backed up and the new content put in place (PlaceReplacement), exactly
+// as ReplaceFileContent does it in one go. A prepared replacement dropped unplaced leaves
+// nothing behind; one whose preparation failed gives that outcome when placed.
+class TPreparedReplace {
+public:
+    TPreparedReplace();
+    ~TPreparedReplace();
+    TPreparedReplace(const TPreparedReplace&) = delete;
+    TPreparedReplace& operator=(const TPreparedReplace&) = delete;
+
+    struct TPrepared;
+
+private:
+    std::unique_ptr<TPrepared> p_;
+    friend std::unique_ptr<TPreparedReplace>
+    PrepareReplace(const std::string& path, std::string_view content, const TReplaceCheck& check);
+    friend TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared,
+                                            const std::string* backupPath);
+};
+std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::string_view content,
+                                                 const TReplaceCheck& check);
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath);
 
 // The same for a walk that holds its folders open: the regular file `name` (a link there is
 // never followed) in the folder open as `folderFd` (a POSIX descriptor; any open mode, O_PATH

@@ -1,7 +1,7 @@
 // Freedesktop implementation of the shell services.
-#include "UShell.h"
+#include "platform/UShell.h"
 
-#include "UEditorCommand.h"
+#include "platform/UEditorCommand.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,7 +1,7 @@
 // POSIX implementation of the sibling temporary file and of its marker.
-#include "UTempFile.h"
+#include "platform/UTempFile.h"
 
-#include "UPosixIo.h"
+#include "platform/UPosixIo.h"
 
 #include <algorithm>
 #include <atomic>
@@ -190,7 +190,7 @@ int TSiblingTemp::Create(mode_t mode) {
         return errno;
     }
     const std::string marker = OwnMarker(role_);
-    fd_ = ::openat(dirfd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode & 0777);
+    fd_ = ::openat(dirfd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode & 0777);
     if (fd_ >= 0) {
         anonymous_ = true;
         ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
@@ -204,7 +204,7 @@ int TSiblingTemp::Create(mode_t mode) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::uint64_t serial = attempt == 0 ? pid : pid * 1000 + (gSerial++ % 1000);
         std::string name = TempName(target_, serial);
-        fd_ = ::openat(dirfd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+        fd_ = ::openat(dirfd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                        mode & 0777);
         if (fd_ >= 0) {
             tempName_ = std::move(name);
@@ -228,6 +228,10 @@ int TSiblingTemp::Write(std::string_view data) {
     if (Injected(TReplaceStep::WriteTemp) != 0) {
         return errno;
     }
+    return Append(data);
+}
+
+int TSiblingTemp::Append(std::string_view data) {
     return WriteAll(fd_, data) ? 0 : errno;
 }
 

@@ -8,8 +8,8 @@
 // whose marker proves they are its own kind and that their writer is dead.
 #pragma once
 
-#include "UPlatform.h"
-#include "UReplaceFile.h"
+#include "platform/UPlatform.h"
+#include "platform/UReplaceFile.h"
 
 #include <cstdint>
 #include <string>
@@ -47,6 +47,8 @@ public:
     // Records another purpose in the marker.
     void SetRole(TTempRole role);
     int Write(std::string_view data);
+    // Write without the test hook's step: for content written in many pieces.
+    int Append(std::string_view data);
     // Appends the bytes of `fd` from its offset 0 on.
     int CopyFrom(int fd);
     // Gives the file `st`'s mode, and optionally its owner and group (ownerKept tells whether

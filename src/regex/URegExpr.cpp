@@ -1,12 +1,14 @@
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
-#include "URegexTranslator.h"
+#include "regex/URegexTranslator.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include <algorithm>
 #include <climits>
+
+namespace regex {
 
 namespace {
 
@@ -379,3 +381,5 @@ void TRegExpr::SetHeapLimitKiB(std::uint32_t kib) {
 void TRegExpr::SetLimitInputSize(std::size_t bytes) {
     Impl->LimitInputSize = bytes;
 }
+
+} // namespace regex

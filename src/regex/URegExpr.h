@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace regex {
+
 // Every failure of the engine: a pattern error ("TRegExpr(comp): ... (pos N)") or a run-time
 // error ("TRegExpr(exec): ...").
 class ERegExpr : public std::runtime_error {
@@ -91,3 +93,5 @@ private:
     struct TImpl;
     std::unique_ptr<TImpl> Impl;
 };
+
+} // namespace regex

@@ -1,6 +1,6 @@
-#include "URegexParser.h"
+#include "regex/URegexParser.h"
 
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #include <array>
 

@@ -1,8 +1,10 @@
-#include "URegexTester.h"
+#include "regex/URegexTester.h"
 
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #include <exception>
+
+namespace regex {
 
 std::string RegexTesterOutput(const std::string& sample, const std::string& pattern,
                               const std::string& templ, bool lineByLine) {
@@ -20,3 +22,5 @@ std::string RegexTesterOutput(const std::string& sample, const std::string& patt
         return "Unknown error";
     }
 }
+
+} // namespace regex

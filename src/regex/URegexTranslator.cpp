@@ -1,4 +1,4 @@
-#include "URegexTranslator.h"
+#include "regex/URegexTranslator.h"
 
 #include <cstdio>
 

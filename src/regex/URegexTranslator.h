@@ -2,7 +2,7 @@
 // that every match must contain (the search's prefilter).
 #pragma once
 
-#include "URegexParser.h"
+#include "regex/URegexParser.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,8 @@
-#include "UMainSettings.h"
+#include "settings/UMainSettings.h"
 
 #include <algorithm>
+
+namespace settings {
 
 namespace {
 
@@ -120,3 +122,5 @@ void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options) {
     store.SetBoolean("soSkipBinary", options.SkipBinary);
     store.SetBoolean("soStopOnError", options.StopOnError);
 }
+
+} // namespace settings

@@ -3,11 +3,13 @@
 // window copies between its controls and these.
 #pragma once
 
-#include "UTSearchOptions.h"
-#include "vtRegVal.h"
+#include "settings/UTSearchOptions.h"
+#include "settings/vtRegVal.h"
 
 #include <string>
 #include <vector>
+
+namespace settings {
 
 // Entries kept in each history list, most recent first.
 constexpr size_t kHistorySize = 10;
@@ -41,3 +43,5 @@ void SaveHistory(TvtRegVal& store, const std::string& prefix,
 // and stop-on-error choices.
 void LoadSearchOptions(const TvtRegVal& store, TSearchOptions& options);
 void SaveSearchOptions(TvtRegVal& store, const TSearchOptions& options);
+
+} // namespace settings

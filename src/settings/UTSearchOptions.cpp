@@ -1,9 +1,11 @@
-#include "UTSearchOptions.h"
+#include "settings/UTSearchOptions.h"
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <charconv>
 #include <ctime>
+
+namespace settings {
 
 namespace {
 
@@ -228,3 +230,5 @@ std::string TSearchOptions::Description() const {
     }
     return text.empty() ? "No advanced options set." : text;
 }
+
+} // namespace settings

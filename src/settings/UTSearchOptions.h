@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace settings {
+
 // The value of one filter. Other numbers can arrive from an edited settings file; they are
 // kept as they are, and while one is in force no file passes.
 using TAttributeFilter = std::int32_t;
@@ -73,3 +75,5 @@ std::string FormatLocalTime(std::int64_t seconds);
 std::optional<std::int64_t> ParseByteSize(std::string_view text);
 // A byte count in the largest of K, M and G that divides it, e.g. "10K", "1536", "2G".
 std::string FormatByteSize(std::int64_t bytes);
+
+} // namespace settings

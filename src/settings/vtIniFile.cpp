@@ -1,8 +1,10 @@
-#include "vtIniFile.h"
+#include "settings/vtIniFile.h"
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <vector>
+
+namespace settings {
 
 namespace {
 
@@ -260,3 +262,5 @@ void TvtIniFile::WriteString(std::string_view section, std::string_view ident,
         throw ESettingsError(failure);
     }
 }
+
+} // namespace settings

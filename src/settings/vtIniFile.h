@@ -24,6 +24,8 @@
 #include <string>
 #include <string_view>
 
+namespace settings {
+
 // A settings failure, carrying the message text shown to the user.
 class ESettingsError : public std::runtime_error {
 public:
@@ -71,3 +73,5 @@ private:
     std::string path_;
     bool createFolder_;
 };
+
+} // namespace settings

@@ -1,10 +1,12 @@
-#include "vtRegVal.h"
+#include "settings/vtRegVal.h"
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+
+namespace settings {
 
 namespace {
 
@@ -521,3 +523,5 @@ void TvtRegVal::RestoreFormPlacement(TPlacementTarget& target, bool withSize) {
         target.SetWindowState(static_cast<TWindowState>(state));
     }
 }
+
+} // namespace settings

@@ -4,7 +4,7 @@
 // it never touches a window itself: the GUI binds TPlacementTarget and the message hook.
 #pragma once
 
-#include "vtIniFile.h"
+#include "settings/vtIniFile.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace settings {
 
 enum TRegRoot : std::int32_t { rgCurrentUser = 0, rgLocalMachine = 1 };
 
@@ -174,3 +176,5 @@ private:
     std::unique_ptr<TvtIniFile> backend_;
     std::string sectionPrefix_; // IniSection and a backslash towards an INI file, else empty
 };
+
+} // namespace settings

@@ -1,6 +1,6 @@
-#include "UMasks.h"
+#include "text/UMasks.h"
 
-#include "UTextHelpers.h"
+#include "text/UTextHelpers.h"
 
 namespace text {
 

@@ -1,6 +1,6 @@
-#include "UTextHelpers.h"
+#include "text/UTextHelpers.h"
 
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <array>
 
@@ -53,7 +53,8 @@ std::string PluralCount(std::int32_t count, std::string_view word) {
 std::string BackupFileName(const std::string& path) {
     const size_t nameStart = path.rfind(platform::PathDelim);
     const size_t dot = path.rfind('.');
-    const bool hasExt = dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
+    const bool hasExt =
+        dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
     const std::string stem = hasExt ? path.substr(0, dot) : path;
     const std::string ext = hasExt ? path.substr(dot) : std::string();
     const std::string backupExt = ext.empty() ? std::string(".~") : ReplaceAll(ext, ".", ".~");

@@ -1,4 +1,4 @@
-#include "UAppearance.h"
+#include "ui/UAppearance.h"
 
 #include <QLabel>
 #include <QPalette>

@@ -1,6 +1,6 @@
-#include "UApplication.h"
+#include "ui/UApplication.h"
 
-#include "UQtUserInterface.h"
+#include "ui/UQtUserInterface.h"
 
 namespace ui {
 

@@ -1,6 +1,6 @@
-#include "UFolderPathEdit.h"
+#include "ui/UFolderPathEdit.h"
 
-#include "UFolderTree.h"
+#include "ui/UFolderTree.h"
 
 #include <QCompleter>
 #include <QDir>

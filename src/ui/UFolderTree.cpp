@@ -1,4 +1,4 @@
-#include "UFolderTree.h"
+#include "ui/UFolderTree.h"
 
 #include <QDir>
 #include <QFile>

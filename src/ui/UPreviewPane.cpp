@@ -1,7 +1,7 @@
-#include "UPreviewPane.h"
+#include "ui/UPreviewPane.h"
 
-#include "UAppearance.h"
-#include "UResultItemDelegate.h"
+#include "ui/UAppearance.h"
+#include "ui/UResultItemDelegate.h"
 
 #include <QFontDatabase>
 #include <QTextBlock>

@@ -1,6 +1,12 @@
-#include "UQtPlacement.h"
+#include "ui/UQtPlacement.h"
 
 #include <QWidget>
+
+using settings::TPlacementRect;
+using settings::TWindowState;
+using settings::wsMaximized;
+using settings::wsMinimized;
+using settings::wsNormal;
 
 namespace ui {
 namespace {

@@ -1,7 +1,7 @@
 // A top-level widget seen by the settings store's placement operations.
 #pragma once
 
-#include "vtRegVal.h"
+#include "settings/vtRegVal.h"
 
 #include <utility>
 
@@ -9,15 +9,15 @@ class QWidget;
 
 namespace ui {
 
-class TWidgetPlacement : public TPlacementTarget {
+class TWidgetPlacement : public settings::TPlacementTarget {
 public:
     // `widget` must outlive this object.
     TWidgetPlacement(QWidget& widget, std::string name) : widget_(widget), name_(std::move(name)) {}
 
     std::string Name() const override { return name_; }
-    bool GetNormalBounds(TPlacementRect& bounds) const override;
-    TWindowState WindowState() const override;
-    void SetWindowState(TWindowState state) override;
+    bool GetNormalBounds(settings::TPlacementRect& bounds) const override;
+    settings::TWindowState WindowState() const override;
+    void SetWindowState(settings::TWindowState state) override;
     void SetLeft(std::int32_t left) override;
     void SetTop(std::int32_t top) override;
     void SetWidth(std::int32_t width) override;

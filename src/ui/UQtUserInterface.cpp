@@ -1,7 +1,7 @@
-#include "UQtUserInterface.h"
+#include "ui/UQtUserInterface.h"
 
-#include "UAppearance.h"
-#include "UfrmRunFailures.h"
+#include "ui/UAppearance.h"
+#include "ui/UfrmRunFailures.h"
 
 #include <QCoreApplication>
 #include <QFile>

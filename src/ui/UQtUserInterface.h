@@ -1,7 +1,7 @@
 // The user-interface seam answered with real dialogs: message boxes and the save dialog.
 #pragma once
 
-#include "UTUserInterface.h"
+#include "operations/UTUserInterface.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
-#include "UResultItemDelegate.h"
+#include "ui/UResultItemDelegate.h"
 
-#include "UResultTreeModel.h"
+#include "ui/UResultTreeModel.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "UResultTreeModel.h"
+#include "ui/UResultTreeModel.h"
 
-#include "UAppearance.h"
-#include "UTResultTree.h"
-#include "UTreeImages.h"
+#include "model/UTResultTree.h"
+#include "ui/UAppearance.h"
+#include "ui/UTreeImages.h"
 
 #include <algorithm>
 

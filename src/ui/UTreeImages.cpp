@@ -1,4 +1,4 @@
-#include "UTreeImages.h"
+#include "ui/UTreeImages.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
-#include "UfrmAbout.h"
+#include "ui/UfrmAbout.h"
 
-#include "UShell.h"
-#include "UShellCommands.h"
+#include "operations/UShellCommands.h"
+#include "platform/UShell.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
-#include "UfrmAdvancedOptions.h"
+#include "ui/UfrmAdvancedOptions.h"
 
-#include "UAppearance.h"
-#include "UTSearchOptions.h"
+#include "settings/UTSearchOptions.h"
+#include "ui/UAppearance.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +15,9 @@
 
 #include <algorithm>
 #include <limits>
+
+using settings::TAttributeFilter;
+using settings::TSearchOptions;
 
 namespace ui {
 namespace {

@@ -2,7 +2,7 @@
 // limits, the folders left out, and what to do with binary and unreadable files.
 #pragma once
 
-#include "UTSearchOptions.h"
+#include "settings/UTSearchOptions.h"
 
 #include <QDialog>
 
@@ -23,9 +23,9 @@ public:
 
     // Filters to lists (and the line-by-line mode to its box); a value outside 0 to 2 leaves its
     // list without a selected item.
-    void ShowOptions(const TSearchOptions& options);
+    void ShowOptions(const settings::TSearchOptions& options);
     // Lists to filters; a list without a selected item gives -1.
-    void ReadOptions(TSearchOptions& options) const;
+    void ReadOptions(settings::TSearchOptions& options) const;
 
     void btnClearClick();
 
@@ -55,7 +55,7 @@ public:
 private:
     // The date limits as shown, so that a limit the dialog cannot show exactly (a time of day
     // from the settings file) is kept when its controls are left alone.
-    TSearchOptions shown_;
+    settings::TSearchOptions shown_;
 };
 
 } // namespace ui

@@ -1,9 +1,9 @@
-#include "UfrmBrowseFolder.h"
+#include "ui/UfrmBrowseFolder.h"
 
-#include "UFolderPathEdit.h"
-#include "UFolderTree.h"
-#include "UQtPlacement.h"
-#include "vtRegVal.h"
+#include "settings/vtRegVal.h"
+#include "ui/UFolderPathEdit.h"
+#include "ui/UFolderTree.h"
+#include "ui/UQtPlacement.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,14 +3,16 @@
 // folder choice, with its placement kept in the settings store under "frmBrowseFolder".
 #pragma once
 
-#include "UFoundFiles.h"
+#include "operations/UFoundFiles.h"
 
 #include <QDialog>
 
 #include <string>
 
 class QPushButton;
+namespace settings {
 class TvtRegVal;
+}
 
 namespace ui {
 
@@ -42,13 +44,14 @@ public:
 class TBrowseFolderChooser : public operations::TFolderChooser {
 public:
     // `owner` and `store` must outlive this object.
-    TBrowseFolderChooser(QWidget* owner, TvtRegVal& store) : owner_(owner), store_(store) {}
+    TBrowseFolderChooser(QWidget* owner, settings::TvtRegVal& store)
+        : owner_(owner), store_(store) {}
 
     bool ChooseFolder(const std::string& initialFolder, std::string& folder) override;
 
 private:
     QWidget* owner_;
-    TvtRegVal& store_;
+    settings::TvtRegVal& store_;
 };
 
 } // namespace ui

@@ -2,12 +2,12 @@
 // handlers are short; the work is done by the engine, the settings and the result model.
 #pragma once
 
-#include "UFoundFiles.h"
-#include "UShell.h"
-#include "UTResultTree.h"
-#include "UTSearchOptions.h"
-#include "UTUserInterface.h"
-#include "vtRegVal.h"
+#include "model/UTResultTree.h"
+#include "operations/UFoundFiles.h"
+#include "operations/UTUserInterface.h"
+#include "platform/UShell.h"
+#include "settings/UTSearchOptions.h"
+#include "settings/vtRegVal.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -50,7 +50,7 @@ struct TfrmMainContext {
     // Messages, questions and file choices; real dialogs when null.
     std::unique_ptr<operations::TUserInterface> UserInterface;
     // Where the settings file lives; beside the program when null.
-    std::function<TStoreLocation()> StoreLocation;
+    std::function<settings::TStoreLocation()> StoreLocation;
     // Lets pending window messages through during a run; QCoreApplication::processEvents
     // when null.
     std::function<void()> PumpMessages;
@@ -221,8 +221,8 @@ public:
     // What the commands and tests read.
     model::TResultTree& ResultTree() { return tree_; }
     TResultTreeModel& ResultModel() { return *model_; }
-    TvtRegVal& Ini() { return ini_; }
-    TSearchOptions& Options() { return options_; }
+    settings::TvtRegVal& Ini() { return ini_; }
+    settings::TSearchOptions& Options() { return options_; }
     engine::TSearchEngine& Engine() { return *engine_; }
     operations::TUserInterface& UserInterface() { return *userInterface_; }
     platform::TShell& Shell() { return *shell_; }
@@ -286,8 +286,8 @@ private:
     std::unique_ptr<platform::TShell> shell_;
     std::unique_ptr<operations::TFolderChooser> folderChooser_;
     model::TResultTree tree_;
-    TSearchOptions options_;
-    TvtRegVal ini_;
+    settings::TSearchOptions options_;
+    settings::TvtRegVal ini_;
     std::unique_ptr<engine::TSearchEngine> engine_;
     TResultTreeModel* model_;
     std::unique_ptr<TWidgetPlacement> placement_;

@@ -1,20 +1,20 @@
 // The main window's handlers for the run, the enabling rules, the tester and the menus.
-#include "UfrmMain.h"
+#include "ui/UfrmMain.h"
 
-#include "UAppearance.h"
-#include "UFolderTree.h"
-#include "UPlatform.h"
-#include "URegexTester.h"
-#include "UResultTreeModel.h"
-#include "UResultsFile.h"
-#include "UShellCommands.h"
-#include "UTSearchEngine.h"
-#include "UTextHelpers.h"
-#include "UfrmAbout.h"
-#include "UfrmAdvancedOptions.h"
-#include "UfrmRegExHelp.h"
-#include "vtShortcuts.h"
-#include "vtStringTokenizer.h"
+#include "engine/UTSearchEngine.h"
+#include "engine/vtStringTokenizer.h"
+#include "operations/UResultsFile.h"
+#include "operations/UShellCommands.h"
+#include "operations/vtShortcuts.h"
+#include "platform/UPlatform.h"
+#include "regex/URegexTester.h"
+#include "text/UTextHelpers.h"
+#include "ui/UAppearance.h"
+#include "ui/UFolderTree.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UfrmAbout.h"
+#include "ui/UfrmAdvancedOptions.h"
+#include "ui/UfrmRegExHelp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +28,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+
+using regex::RegexTesterOutput;
 
 namespace ui {
 namespace {

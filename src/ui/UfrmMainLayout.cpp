@@ -1,20 +1,20 @@
 // The main window's controls: creation, design-time states, menus and the search panel's
 // layout arithmetic.
-#include "UfrmMain.h"
+#include "ui/UfrmMain.h"
 
-#include "UAppearance.h"
-#include "UFolderPathEdit.h"
-#include "UFolderTree.h"
-#include "UMainSettings.h"
-#include "UPreviewPane.h"
-#include "UQtPlacement.h"
-#include "UQtUserInterface.h"
-#include "UResultItemDelegate.h"
-#include "UResultTreeModel.h"
-#include "UTSearchEngine.h"
-#include "UTreeImages.h"
-#include "UfrmBrowseFolder.h"
-#include "UfrmRegExHelp.h"
+#include "engine/UTSearchEngine.h"
+#include "settings/UMainSettings.h"
+#include "ui/UAppearance.h"
+#include "ui/UFolderPathEdit.h"
+#include "ui/UFolderTree.h"
+#include "ui/UPreviewPane.h"
+#include "ui/UQtPlacement.h"
+#include "ui/UQtUserInterface.h"
+#include "ui/UResultItemDelegate.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UTreeImages.h"
+#include "ui/UfrmBrowseFolder.h"
+#include "ui/UfrmRegExHelp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,6 +34,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+using settings::ConfigureMainStore;
 
 namespace ui {
 namespace {
@@ -122,7 +124,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             {}, // failures are shown together when the run ends
             {}, // failed writes are shown as messages
             {},
-            {}, // the tree is shown whole at the end
+            {}, // the tree shows its growth from KeepResponsive
         },
         tree_);
     engine_->CallingThreadReads = false; // no big file may hold the window still

@@ -1,9 +1,9 @@
 // The results tree's navigation: update brackets, the expand buttons, the right-click menu,
 // and the quick help window.
-#include "UfrmMain.h"
+#include "ui/UfrmMain.h"
 
-#include "UResultTreeModel.h"
-#include "UfrmRegExHelp.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UfrmRegExHelp.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -1,12 +1,12 @@
 // The results' everyday use: opening an occurrence at its line, and the preview pane that shows
 // the selected occurrence (or a file's occurrences) in its context.
-#include "UfrmMain.h"
+#include "ui/UfrmMain.h"
 
-#include "UPreviewPane.h"
-#include "UResultTreeModel.h"
-#include "UShellCommands.h"
-#include "UTFile.h"
-#include "UTResultTree.h"
+#include "model/UTFile.h"
+#include "model/UTResultTree.h"
+#include "operations/UShellCommands.h"
+#include "ui/UPreviewPane.h"
+#include "ui/UResultTreeModel.h"
 
 #include <QFile>
 #include <QToolButton>

@@ -1,14 +1,14 @@
 // The main window's life cycle: settings and histories in at creation, out at closing.
-#include "UfrmMain.h"
+#include "ui/UfrmMain.h"
 
-#include "UAppearance.h"
-#include "UFolderTree.h"
-#include "UMainSettings.h"
-#include "UPlatform.h"
-#include "UPreviewPane.h"
-#include "UQtPlacement.h"
-#include "UShellCommands.h"
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
+#include "operations/UShellCommands.h"
+#include "platform/UPlatform.h"
+#include "settings/UMainSettings.h"
+#include "ui/UAppearance.h"
+#include "ui/UFolderTree.h"
+#include "ui/UPreviewPane.h"
+#include "ui/UQtPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,6 +20,8 @@
 #include <QToolButton>
 
 #include <vector>
+
+using namespace settings;
 
 namespace ui {
 namespace {

@@ -1,7 +1,7 @@
-#include "UfrmRegExHelp.h"
+#include "ui/UfrmRegExHelp.h"
 
-#include "UAppearance.h"
-#include "UShellCommands.h"
+#include "operations/UShellCommands.h"
+#include "ui/UAppearance.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

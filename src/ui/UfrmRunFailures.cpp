@@ -1,7 +1,7 @@
-#include "UfrmRunFailures.h"
+#include "ui/UfrmRunFailures.h"
 
-#include "UAppearance.h"
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
+#include "ui/UAppearance.h"
 
 #include <QApplication>
 #include <QClipboard>

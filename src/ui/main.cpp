@@ -1,7 +1,7 @@
 // Fernsweep: find and replace text in many files at once.
-#include "UAppearance.h"
-#include "UApplication.h"
-#include "UfrmMain.h"
+#include "ui/UAppearance.h"
+#include "ui/UApplication.h"
+#include "ui/UfrmMain.h"
 
 #include <QApplication>
 

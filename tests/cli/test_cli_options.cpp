@@ -1,11 +1,11 @@
 // Parsing fernsweep-cli's arguments and forming its output lines.
-#include "UCliManual.h"
-#include "UCliOptions.h"
-#include "UCliReport.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
+#include "cli/UCliManual.h"
+#include "cli/UCliOptions.h"
+#include "cli/UCliReport.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
 
 #include <gtest/gtest.h>
 

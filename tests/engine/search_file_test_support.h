@@ -2,14 +2,14 @@
 // line-by-line search written out the slow, obvious way, to hold the fast one against.
 #pragma once
 
-#include "UPlatform.h"
-#include "URegExpr.h"
-#include "UReplaceFile.h"
-#include "UTFile.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
-#include "UTextHelpers.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTFile.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "platform/UReplaceFile.h"
+#include "regex/URegExpr.h"
+#include "text/UTextHelpers.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -162,7 +162,7 @@ inline std::vector<TOcc> ReferenceRegex(const std::string& t, const std::string&
                                         bool matchCase, const std::string* templ,
                                         std::string* replaced) {
     std::vector<TOcc> out;
-    TRegExpr re;
+    regex::TRegExpr re;
     re.SetExpression(pattern);
     re.SetModifierI(!matchCase);
     if (re.Exec(t)) {

@@ -1,10 +1,15 @@
 // The date, size, folder and binary filters at their edges, and the account of a run.
 #include "walk_test_support.h"
 
-#include "UFileSelection.h"
+#include "engine/UFileSelection.h"
 
 #include <set>
 #include <sys/time.h>
+
+using settings::FormatByteSize;
+using settings::FormatLocalTime;
+using settings::ParseByteSize;
+using settings::ParseLocalTime;
 
 using walktest::WalkTest;
 namespace fs = std::filesystem;

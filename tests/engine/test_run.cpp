@@ -1,8 +1,8 @@
 // A whole run: replacement preparation, clearing the tree, the summary line.
 #include "walk_test_support.h"
 
-#include "UTFile.h"
-#include "UTResultObject.h"
+#include "model/UTFile.h"
+#include "model/UTResultObject.h"
 
 #include <sstream>
 

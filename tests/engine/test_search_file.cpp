@@ -1,9 +1,12 @@
 // What SearchFile finds and records: plain and pattern search, lines, columns, captions,
 // nodes, and what a replacement makes of a file's bytes.
-#include "UTSearchOptions.h"
 #include "search_file_test_support.h"
+#include "settings/UTSearchOptions.h"
 
 #include <random>
+
+using regex::ERegExpr;
+using settings::TSearchOptions;
 
 using namespace searchtest;
 

@@ -3,7 +3,7 @@
 // owner; a link never carries a write out of the start folder; other hard links are counted.
 #include "search_file_test_support.h"
 
-#include "UReplaceFile.h"
+#include "platform/UReplaceFile.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -7,7 +7,8 @@
 // in the files of that folder and ends, before any test starts.
 #include "search_file_test_support.h"
 
-#include "UReplaceFile.h"
+#include "engine/UStreamSearch.h"
+#include "platform/UReplaceFile.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -15,6 +16,8 @@
 #include <set>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+
+using settings::TSearchOptions;
 
 using namespace searchtest;
 
@@ -56,6 +59,9 @@ std::string Replaced(const std::string& name) {
                 return s == platform::TReplaceStep::LinkBackup ? EPERM : 0;
             });
         }
+        if (const char* window = std::getenv("FS_KILLSWEEP_WINDOW")) {
+            engine::SetStreamWindow(std::strtoul(window, nullptr, 10));
+        }
         request.SearchText = kSearch;
         request.ReplaceText = kReplace;
         TSearchOptions stopOnError;
@@ -83,9 +89,10 @@ std::string Replaced(const std::string& name) {
 }();
 
 // The kinds of run swept.
-enum class TVariant { NoBackups, Backups, BackupsWithoutHardLinks };
+// Windowed: every file read and written a few bytes at a time, as big files are.
+enum class TVariant { NoBackups, Backups, BackupsWithoutHardLinks, Windowed };
 const TVariant kVariants[] = {TVariant::NoBackups, TVariant::Backups,
-                              TVariant::BackupsWithoutHardLinks};
+                              TVariant::BackupsWithoutHardLinks, TVariant::Windowed};
 const char* Label(TVariant v) {
     switch (v) {
     case TVariant::NoBackups:
@@ -94,6 +101,8 @@ const char* Label(TVariant v) {
         return "with backups";
     case TVariant::BackupsWithoutHardLinks:
         return "with backups, no hard links";
+    case TVariant::Windowed:
+        return "with backups, in windows";
     }
     return "";
 }
@@ -140,6 +149,9 @@ protected:
         std::string cmd = "FS_KILLSWEEP_DIR='" + work_ + "' ";
         if (variant != TVariant::NoBackups) {
             cmd += "FS_KILLSWEEP_BACKUPS=1 ";
+        }
+        if (variant == TVariant::Windowed) {
+            cmd += "FS_KILLSWEEP_WINDOW=5 ";
         }
         if (variant == TVariant::BackupsWithoutHardLinks) {
             cmd += "FS_KILLSWEEP_NO_HARD_LINKS=1 ";

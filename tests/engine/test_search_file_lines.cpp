@@ -1,10 +1,10 @@
 // The search by lines against the search of the joined text: for patterns whose matches stay
 // within lines, both must record the same occurrences and make the same new bytes, whatever
 // mix of breaks, NULs and literal occurrences a file has.
-#include "UByteScan.h"
-#include "URegExpr.h"
-#include "URegexSearch.h"
-#include "UTOccurence.h"
+#include "engine/UByteScan.h"
+#include "engine/URegexSearch.h"
+#include "model/UTOccurence.h"
+#include "regex/URegExpr.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using regex::TRegExpr;
 
 namespace {
 

@@ -3,7 +3,7 @@
 // attributes, links stay links, and a failure at any step leaves everything as it was.
 #include "search_file_test_support.h"
 
-#include "UReplaceFile.h"
+#include "platform/UReplaceFile.h"
 
 #include <csignal>
 #include <sys/mount.h>

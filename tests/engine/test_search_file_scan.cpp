@@ -1,7 +1,7 @@
 // The byte scans under the plain search, at every vector width the processor has: finds at
 // every alignment and at the buffer's very end, folding of ASCII letters only, and line-break
 // counts that add up over any split (a CR LF split between two ranges counts once).
-#include "UByteScan.h"
+#include "engine/UByteScan.h"
 
 #include <gtest/gtest.h>
 

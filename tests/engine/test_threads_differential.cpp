@@ -1,10 +1,11 @@
 // Runs with one thread and with four over many random trees and requests must be alike in
 // everything a user can see: the tree, the messages, the status line, the progress, the error
 // that ended the run, and every file and backup left on disk.
-#include "UPlatform.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
-#include "UTSearchOptions.h"
+#include "engine/UStreamSearch.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
+#include "settings/UTSearchOptions.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,8 @@
 #include <random>
 #include <sstream>
 #include <unistd.h>
+
+using settings::TSearchOptions;
 
 namespace fs = std::filesystem;
 
@@ -152,6 +155,26 @@ TEST(ThreadsDifferential, OneAndFourThreadsShowAndWriteTheSame) {
         const std::string one = RunAndDump(s, base / "one", 1);
         const std::string four = RunAndDump(s, base / "four", 4);
         ASSERT_EQ(one, four) << "seed " << seed;
+    }
+    fs::remove_all(base);
+}
+
+// Big files are read a window at a time. With windows of a few bytes every file is big, lines
+// straddle windows, lines are longer than a window and CR LF falls across two: the run must
+// still show and write exactly what reading each file whole does.
+TEST(ThreadsDifferential, WindowedAndWholeReadingShowAndWriteTheSame) {
+    const fs::path base = fs::temp_directory_path() / ("fs-windows-" + std::to_string(::getpid()));
+    for (unsigned seed = 1; seed <= 120; ++seed) {
+        fs::remove_all(base);
+        std::mt19937 rng(seed + 1000);
+        MakeTree(rng, base / "whole", 0);
+        fs::copy(base / "whole", base / "windows", fs::copy_options::recursive);
+        const TScenario s = MakeScenario(rng);
+        const std::string whole = RunAndDump(s, base / "whole", 1);
+        engine::SetStreamWindow(1 + seed % 7);
+        const std::string windows = RunAndDump(s, base / "windows", 1 + seed % 3);
+        engine::SetStreamWindow(0);
+        ASSERT_EQ(whole, windows) << "seed " << seed << ", window " << 1 + seed % 7;
     }
     fs::remove_all(base);
 }

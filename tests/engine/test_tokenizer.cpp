@@ -1,5 +1,5 @@
 // Splitting the mask text into masks.
-#include "vtStringTokenizer.h"
+#include "engine/vtStringTokenizer.h"
 
 #include <gtest/gtest.h>
 

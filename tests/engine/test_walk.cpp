@@ -1,8 +1,8 @@
 // The folder walk: nodes, order, selection, totals, shares, abort points, status line.
 #include "walk_test_support.h"
 
-#include "UTFile.h"
-#include "UTFolder.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
 
 #include <algorithm>
 #include <cmath>

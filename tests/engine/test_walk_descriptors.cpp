@@ -2,7 +2,7 @@
 // under several names.
 #include "walk_test_support.h"
 
-#include "UTFile.h"
+#include "model/UTFile.h"
 
 #include <fstream>
 #include <sstream>

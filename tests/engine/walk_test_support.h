@@ -2,11 +2,11 @@
 #pragma once
 
 #include "DeepChain.h"
-#include "UFolderHandle.h"
-#include "UPlatform.h"
-#include "UTResultTree.h"
-#include "UTSearchEngine.h"
-#include "UTSearchOptions.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTResultTree.h"
+#include "platform/UFolderHandle.h"
+#include "platform/UPlatform.h"
+#include "settings/UTSearchOptions.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -115,7 +115,7 @@ protected:
     }
 
     model::TResultTree tree;
-    TSearchOptions options;
+    settings::TSearchOptions options;
     engine::TSearchRequest request;
     std::unique_ptr<engine::TSearchEngine> engine_;
     std::vector<std::string> statuses;

@@ -2,13 +2,13 @@
 // and builders for result trees as the search leaves them.
 #pragma once
 
-#include "UPlatform.h"
-#include "UShell.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTUserInterface.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "operations/UTUserInterface.h"
+#include "platform/UPlatform.h"
+#include "platform/UShell.h"
 
 #include <cstdlib>
 #include <deque>

@@ -1,5 +1,5 @@
 #include "OpsTestSupport.h"
-#include "UFoundFiles.h"
+#include "operations/UFoundFiles.h"
 
 #include <gtest/gtest.h>
 

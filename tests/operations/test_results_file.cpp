@@ -1,5 +1,5 @@
 #include "OpsTestSupport.h"
-#include "UResultsFile.h"
+#include "operations/UResultsFile.h"
 
 #include <gtest/gtest.h>
 

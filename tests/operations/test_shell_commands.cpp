@@ -1,5 +1,5 @@
 #include "OpsTestSupport.h"
-#include "UShellCommands.h"
+#include "operations/UShellCommands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "OpsTestSupport.h"
-#include "UTextHelpers.h"
-#include "vtShortcuts.h"
+#include "operations/vtShortcuts.h"
+#include "text/UTextHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // old or its new content, whole, and no temporary file that the cleaner does not remove.
 #include "OpsTestSupport.h"
 
-#include "UReplaceFile.h"
-#include "UResultsFile.h"
-#include "vtIniFile.h"
+#include "operations/UResultsFile.h"
+#include "platform/UReplaceFile.h"
+#include "settings/vtIniFile.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +15,8 @@
 #include <iostream>
 #include <map>
 #include <sys/wait.h>
+
+using settings::TvtIniFile;
 
 using namespace opstest;
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "UEditorCommand.h"
+#include "platform/UEditorCommand.h"
 
 #include <gtest/gtest.h>
 

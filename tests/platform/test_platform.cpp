@@ -1,4 +1,4 @@
-#include "UPlatform.h"
+#include "platform/UPlatform.h"
 
 #include <algorithm>
 #include <fcntl.h>

@@ -1,13 +1,17 @@
 // Random patterns, templates and samples through parse, Exec/ExecNext, Replace and the tester.
 // Besides not crashing, every failure must be an ERegExpr with one of the engine's prefixes, the
 // matches must advance and lie inside the sample, and each must contain the required literal.
-#include "URegExpr.h"
-#include "URegexTester.h"
+#include "regex/URegExpr.h"
+#include "regex/URegexTester.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
 #include <cstdlib>
+
+using regex::ERegExpr;
+using regex::RegexTesterOutput;
+using regex::TRegExpr;
 
 namespace {
 

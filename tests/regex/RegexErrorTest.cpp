@@ -1,8 +1,11 @@
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using regex::ERegExpr;
+using regex::TRegExpr;
 
 namespace {
 

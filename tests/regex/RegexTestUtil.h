@@ -1,7 +1,7 @@
 // Helpers shared by the engine's tests.
 #pragma once
 
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #include <string>
 #include <utility>
@@ -10,7 +10,7 @@
 // Every match as (MatchPos[0], MatchLen[0]), enumerated with Exec and ExecNext.
 inline std::vector<std::pair<int, int>>
 AllMatches(const std::string& pattern, const std::string& input, bool caseless = false) {
-    TRegExpr r;
+    regex::TRegExpr r;
     r.SetExpression(pattern);
     r.SetModifierI(caseless);
     std::vector<std::pair<int, int>> out;
@@ -23,7 +23,7 @@ AllMatches(const std::string& pattern, const std::string& input, bool caseless =
 }
 
 inline bool Matches(const std::string& pattern, const std::string& input, bool caseless = false) {
-    TRegExpr r;
+    regex::TRegExpr r;
     r.SetExpression(pattern);
     r.SetModifierI(caseless);
     return r.Exec(input);

@@ -1,6 +1,8 @@
-#include "URegexTester.h"
+#include "regex/URegexTester.h"
 
 #include <gtest/gtest.h>
+
+using regex::RegexTesterOutput;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #include <gtest/gtest.h>
+
+using regex::TRegExpr;
 
 namespace {
 

@@ -4,6 +4,9 @@
 
 #include <chrono>
 
+using regex::ERegExpr;
+using regex::TRegExpr;
+
 namespace {
 
 TEST(TRegExpr, DefaultsAndLazyCompilation) {

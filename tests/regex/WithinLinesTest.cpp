@@ -1,9 +1,11 @@
-#include "URegExpr.h"
+#include "regex/URegExpr.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
+
+using regex::TRegExpr;
 
 namespace {
 

@@ -1,11 +1,16 @@
 // Random INI files through the reader and writer: never a crash or a hang, and a written key
 // always reads back without disturbing any other key.
-#include "vtIniFile.h"
+#include "settings/vtIniFile.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+
+using settings::IniLookup;
+using settings::IniStoredForm;
+using settings::IniWrite;
+using settings::SameTextAscii;
 
 namespace {
 

@@ -1,7 +1,13 @@
 #include "SettingsTestUtil.h"
-#include "vtIniFile.h"
+#include "settings/vtIniFile.h"
 
 #include <sys/stat.h>
+
+using settings::ESettingsError;
+using settings::IniLookup;
+using settings::IniStoredForm;
+using settings::IniWrite;
+using settings::TvtIniFile;
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "SettingsTestUtil.h"
-#include "UMainSettings.h"
+#include "settings/UMainSettings.h"
+
+using namespace settings;
 
 namespace {
 

@@ -1,9 +1,11 @@
 #include "SettingsTestUtil.h"
-#include "vtRegVal.h"
+#include "settings/vtRegVal.h"
 
 #include <sys/stat.h>
 
 #include <vector>
+
+using namespace settings;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "UTSearchOptions.h"
+#include "settings/UTSearchOptions.h"
 
 #include <gtest/gtest.h>
+
+using settings::TSearchOptions;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "UMasks.h"
+#include "text/UMasks.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,9 @@ using text::WildPos;
 
 namespace {
 
-bool M(const char* name, const char* mask) { return MatchMask(name, mask, true); }
+bool M(const char* name, const char* mask) {
+    return MatchMask(name, mask, true);
+}
 
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "UTextHelpers.h"
+#include "text/UTextHelpers.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -2,10 +2,10 @@
 // test's own, and small file-tree builders.
 #pragma once
 
-#include "UFolderTree.h"
-#include "UTUserInterface.h"
-#include "UfrmMain.h"
-#include "vtRegVal.h"
+#include "operations/UTUserInterface.h"
+#include "settings/vtRegVal.h"
+#include "ui/UFolderTree.h"
+#include "ui/UfrmMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,10 +117,10 @@ public:
 };
 
 // The store of a test: its settings file in `folder`, no user configuration folder.
-inline std::function<TStoreLocation()> StoreIn(const QString& folder) {
+inline std::function<settings::TStoreLocation()> StoreIn(const QString& folder) {
     const std::string dir = QDir(folder).absolutePath().toStdString() + "/";
     return [dir] {
-        TStoreLocation loc;
+        settings::TStoreLocation loc;
         loc.ExeDirectory = dir;
         loc.ExeDirectoryWritable = true;
         return loc;

@@ -1,6 +1,6 @@
 // The application object catches what a command throws and reports it once; the program goes
 // on handling events.
-#include "UApplication.h"
+#include "ui/UApplication.h"
 
 #include <QPushButton>
 #include <QTest>

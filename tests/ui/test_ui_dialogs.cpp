@@ -1,12 +1,12 @@
 // The Advanced Options dialog and the quick help window.
 #include "UiTestSupport.h"
 
-#include "UAppearance.h"
-#include "UQtUserInterface.h"
-#include "UShellCommands.h"
-#include "UTSearchOptions.h"
-#include "UfrmAdvancedOptions.h"
-#include "UfrmRegExHelp.h"
+#include "operations/UShellCommands.h"
+#include "settings/UTSearchOptions.h"
+#include "ui/UAppearance.h"
+#include "ui/UQtUserInterface.h"
+#include "ui/UfrmAdvancedOptions.h"
+#include "ui/UfrmRegExHelp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,6 +22,9 @@
 #include <QTimer>
 
 #include <functional>
+
+using settings::ParseLocalTime;
+using settings::TSearchOptions;
 
 using uitest::TWindow;
 

@@ -2,14 +2,14 @@
 // captions, the preview, the path field, the minimum size and line-by-line patterns.
 #include "UiTestSupport.h"
 
-#include "UFolderPathEdit.h"
-#include "UPreviewPane.h"
-#include "URegexTester.h"
-#include "UResultItemDelegate.h"
-#include "UResultTreeModel.h"
-#include "UTSearchEngine.h"
-#include "UfrmBrowseFolder.h"
-#include "UfrmRegExHelp.h"
+#include "engine/UTSearchEngine.h"
+#include "regex/URegexTester.h"
+#include "ui/UFolderPathEdit.h"
+#include "ui/UPreviewPane.h"
+#include "ui/UResultItemDelegate.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UfrmBrowseFolder.h"
+#include "ui/UfrmRegExHelp.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -24,6 +24,8 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
+
+using regex::RegexTesterOutput;
 
 using uitest::TWindow;
 

@@ -1,10 +1,10 @@
 // The results model over the result tree, and the pictures it shows.
-#include "UResultTreeModel.h"
-#include "UTFile.h"
-#include "UTFolder.h"
-#include "UTOccurence.h"
-#include "UTResultTree.h"
-#include "UTreeImages.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
+#include "model/UTResultTree.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UTreeImages.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

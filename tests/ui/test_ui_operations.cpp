@@ -3,8 +3,8 @@
 // dialog that copy and move ask for their destination.
 #include "UiTestSupport.h"
 
-#include "UResultTreeModel.h"
-#include "UfrmBrowseFolder.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UfrmBrowseFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // a second, also in the middle of one folder of 100,000 files.
 #include "UiTestSupport.h"
 
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The main window's enabling rules, tester, layout arithmetic and default button.
 #include "UiTestSupport.h"
 
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // "Go" and "Abort" end to end on a generated folder tree, and the results tree's navigation.
 #include "UiTestSupport.h"
 
-#include "UResultTreeModel.h"
-#include "UTSearchEngine.h"
+#include "engine/UTSearchEngine.h"
+#include "ui/UResultTreeModel.h"
 
 #include <QApplication>
 #include <QCheckBox>

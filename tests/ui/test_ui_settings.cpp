@@ -1,8 +1,8 @@
 // The main window's settings and histories through a real settings file.
 #include "UiTestSupport.h"
 
-#include "UFolderTree.h"
-#include "UTSearchOptions.h"
+#include "settings/UTSearchOptions.h"
+#include "ui/UFolderTree.h"
 
 #include <QAction>
 #include <QCheckBox>

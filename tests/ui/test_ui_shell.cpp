@@ -3,10 +3,10 @@
 // web pages and the About box.
 #include "UiTestSupport.h"
 
-#include "UResultTreeModel.h"
-#include "UShellCommands.h"
-#include "UfrmAbout.h"
-#include "vtShortcuts.h"
+#include "operations/UShellCommands.h"
+#include "operations/vtShortcuts.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UfrmAbout.h"
 
 #include <QApplication>
 #include <QCheckBox>

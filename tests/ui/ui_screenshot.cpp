@@ -3,18 +3,18 @@
 // backups question, the Browse for Folder dialog, the About box and the two pop-up menus (each
 // menu also as the whole screen shows it, when ImageMagick's import is there). Run under a
 // display (xvfb-run); writes PNG files into the folder given.
-#include "UAppearance.h"
-#include "UFolderPathEdit.h"
-#include "UFolderTree.h"
-#include "UResultTreeModel.h"
-#include "UTResultTree.h"
-#include "UTSearchOptions.h"
-#include "UfrmAbout.h"
-#include "UfrmAdvancedOptions.h"
-#include "UfrmBrowseFolder.h"
-#include "UfrmMain.h"
-#include "UfrmRegExHelp.h"
-#include "UfrmRunFailures.h"
+#include "model/UTResultTree.h"
+#include "settings/UTSearchOptions.h"
+#include "ui/UAppearance.h"
+#include "ui/UFolderPathEdit.h"
+#include "ui/UFolderTree.h"
+#include "ui/UResultTreeModel.h"
+#include "ui/UfrmAbout.h"
+#include "ui/UfrmAdvancedOptions.h"
+#include "ui/UfrmBrowseFolder.h"
+#include "ui/UfrmMain.h"
+#include "ui/UfrmRegExHelp.h"
+#include "ui/UfrmRunFailures.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -35,6 +35,10 @@
 #include <QTreeView>
 
 #include <cstdio>
+
+using settings::ParseLocalTime;
+using settings::TSearchOptions;
+using settings::TStoreLocation;
 
 namespace {
 
