@@ -56,8 +56,9 @@ void BuildTree(model::TResultTree& tree, const std::string& base,
                const std::vector<std::string>& list) {
     auto rootObj = std::make_unique<model::TFolder>();
     rootObj->Directory = base + "/";
-    model::TTreeNode* root = tree.AddChild(nullptr, base, std::move(rootObj));
-    tree.SetImages(root, model::imgFolderFound, model::imgFolderFoundSelected);
+    rootObj->FolderName = base;
+    model::TTreeNode* root = tree.AddFolder(nullptr, std::move(rootObj));
+    tree.MarkFound(root);
     model::TTreeNode* folder = nullptr;
     std::string current;
     for (const std::string& rel : list) {
@@ -66,15 +67,15 @@ void BuildTree(model::TResultTree& tree, const std::string& base,
             current = dir;
             auto d = std::make_unique<model::TFolder>();
             d->Directory = base + "/" + dir + "/";
-            folder = tree.AddChild(root, dir, std::move(d));
-            tree.SetImages(folder, model::imgFolderFound, model::imgFolderFoundSelected);
+            d->FolderName = dir;
+            folder = tree.AddFolder(root, std::move(d));
+            tree.MarkFound(folder);
         }
         auto f = std::make_unique<model::TFile>();
         f->FullPath = base + "/" + rel;
         f->FileName = rel.substr(rel.rfind('/') + 1);
         f->Attributes = platform::faArchive;
-        model::TTreeNode* n = tree.AddChild(folder, rel, std::move(f));
-        tree.SetImages(n, model::imgFile, model::imgFileSelected);
+        tree.AddFile(folder, std::move(f));
     }
 }
 
@@ -143,26 +144,25 @@ int main(int argc, char** argv) {
         model::TResultTree tree;
         auto rootObj = std::make_unique<model::TFolder>();
         rootObj->Directory = "/srv/corpus/";
-        model::TTreeNode* root = tree.AddChild(nullptr, "/srv/corpus", std::move(rootObj));
-        tree.SetImages(root, model::imgFolderFound, model::imgFolderFoundSelected);
+        rootObj->FolderName = "/srv/corpus";
+        model::TTreeNode* root = tree.AddFolder(nullptr, std::move(rootObj));
+        tree.MarkFound(root);
         model::TTreeNode* file = nullptr;
         std::shared_ptr<const std::string> line;
         for (long i = 0; i < n; ++i) {
             if (i % 1000 == 0) {
                 auto f = std::make_unique<model::TFile>();
                 f->FullPath = "/srv/corpus/drivers/net/file" + std::to_string(i / 1000) + ".c";
-                file = tree.AddChild(root, "f", std::move(f));
-                tree.SetImages(file, model::imgFile, model::imgFileSelected);
+                f->FileName = "f";
+                file = tree.AddFile(root, std::move(f));
             }
             if (i % 4 == 0) {
                 line = std::make_shared<const std::string>(
                     "\tspin_lock_irqsave(&priv->lock, flags); /* line " + std::to_string(i) +
                     " */");
             }
-            auto o = std::make_unique<model::TOccurence>(line, static_cast<std::int32_t>(i % 5000),
-                                                         static_cast<std::int32_t>(2 + i % 4), 9);
-            model::TTreeNode* node = tree.AddOccurence(file, std::move(o));
-            tree.SetImages(node, model::imgOccurence, model::imgOccurenceSelected);
+            tree.AddOccurence(file, model::TOccurence(line, static_cast<std::int32_t>(i % 5000),
+                                                      static_cast<std::int32_t>(2 + i % 4), 9));
         }
         TCountingUi ui;
         const auto start = std::chrono::steady_clock::now();

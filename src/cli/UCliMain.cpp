@@ -192,6 +192,8 @@ int RunOnce(const cli::TCliOptions& o) {
             enginePtr->Aborted = true;
         }
     };
+    // Between files too, so Ctrl-C ends a folder of many files after the file in progress.
+    hooks.KeepResponsive = hooks.PumpMessages;
     // Nothing after the run needs a printed file's occurrences unless the tree or the report
     // is wanted whole, so they are let go as soon as they are printed: memory stays bounded.
     const bool keepTree = o.Tree || o.HasReport;

@@ -21,15 +21,13 @@ constexpr std::string_view kMatchColor = "\x1b[1;31m";
 constexpr std::string_view kNoColor = "\x1b[0m";
 
 const model::TFile* FileOf(const model::TTreeNode& node) {
-    return dynamic_cast<const model::TFile*>(node.Data());
+    return node.File();
 }
 
 // Calls `f` with each occurrence below a file node.
 template <typename F> void ForEachOccurence(const model::TTreeNode& fileNode, F&& f) {
     for (int i = 0; i < fileNode.Count(); ++i) {
-        if (const auto* o = dynamic_cast<const model::TOccurence*>(fileNode.Item(i)->Data())) {
-            f(*o);
-        }
+        f(*fileNode.Item(i));
     }
 }
 
@@ -38,12 +36,13 @@ struct TSpan {
     size_t Start = 0;
     size_t Length = 0;
 };
-TSpan MatchSpan(const model::TOccurence& o) {
-    const std::string& text = o.Text();
+TSpan MatchSpan(const model::TTreeNode& o) {
+    const std::string_view text = o.LineText();
     TSpan s;
-    if (o.Column >= 1 && static_cast<size_t>(o.Column) <= text.size()) {
-        s.Start = static_cast<size_t>(o.Column) - 1;
-        s.Length = std::min(static_cast<size_t>(std::max(o.Length, 0)), text.size() - s.Start);
+    if (o.Column() >= 1 && static_cast<size_t>(o.Column()) <= text.size()) {
+        s.Start = static_cast<size_t>(o.Column()) - 1;
+        s.Length =
+            std::min(static_cast<size_t>(std::max(o.MatchLength(), 0)), text.size() - s.Start);
     }
     return s;
 }
@@ -82,8 +81,8 @@ protected:
         }
     }
     // The line with its match coloured.
-    void PutLineText(bool color, const model::TOccurence& o) {
-        const std::string_view t(o.Text());
+    void PutLineText(bool color, const model::TTreeNode& o) {
+        const std::string_view t = o.LineText();
         const TSpan s = MatchSpan(o);
         if (!color || s.Length == 0) {
             Put(t);
@@ -118,10 +117,10 @@ public:
             PutColored(true, kPathColor, f->ReportLine());
             out_ += '\n';
         }
-        ForEachOccurence(fileNode, [this](const model::TOccurence& o) {
+        ForEachOccurence(fileNode, [this](const model::TTreeNode& o) {
             out_ += "    Line: ";
-            PutColored(true, kLineColor, std::to_string(o.Line));
-            out_ += ", Char: " + std::to_string(o.Column) + ", [\"";
+            PutColored(true, kLineColor, std::to_string(o.Line()));
+            out_ += ", Char: " + std::to_string(o.Column()) + ", [\"";
             PutLineText(true, o);
             out_ += "\"]\n";
         });
@@ -142,11 +141,11 @@ public:
             Path(fileNode);
             out_ += '\n';
         }
-        ForEachOccurence(fileNode, [&](const model::TOccurence& o) {
+        ForEachOccurence(fileNode, [&](const model::TTreeNode& o) {
             Path(fileNode);
             out_ += ':';
-            PutColored(s_.Color, kLineColor, std::to_string(o.Line + 1));
-            out_ += ':' + std::to_string(o.Column) + ':';
+            PutColored(s_.Color, kLineColor, std::to_string(o.Line() + 1));
+            out_ += ':' + std::to_string(o.Column()) + ':';
             PutLineText(s_.Color, o);
             out_ += '\n';
         });
@@ -190,15 +189,15 @@ public:
         Field("path", path);
         Field("absolute_path", f != nullptr ? f->FullPath : std::string());
         out_ += ",\"occurences\":" + std::to_string(fileNode.Count()) + "}\n";
-        ForEachOccurence(fileNode, [&](const model::TOccurence& o) {
+        ForEachOccurence(fileNode, [&](const model::TTreeNode& o) {
             const TSpan s = MatchSpan(o);
             out_ += "{\"type\":\"occurence\"";
             Field("path", path);
-            out_ += ",\"line\":" + std::to_string(o.Line + 1) +
-                    ",\"column\":" + std::to_string(o.Column) +
-                    ",\"length\":" + std::to_string(o.Length);
-            Field("text", o.Text());
-            Field("match", std::string_view(o.Text()).substr(s.Start, s.Length));
+            out_ += ",\"line\":" + std::to_string(o.Line() + 1) +
+                    ",\"column\":" + std::to_string(o.Column()) +
+                    ",\"length\":" + std::to_string(o.MatchLength());
+            Field("text", o.LineText());
+            Field("match", o.LineText().substr(s.Start, s.Length));
             out_ += "}\n";
         });
     }
@@ -309,7 +308,7 @@ std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shown
     // The folder names between the start folder (the root node) and the file.
     for (const model::TTreeNode* n = fileNode.Parent(); n != nullptr && n->Parent() != nullptr;
          n = n->Parent()) {
-        if (const auto* folder = dynamic_cast<const model::TFolder*>(n->Data())) {
+        if (const model::TFolder* folder = n->Folder()) {
             below.insert(0, folder->FolderName + platform::PathDelim);
         }
     }

@@ -78,7 +78,8 @@ void TFileWorkers::Work(TFileSearcher& searcher) {
     }
 }
 
-void TFileWorkers::WaitFor(size_t i, TFileSearcher& own) {
+void TFileWorkers::WaitFor(size_t i, TFileSearcher& own, const std::function<void()>* idle,
+                           std::chrono::milliseconds idleEvery) {
     std::unique_lock<std::mutex> lock(mutex_);
     // The window moves on in steps of half its width, so sleeping workers are woken seldom.
     if (limit_ < ready_.size() && limit_ < i + 1 + ahead_ / 2) {
@@ -88,7 +89,16 @@ void TFileWorkers::WaitFor(size_t i, TFileSearcher& own) {
         }
     }
     while (ready_[i] == 0) {
-        if (next_ < limit_) {
+        if (idle != nullptr) {
+            callerWaiting_ = true;
+            const bool ready = done_.wait_for(lock, idleEvery, [&] { return ready_[i] != 0; });
+            callerWaiting_ = false;
+            if (!ready) {
+                lock.unlock();
+                (*idle)();
+                lock.lock();
+            }
+        } else if (next_ < limit_) {
             Run(next_++, own, lock);
         } else {
             callerWaiting_ = true;

@@ -5,8 +5,10 @@
 
 #include "engine/UTFileSearcher.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -31,8 +33,10 @@ public:
     void Start(const TSearchRequest& request, const std::vector<TFileTask>& tasks,
                std::vector<TFileFacts>& facts);
     // Returns once task `i` is examined. While it would wait, the caller examines the next
-    // tasks itself with `own`.
-    void WaitFor(size_t i, TFileSearcher& own);
+    // tasks itself with `own`; or, when `idle` is given, calls it every `idleEvery` instead,
+    // and leaves the files to the workers.
+    void WaitFor(size_t i, TFileSearcher& own, const std::function<void()>* idle = nullptr,
+                 std::chrono::milliseconds idleEvery = std::chrono::milliseconds(25));
     // No further task starts; returns once those under way are done. Safe to call twice.
     void Stop();
 

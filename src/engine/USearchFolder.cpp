@@ -123,8 +123,8 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     folder->FolderName = folderName;
     folder->Directory = directory;
     model::TFolder* const folderObj = folder.get();
-    model::TTreeNode* const node = tree_.AddChild(parent, folderName, std::move(folder));
-    tree_.SetImages(node, model::imgFolder, model::imgFolderSelected);
+    folder->FilesOnly = !request.DoSearch;
+    model::TTreeNode* const node = tree_.AddFolder(parent, std::move(folder));
 
     if (hooks_.ShowStatus) {
         hooks_.ShowStatus(" " + directory + "*.*");
@@ -136,7 +136,8 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
 
     // One listing serves the sub-folders and the files.
     std::string listError;
-    const std::vector<platform::TFolderEntry> entries = platform::ListFolder(dir, &listError);
+    const std::vector<platform::TFolderEntry> entries =
+        platform::ListFolder(dir, &listError, listingMeanwhile_);
     // --- accounting: the folder itself, and a listing that failed, reported once
     account_.Add(TEntryOutcome::FolderWalked);
     if (!listError.empty() && !StopsOnError(request)) {
@@ -182,12 +183,16 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     }
 
     std::vector<TFileTask> files;
+    size_t looked = 0;
     for (const platform::TFolderEntry& e : entries) {
         if (e.Kind == platform::TEntryKind::Folder) {
             if (!request.Recurse) {
                 account_.Add(TEntryOutcome::NotRecursed);
             }
             continue;
+        }
+        if ((++looked & 1023) == 0) {
+            Breathe(); // a listing of many thousands of files takes a while to sort out
         }
         TListedEntry listed(dir, e);
         const TEntryOutcome outcome = selection.Classify(e.Name, listed);
@@ -207,15 +212,7 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     if (totals.OccurenceCount > 0) {
         folderObj->OccurenceCount = totals.OccurenceCount;
         folderObj->FileCount = totals.FileCount;
-        std::string caption = node->Caption();
-        caption += " - ";
-        if (request.DoSearch) {
-            caption += text::PluralCount(totals.OccurenceCount, "occurence");
-            caption += " in ";
-        }
-        caption += text::PluralCount(totals.FileCount, "file");
-        tree_.SetCaption(node, std::move(caption));
-        tree_.SetImages(node, model::imgFolderFound, model::imgFolderFoundSelected);
+        tree_.MarkFound(node);
     }
     return totals;
 }
@@ -225,9 +222,12 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
                                          double share) {
     TSearchTotals totals;
     const double fileShare = share / static_cast<double>(tasks.size());
-    // Without content to read there is nothing worth handing to another thread.
+    // Without content to read there is nothing worth handing to another thread; unless the
+    // calling thread must not read, one file is read by itself.
+    const bool responsive = !CallingThreadReads;
     TFileWorkers* const workers =
-        workers_ && request.DoSearch && tasks.size() > 1 ? workers_.get() : nullptr;
+        workers_ && request.DoSearch && (tasks.size() > 1 || responsive) ? workers_.get() : nullptr;
+    const std::function<void()> breathe = [this] { Breathe(); };
     std::vector<TFileFacts> facts(workers != nullptr ? tasks.size() : 0);
     struct TStop {
         TFileWorkers* w;
@@ -246,7 +246,7 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
         const int nodesBefore = node->Count();
         try {
             if (workers != nullptr) {
-                workers->WaitFor(i, *searcher_);
+                workers->WaitFor(i, *searcher_, responsive ? &breathe : nullptr);
             } else {
                 own = searcher_->Examine(request, tasks[i]);
             }
@@ -263,6 +263,7 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
         }
         DoneFraction += fileShare;
         UpdateProgress();
+        Breathe();
         if (Aborted) {
             account_.Add(TEntryOutcome::NotReached,
                          static_cast<std::int64_t>(tasks.size() - i - 1));

@@ -13,6 +13,8 @@
 #include "platform/UReplaceFile.h"
 #include "text/UTextHelpers.h"
 
+#include <algorithm>
+
 namespace engine {
 
 namespace {
@@ -44,6 +46,20 @@ void TSearchEngine::Message(const std::string& text) {
     }
 }
 
+// Often enough for a window to take Abort and repaint well within a tenth of a second.
+constexpr std::chrono::milliseconds kBreathEvery(25);
+
+void TSearchEngine::Breathe() {
+    if (!hooks_.KeepResponsive) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastBreath_ >= kBreathEvery) {
+        hooks_.KeepResponsive();
+        lastBreath_ = std::chrono::steady_clock::now();
+    }
+}
+
 void TSearchEngine::FileDone(model::TTreeNode& fileNode) {
     if (hooks_.FileDone) {
         hooks_.FileDone(fileNode);
@@ -54,8 +70,9 @@ void TSearchEngine::BeginRun() {
     searcher_->BeginRun();
     const int wanted =
         Threads > 0 ? Threads : static_cast<int>(std::thread::hardware_concurrency());
-    // The calling thread is one of them: it examines files too while it would wait.
-    const int workers = wanted > 1 ? wanted - 1 : 0;
+    // The calling thread is one of them: it examines files too while it would wait; unless
+    // it must not, then the workers read every file.
+    const int workers = !CallingThreadReads ? std::max(wanted, 1) : wanted > 1 ? wanted - 1 : 0;
     if (workers != workerCount_) {
         workers_.reset();
         if (workers > 0) {
@@ -70,6 +87,9 @@ void TSearchEngine::BeginRun() {
     cleanedFolder_.clear();
     writes_ = TWriteCounts{};
     account_.Clear();
+    lastBreath_ = std::chrono::steady_clock::now();
+    listingMeanwhile_ = hooks_.KeepResponsive ? std::function<void()>([this] { Breathe(); })
+                                              : std::function<void()>();
 }
 
 int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& fullPath,
@@ -130,10 +150,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     file->FullPath = task.FullPath;
     file->Attributes = facts.Attributes;
     if (!request.DoSearch) {
-        std::string caption = file->FileName;
-        model::TTreeNode* const node =
-            tree_.AddChild(folderNode, std::move(caption), std::move(file));
-        tree_.SetImages(node, model::imgFile, model::imgFileSelected);
+        model::TTreeNode* const node = tree_.AddFile(folderNode, std::move(file));
         FileDone(*node);
         return 1;
     }
@@ -143,11 +160,8 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     if (const TSeenFile* seen = SeenBefore(facts.Identity)) {
         // Another name of a file already searched in this run.
         if (const model::TFile* first = seen->File) {
-            std::string caption = file->FileName + " - same file as " + first->FullPath;
-            model::TTreeNode* const node =
-                tree_.AddChild(folderNode, std::move(caption), std::move(file));
-            tree_.SetImages(node, model::imgFile, model::imgFileSelected);
-            FileDone(*node);
+            file->SameFileAs = first->FullPath;
+            FileDone(*tree_.AddFile(folderNode, std::move(file)));
         }
         return 0;
     }
@@ -194,13 +208,8 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
 
     const auto count = static_cast<std::int32_t>(facts.Occurences.size());
     file->OccurenceCount = count;
-    std::string caption = file->FileName + " - " + text::PluralCount(count, "occurence");
-    model::TTreeNode* const node = tree_.AddChild(folderNode, std::move(caption), std::move(file));
-    tree_.SetImages(node, model::imgFile, model::imgFileSelected);
-    for (auto& occurence : facts.Occurences) {
-        model::TTreeNode* const child = tree_.AddOccurence(node, std::move(occurence));
-        tree_.SetImages(child, model::imgOccurence, model::imgOccurenceSelected);
-    }
+    model::TTreeNode* const node = tree_.AddFile(folderNode, std::move(file));
+    tree_.AddOccurences(node, facts.Occurences);
     facts.Occurences.clear();
     FileDone(*node);
     return counted ? count : 0;

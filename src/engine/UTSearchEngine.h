@@ -6,6 +6,7 @@
 #include "engine/UTSearchRequest.h"
 #include "platform/UFolderHandle.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +41,9 @@ public:
     // Threads that read and search files ahead of the walk: 0 for one per hardware thread, 1
     // for none (the calling thread does everything).
     int Threads = 0;
+    // False leaves reading and searching files to the threads alone, so no big file holds the
+    // calling thread: it waits for them calling KeepResponsive. For a window.
+    bool CallingThreadReads = true;
     // For tests: called with a sub-folder's path just before the walk opens it.
     std::function<void(const std::string&)> OnEnterFolder;
 
@@ -78,6 +82,8 @@ public:
     model::TResultTree& Tree() { return tree_; }
 
 private:
+    // Calls the KeepResponsive hook when its interval has passed since the last call.
+    void Breathe();
     TSearchTotals WalkFolder(const TSearchRequest& request, const platform::TFolderHandle& dir,
                              const std::string& folderName, const std::string& directory,
                              model::TTreeNode* parent, double share);
@@ -99,6 +105,8 @@ private:
     TRunAccount account_;
     std::unique_ptr<TFileWorkers> workers_;
     int workerCount_ = 0;
+    std::chrono::steady_clock::time_point lastBreath_;
+    std::function<void()> listingMeanwhile_; // Breathe, when there is a hook to call
     // Every file searched in this run, with its node's file when it had finds: a file met
     // again under another name is not searched or replaced again.
     struct TSeenFile {

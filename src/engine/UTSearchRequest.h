@@ -40,6 +40,11 @@ struct TSearchHooks {
     std::function<void(double)> ShowProgress;
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> PumpMessages;
+    // Optional: called now and then while the run is busy (between files, while it waits for
+    // the threads reading ahead, while it sorts out a long listing), a few tens of
+    // milliseconds apart, so a window repaints and takes Abort. Unlike PumpMessages its calls
+    // follow the clock, not the walk's steps.
+    std::function<void()> KeepResponsive;
     // A failure the run goes on after (a file that cannot be read, a folder that cannot be
     // entered), as it happens; the run also keeps them all in its account.
     std::function<void(const std::string&)> ReportFailure;

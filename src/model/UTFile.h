@@ -12,6 +12,8 @@ class TFile : public TResultObject {
 public:
     std::string FileName;
     std::string FullPath;
+    // Set for another name of a file the run searched already: that file's full path.
+    std::string SameFileAs;
     std::int32_t OccurenceCount = 0;
     std::int32_t Attributes = 0;
 

@@ -14,6 +14,8 @@ public:
     std::string Directory;  // absolute, with a trailing separator
     std::int32_t OccurenceCount = 0;
     std::int32_t FileCount = 0;
+    // A run that lists files without searching them counts files only.
+    bool FilesOnly = false;
 };
 
 } // namespace model

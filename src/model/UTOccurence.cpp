@@ -7,17 +7,19 @@ const std::string& TOccurence::Text() const {
     return text_ ? *text_ : empty;
 }
 
-std::string TOccurence::ReportLine() const {
-    std::string s = "Line: " + std::to_string(Line) + ", Char: " + std::to_string(Column) + ", [\"";
-    s += Text();
+std::string TOccurence::OccurenceReportLine(std::string_view text, std::int32_t line,
+                                            std::int32_t column) {
+    std::string s = "Line: " + std::to_string(line) + ", Char: " + std::to_string(column) + ", [\"";
+    s += text;
     s += "\"]";
     return s;
 }
 
-std::string TOccurence::Caption() const {
-    std::string s = "Line: " + std::to_string(static_cast<std::int64_t>(Line) + 1) +
-                    ", Pos: " + std::to_string(Column) + ", \"";
-    s += Text();
+std::string TOccurence::OccurenceCaption(std::string_view text, std::int32_t line,
+                                         std::int32_t column) {
+    std::string s = "Line: " + std::to_string(static_cast<std::int64_t>(line) + 1) +
+                    ", Pos: " + std::to_string(column) + ", \"";
+    s += text;
     s += '"';
     return s;
 }

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "model/UTResultObject.h"
-
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace model {
 
-// One match. The line text is shared by every occurrence of the same line, so a line with
-// thousands of matches is held once.
-class TOccurence : public TResultObject {
+// One match as the search hands it over. The line text is shared by every occurrence of the
+// same line, so a line with thousands of matches is held once; the result tree keeps its own
+// compact copy.
+class TOccurence {
 public:
     TOccurence() = default;
     TOccurence(std::shared_ptr<const std::string> text, std::int32_t line, std::int32_t column,
@@ -31,9 +31,14 @@ public:
     std::int32_t Length = 0;
 
     // "Line: 0, Char: 1, [\"text\"]"
-    std::string ReportLine() const;
+    std::string ReportLine() const { return OccurenceReportLine(Text(), Line, Column); }
     // "Line: 1, Pos: 1, \"text\""
-    std::string Caption() const;
+    std::string Caption() const { return OccurenceCaption(Text(), Line, Column); }
+
+    static std::string OccurenceReportLine(std::string_view text, std::int32_t line,
+                                           std::int32_t column);
+    static std::string OccurenceCaption(std::string_view text, std::int32_t line,
+                                        std::int32_t column);
 };
 
 } // namespace model

@@ -1,5 +1,5 @@
-// Base of the objects that result-tree nodes own. Counts live instances so tests can check that
-// clearing a tree frees every object exactly once.
+// Base of the folder and file objects that result-tree nodes own. Counts live instances so
+// tests can check that clearing a tree frees every object exactly once.
 #pragma once
 
 #include <cstdint>

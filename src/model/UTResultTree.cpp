@@ -1,16 +1,104 @@
 #include "model/UTResultTree.h"
 
-#include "model/UTOccurence.h"
+#include "text/UTextHelpers.h"
 
 #include <stdexcept>
 
 namespace model {
 
-std::string TTreeNode::Caption() const {
-    if (derivedCaption_) {
-        return static_cast<const TOccurence*>(data_.get())->Caption();
+int KindImage(TNodeKind kind) {
+    switch (kind) {
+    case TNodeKind::Folder:
+        return imgFolder;
+    case TNodeKind::FolderWithFinds:
+        return imgFolderFound;
+    case TNodeKind::File:
+        return imgFile;
+    case TNodeKind::Occurence:
+        break;
     }
-    return caption_;
+    return imgOccurence;
+}
+
+int KindSelectedImage(TNodeKind kind) {
+    return KindImage(kind) + 1;
+}
+
+TTreeNode::~TTreeNode() = default;
+
+std::string TTreeNode::Caption() const {
+    switch (kind_) {
+    case TNodeKind::Folder:
+        return Folder()->FolderName;
+    case TNodeKind::FolderWithFinds: {
+        const TFolder* f = Folder();
+        std::string caption = f->FolderName + " - ";
+        if (!f->FilesOnly) {
+            caption += text::PluralCount(f->OccurenceCount, "occurence");
+            caption += " in ";
+        }
+        caption += text::PluralCount(f->FileCount, "file");
+        return caption;
+    }
+    case TNodeKind::File: {
+        const TFile* f = File();
+        if (!f->SameFileAs.empty()) {
+            return f->FileName + " - same file as " + f->SameFileAs;
+        }
+        if (f->OccurenceCount > 0) {
+            return f->FileName + " - " + text::PluralCount(f->OccurenceCount, "occurence");
+        }
+        return f->FileName;
+    }
+    case TNodeKind::Occurence:
+        break;
+    }
+    return TOccurence::OccurenceCaption(LineText(), line_, column_);
+}
+
+const TFolder* TTreeNode::Folder() const {
+    return IsFolder() ? static_cast<const TFolder*>(branch_->Object.get()) : nullptr;
+}
+
+TFolder* TTreeNode::Folder() {
+    return IsFolder() ? static_cast<TFolder*>(branch_->Object.get()) : nullptr;
+}
+
+const TFile* TTreeNode::File() const {
+    return IsFile() ? static_cast<const TFile*>(branch_->Object.get()) : nullptr;
+}
+
+TFile* TTreeNode::File() {
+    return IsFile() ? static_cast<TFile*>(branch_->Object.get()) : nullptr;
+}
+
+std::string_view TTreeNode::LineText() const {
+    if (!IsOccurence()) {
+        return {};
+    }
+    return std::string_view(parent_->branch_->Lines).substr(textStart_, textLength_);
+}
+
+std::string TTreeNode::ReportLine() const {
+    if (IsFile()) {
+        return File()->ReportLine();
+    }
+    if (IsOccurence()) {
+        return TOccurence::OccurenceReportLine(LineText(), line_, column_);
+    }
+    return {};
+}
+
+int TTreeNode::Count() const {
+    if (!branch_) {
+        return 0;
+    }
+    return static_cast<int>(IsFile() ? branch_->Occurences.size() : branch_->Children.size());
+}
+
+TTreeNode* TTreeNode::Item(int i) const {
+    const auto at = static_cast<size_t>(i);
+    return IsFile() ? &branch_->Occurences[at] : branch_->Children[at].get();
 }
 
 int TTreeNode::Level() const {
@@ -32,8 +120,10 @@ void TResultTree::Clear() {
     while (!pending.empty()) {
         std::unique_ptr<TTreeNode> n = std::move(pending.back());
         pending.pop_back();
-        for (auto& k : n->children_) {
-            pending.push_back(std::move(k));
+        if (n->branch_) {
+            for (auto& k : n->branch_->Children) {
+                pending.push_back(std::move(k));
+            }
         }
     }
     count_ = 0;
@@ -41,13 +131,16 @@ void TResultTree::Clear() {
     flatValid_ = true;
 }
 
-TTreeNode* TResultTree::AddChild(TTreeNode* parent, std::string caption,
-                                 std::unique_ptr<TResultObject> obj) {
-    std::unique_ptr<TTreeNode> node(new TTreeNode());
-    node->caption_ = std::move(caption);
-    node->data_ = std::move(obj);
+TTreeNode* TResultTree::AddBranch(TTreeNode* parent, TNodeKind kind,
+                                  std::unique_ptr<TResultObject> obj) {
+    if (parent != nullptr && !parent->IsFolder()) {
+        throw std::logic_error("Only a folder node has folders and files below it");
+    }
+    std::unique_ptr<TTreeNode> node(new TTreeNode(kind));
+    node->branch_ = std::make_unique<TNodeBranch>();
+    node->branch_->Object = std::move(obj);
     node->parent_ = parent;
-    auto& list = parent ? parent->children_ : roots_;
+    auto& list = parent ? parent->branch_->Children : roots_;
     node->index_ = static_cast<std::int32_t>(list.size());
     list.push_back(std::move(node));
     ++count_;
@@ -55,35 +148,109 @@ TTreeNode* TResultTree::AddChild(TTreeNode* parent, std::string caption,
     return list.back().get();
 }
 
+TTreeNode* TResultTree::AddFolder(TTreeNode* parent, std::unique_ptr<TFolder> folder) {
+    if (!folder) {
+        folder = std::make_unique<TFolder>();
+    }
+    return AddBranch(parent, TNodeKind::Folder, std::move(folder));
+}
+
+TTreeNode* TResultTree::AddFile(TTreeNode* parent, std::unique_ptr<TFile> file) {
+    if (!file) {
+        file = std::make_unique<TFile>();
+    }
+    return AddBranch(parent, TNodeKind::File, std::move(file));
+}
+
+void TResultTree::AppendOccurence(TTreeNode* file, std::string_view text, bool sameLine,
+                                  const TOccurence& occurence) {
+    TNodeBranch& b = *file->branch_;
+    TTreeNode n(TNodeKind::Occurence);
+    n.parent_ = file;
+    n.index_ = static_cast<std::int32_t>(b.Occurences.size());
+    if (sameLine) {
+        const TTreeNode& last = b.Occurences.back();
+        n.textStart_ = last.textStart_;
+        n.textLength_ = last.textLength_;
+    } else {
+        n.textStart_ = b.Lines.size();
+        n.textLength_ = static_cast<std::uint32_t>(text.size());
+        b.Lines.append(text);
+    }
+    n.line_ = occurence.Line;
+    n.column_ = occurence.Column;
+    n.length_ = occurence.Length;
+    b.Occurences.push_back(std::move(n));
+}
+
+void TResultTree::AddOccurences(TTreeNode* file,
+                                const std::vector<std::unique_ptr<TOccurence>>& list) {
+    if (file == nullptr || !file->IsFile()) {
+        throw std::logic_error("Occurrences belong below a file node");
+    }
+    TNodeBranch& b = *file->branch_;
+    // Sized once: no slack, and the nodes never move once the list is filled.
+    size_t textBytes = 0;
+    const std::string* previous = nullptr;
+    for (const auto& o : list) {
+        const std::string* text = &o->Text();
+        if (text != previous) {
+            textBytes += text->size();
+        }
+        previous = text;
+    }
+    b.Occurences.reserve(b.Occurences.size() + list.size());
+    b.Lines.reserve(b.Lines.size() + textBytes);
+    previous = nullptr;
+    for (const auto& o : list) {
+        const std::string* text = &o->Text();
+        AppendOccurence(file, *text, text == previous && !b.Occurences.empty(), *o);
+        previous = text;
+    }
+    count_ += static_cast<int>(list.size());
+    flatValid_ = false;
+}
+
+TTreeNode* TResultTree::AddOccurence(TTreeNode* file, const TOccurence& occurence) {
+    if (file == nullptr || !file->IsFile()) {
+        throw std::logic_error("Occurrences belong below a file node");
+    }
+    TNodeBranch& b = *file->branch_;
+    const bool sameLine = !b.Occurences.empty() &&
+                          b.Occurences.back().LineText() == std::string_view(occurence.Text());
+    AppendOccurence(file, occurence.Text(), sameLine, occurence);
+    ++count_;
+    flatValid_ = false;
+    return &b.Occurences.back();
+}
+
+void TResultTree::MarkFound(TTreeNode* folder) {
+    if (folder->IsFolder()) {
+        folder->kind_ = TNodeKind::FolderWithFinds;
+    }
+}
+
 void TResultTree::DropChildren(TTreeNode* node) {
+    if (!node->branch_) {
+        return;
+    }
+    TNodeBranch& b = *node->branch_;
+    count_ -= static_cast<int>(b.Occurences.size());
+    std::vector<TTreeNode>().swap(b.Occurences);
+    std::string().swap(b.Lines);
     // A stack of its own, so no depth can exhaust the call stack.
-    std::vector<std::unique_ptr<TTreeNode>> pending = std::move(node->children_);
-    node->children_.clear();
+    std::vector<std::unique_ptr<TTreeNode>> pending = std::move(b.Children);
+    b.Children.clear();
     while (!pending.empty()) {
         std::unique_ptr<TTreeNode> n = std::move(pending.back());
         pending.pop_back();
         --count_;
-        for (auto& k : n->children_) {
+        count_ -= static_cast<int>(n->branch_->Occurences.size());
+        for (auto& k : n->branch_->Children) {
             pending.push_back(std::move(k));
         }
     }
     flatValid_ = false;
-}
-
-TTreeNode* TResultTree::AddOccurence(TTreeNode* parent, std::unique_ptr<TOccurence> occ) {
-    TTreeNode* n = AddChild(parent, std::string(), std::move(occ));
-    n->derivedCaption_ = true;
-    return n;
-}
-
-void TResultTree::SetCaption(TTreeNode* node, std::string caption) {
-    node->caption_ = std::move(caption);
-    node->derivedCaption_ = false;
-}
-
-void TResultTree::SetImages(TTreeNode* node, int image, int selected) {
-    node->image_ = static_cast<std::uint8_t>(image);
-    node->selected_ = static_cast<std::uint8_t>(selected);
 }
 
 void TResultTree::ForEach(const std::function<void(TTreeNode&)>& visit) const {

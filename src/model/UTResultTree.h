@@ -1,20 +1,29 @@
-// The result tree of a run: folder, file and occurrence nodes, each owning one result object.
-// A model of its own, free of any GUI type; a view mirrors it.
+// The result tree of a run: folder, file and occurrence nodes. A model of its own, free of any
+// GUI type; a view mirrors it. A node's kind tells what it is; its pictures and caption follow
+// from the kind and its object, here and nowhere else.
 #pragma once
 
-#include "model/UTResultObject.h"
+#include "model/UTFile.h"
+#include "model/UTFolder.h"
+#include "model/UTOccurence.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace model {
 
-class TOccurence;
+enum class TNodeKind : std::uint8_t {
+    Folder,          // a folder the walk entered, nothing found below it
+    FolderWithFinds, // a folder with found files below it
+    File,
+    Occurence,
+};
 
-// Picture indices; the normal picture also tells the node's kind.
+// Picture indices of the tree's image list: each kind has a normal and a selected picture.
 enum TNodeImage : std::uint8_t {
     imgFolder = 0,
     imgFolderSelected = 1,
@@ -26,35 +35,76 @@ enum TNodeImage : std::uint8_t {
     imgOccurenceSelected = 7,
 };
 
+int KindImage(TNodeKind kind);
+int KindSelectedImage(TNodeKind kind);
+
+class TTreeNode;
+
+// What a folder or file node holds beyond the node itself. Occurrence nodes have none: they
+// live side by side in their file's list, their line texts in one buffer of the file.
+struct TNodeBranch {
+    std::unique_ptr<TResultObject> Object;
+    std::vector<std::unique_ptr<TTreeNode>> Children; // a folder's sub-folders and files
+    std::vector<TTreeNode> Occurences;                // a file's occurrences
+    std::string Lines;                                // their line texts, each line once
+};
+
 class TTreeNode {
 public:
     TTreeNode(const TTreeNode&) = delete;
     TTreeNode& operator=(const TTreeNode&) = delete;
+    // Only occurrence nodes move, inside their file's list while it is filled.
+    TTreeNode(TTreeNode&&) noexcept = default;
+    TTreeNode& operator=(TTreeNode&&) noexcept = default;
+    ~TTreeNode();
 
-    // An occurrence node built by AddOccurence forms its caption from its object on demand.
+    TNodeKind Kind() const { return kind_; }
+    bool IsFolder() const {
+        return kind_ == TNodeKind::Folder || kind_ == TNodeKind::FolderWithFinds;
+    }
+    bool IsFile() const { return kind_ == TNodeKind::File; }
+    bool IsOccurence() const { return kind_ == TNodeKind::Occurence; }
+
     std::string Caption() const;
-    int ImageIndex() const { return image_; }
-    int SelectedIndex() const { return selected_; }
-    TResultObject* Data() const { return data_.get(); }
+    int ImageIndex() const { return KindImage(kind_); }
+    int SelectedIndex() const { return KindSelectedImage(kind_); }
+
+    // The node's folder or file; null for other kinds.
+    const TFolder* Folder() const;
+    TFolder* Folder();
+    const TFile* File() const;
+    TFile* File();
+
+    // An occurrence's line text, line (from 0), column (from 1) and match length; empty and
+    // 0 for other kinds.
+    std::string_view LineText() const;
+    std::int32_t Line() const { return line_; }
+    std::int32_t Column() const { return column_; }
+    std::int32_t MatchLength() const { return length_; }
+    // The node's line in a results file: a file's full path, an occurrence's line and place;
+    // empty for a folder.
+    std::string ReportLine() const;
+
     TTreeNode* Parent() const { return parent_; }
-    int Count() const { return static_cast<int>(children_.size()); }
-    TTreeNode* Item(int i) const { return children_[static_cast<size_t>(i)].get(); }
+    int Count() const;
+    TTreeNode* Item(int i) const;
     // Position among its parent's children (or among the roots).
     int Index() const { return index_; }
     int Level() const;
 
 private:
     friend class TResultTree;
-    TTreeNode() = default;
+    explicit TTreeNode(TNodeKind kind) : kind_(kind) {}
 
-    std::string caption_;
-    std::unique_ptr<TResultObject> data_;
     TTreeNode* parent_ = nullptr;
-    std::vector<std::unique_ptr<TTreeNode>> children_;
+    std::unique_ptr<TNodeBranch> branch_;
+    std::size_t textStart_ = 0; // in the file's Lines
+    std::uint32_t textLength_ = 0;
     std::int32_t index_ = 0;
-    std::uint8_t image_ = 0;
-    std::uint8_t selected_ = 0;
-    bool derivedCaption_ = false;
+    std::int32_t line_ = 0;
+    std::int32_t column_ = 0;
+    std::int32_t length_ = 0;
+    TNodeKind kind_;
 };
 
 class TResultTree {
@@ -66,15 +116,22 @@ public:
 
     // Deletes every node, freeing every object once.
     void Clear();
-    // Appends a child to `parent` (a root when parent is null); the node owns `obj`.
-    TTreeNode* AddChild(TTreeNode* parent, std::string caption, std::unique_ptr<TResultObject> obj);
-    // Appends an occurrence node whose caption is formed from the occurrence itself.
-    TTreeNode* AddOccurence(TTreeNode* parent, std::unique_ptr<TOccurence> occ);
-    void SetCaption(TTreeNode* node, std::string caption);
+    // Appends a folder below `parent` (a root when parent is null); an empty folder object
+    // stands in for a null one.
+    TTreeNode* AddFolder(TTreeNode* parent, std::unique_ptr<TFolder> folder);
+    // Appends a file below the folder `parent` (a root when parent is null).
+    TTreeNode* AddFile(TTreeNode* parent, std::unique_ptr<TFile> file);
+    // Appends all of a file's occurrences in one go; occurrences sharing one line text keep
+    // that line once.
+    void AddOccurences(TTreeNode* file, const std::vector<std::unique_ptr<TOccurence>>& list);
+    // Appends one occurrence. The file's earlier occurrence nodes may move: a node pointer
+    // to one of them is good only until the next is added.
+    TTreeNode* AddOccurence(TTreeNode* file, const TOccurence& occurence);
+    // A folder with found files below it.
+    void MarkFound(TTreeNode* folder);
     // Deletes the children of `node` (and their subtrees), freeing their objects: for a front
     // end that has shown them and needs them no more.
     void DropChildren(TTreeNode* node);
-    void SetImages(TTreeNode* node, int image, int selected);
 
     // Number of nodes in all.
     int Count() const { return count_; }
@@ -88,6 +145,10 @@ public:
     void ForEach(const std::function<void(TTreeNode&)>& visit) const;
 
 private:
+    TTreeNode* AddBranch(TTreeNode* parent, TNodeKind kind, std::unique_ptr<TResultObject> obj);
+    static void AppendOccurence(TTreeNode* file, std::string_view text, bool sameLine,
+                                const TOccurence& occurence);
+
     std::vector<std::unique_ptr<TTreeNode>> roots_;
     int count_ = 0;
     mutable std::vector<TTreeNode*> flat_;

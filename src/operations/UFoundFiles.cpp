@@ -21,12 +21,9 @@ const char* const kDeleteWarning =
     "non-System) files found in the previous search operation\r\nAre you ABSOLUTELY sure you "
     "want to continue?";
 
-// The found file of a node, by its kind tag; null for any other node.
+// The found file of a node; null for any other node.
 const model::TFile* FoundFile(const model::TTreeNode* node) {
-    if (node->ImageIndex() != model::imgFile) {
-        return nullptr;
-    }
-    return dynamic_cast<const model::TFile*>(node->Data());
+    return node->File();
 }
 
 // Where `path` goes below `destinationRoot`; false when it does not lie below `sourceRoot`.

@@ -1,7 +1,6 @@
 #include "operations/UResultsFile.h"
 
 #include "model/UTFile.h"
-#include "model/UTOccurence.h"
 #include "model/UTResultTree.h"
 #include "platform/UPlatform.h"
 #include "text/UTextHelpers.h"
@@ -12,9 +11,8 @@ namespace operations {
 
 namespace {
 
-// Visits the found files and occurrences below `node` in pre-order. The kind is told by the
-// image index, the tag the search gave the node; an object of an unexpected class under a tag
-// is left out. An explicit stack, so no folder depth can exhaust the call stack.
+// Visits the found files and occurrences below `node` in pre-order. An explicit stack, so no
+// folder depth can exhaust the call stack.
 template <typename OnFile, typename OnOccurence>
 void VisitResults(const model::TTreeNode* node, OnFile&& onFile, OnOccurence&& onOccurence) {
     if (node == nullptr) {
@@ -24,14 +22,10 @@ void VisitResults(const model::TTreeNode* node, OnFile&& onFile, OnOccurence&& o
     while (!stack.empty()) {
         const model::TTreeNode* n = stack.back();
         stack.pop_back();
-        if (n->ImageIndex() == model::imgFile) {
-            if (const auto* f = dynamic_cast<const model::TFile*>(n->Data())) {
-                onFile(*f);
-            }
-        } else if (n->ImageIndex() == model::imgOccurence) {
-            if (const auto* o = dynamic_cast<const model::TOccurence*>(n->Data())) {
-                onOccurence(*o);
-            }
+        if (n->IsFile()) {
+            onFile(*n->File());
+        } else if (n->IsOccurence()) {
+            onOccurence(*n);
         }
         for (int i = n->Count() - 1; i >= 0; --i) {
             stack.push_back(n->Item(i));
@@ -42,7 +36,7 @@ void VisitResults(const model::TTreeNode* node, OnFile&& onFile, OnOccurence&& o
 template <typename Sink> void VisitReportLines(const model::TTreeNode* node, Sink&& sink) {
     VisitResults(
         node, [&](const model::TFile& f) { sink(std::string_view(), f.ReportLine()); },
-        [&](const model::TOccurence& o) { sink(std::string_view("    "), o.ReportLine()); });
+        [&](const model::TTreeNode& o) { sink(std::string_view("    "), o.ReportLine()); });
 }
 
 } // namespace
@@ -54,11 +48,11 @@ void ForEachResultLinePieces(const model::TTreeNode* node, const TReportLinePiec
             sink.Piece(f.ReportLine());
             sink.End();
         },
-        [&](const model::TOccurence& o) {
-            // TOccurence::ReportLine, without a copy of the line.
-            sink.Piece("    Line: " + std::to_string(o.Line) +
-                       ", Char: " + std::to_string(o.Column) + ", [\"");
-            sink.Piece(o.Text());
+        [&](const model::TTreeNode& o) {
+            // The occurrence's report line, without a copy of the line.
+            sink.Piece("    Line: " + std::to_string(o.Line()) +
+                       ", Char: " + std::to_string(o.Column()) + ", [\"");
+            sink.Piece(o.LineText());
             sink.Piece("\"]");
             sink.End();
         });

@@ -2,7 +2,6 @@
 
 #include "model/UTFile.h"
 #include "model/UTFolder.h"
-#include "model/UTOccurence.h"
 #include "model/UTResultTree.h"
 #include "platform/UEditorCommand.h"
 #include "platform/UShell.h"
@@ -17,14 +16,10 @@ const model::TFile* FileOf(const model::TTreeNode* node) {
     if (node == nullptr) {
         return nullptr;
     }
-    if (const auto* f = dynamic_cast<const model::TFile*>(node->Data())) {
-        return f;
+    if (node->IsOccurence()) {
+        return node->Parent()->File();
     }
-    if (dynamic_cast<const model::TOccurence*>(node->Data()) != nullptr &&
-        node->Parent() != nullptr) {
-        return dynamic_cast<const model::TFile*>(node->Parent()->Data());
-    }
-    return nullptr;
+    return node->File();
 }
 
 } // namespace
@@ -51,7 +46,7 @@ bool ExploreTarget(const model::TTreeNode* node, std::string& folder, std::strin
     if (node == nullptr) {
         return false;
     }
-    if (const auto* d = dynamic_cast<const model::TFolder*>(node->Data())) {
+    if (const model::TFolder* d = node->Folder()) {
         folder = d->Directory;
         return !folder.empty();
     }
@@ -75,13 +70,13 @@ bool LineTarget(const model::TTreeNode* node, std::string& path, int& line, int&
     if (!DocumentTarget(node, path)) {
         return false;
     }
-    const model::TOccurence* occurence = dynamic_cast<const model::TOccurence*>(node->Data());
-    if (occurence == nullptr && node->Count() > 0) {
-        occurence = dynamic_cast<const model::TOccurence*>(node->Item(0)->Data());
+    const model::TTreeNode* occurence = node;
+    if (!occurence->IsOccurence() && node->Count() > 0) {
+        occurence = node->Item(0);
     }
-    if (occurence != nullptr) {
-        line = occurence->Line + 1;
-        column = platform::CharacterColumn(occurence->Text(), occurence->Column);
+    if (occurence->IsOccurence()) {
+        line = occurence->Line() + 1;
+        column = platform::CharacterColumn(std::string(occurence->LineText()), occurence->Column());
     }
     return true;
 }

@@ -99,7 +99,37 @@ TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& exp
     return h;
 }
 
-std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error) {
+namespace {
+
+// Sorts in runs with `meanwhile` called between them; names are unique, so the order is the
+// one a single sort gives.
+void SortEntries(std::vector<TFolderEntry>& entries, const std::function<void()>& meanwhile) {
+    const auto before = [](const TFolderEntry& a, const TFolderEntry& b) {
+        return NameBefore(a.Name, b.Name);
+    };
+    constexpr size_t kRun = 4096;
+    const size_t n = entries.size();
+    if (!meanwhile || n <= kRun) {
+        std::sort(entries.begin(), entries.end(), before);
+        return;
+    }
+    const auto at = [&](size_t i) { return entries.begin() + static_cast<std::ptrdiff_t>(i); };
+    for (size_t i = 0; i < n; i += kRun) {
+        std::sort(at(i), at(std::min(i + kRun, n)), before);
+        meanwhile();
+    }
+    for (size_t width = kRun; width < n; width *= 2) {
+        for (size_t i = 0; i + width < n; i += 2 * width) {
+            std::inplace_merge(at(i), at(i + width), at(std::min(i + 2 * width, n)), before);
+            meanwhile();
+        }
+    }
+}
+
+} // namespace
+
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error,
+                                     const std::function<void()>& meanwhile) {
     std::vector<TFolderEntry> out;
     if (!folder.Valid()) {
         return out;
@@ -141,11 +171,12 @@ std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* e
                      : type == DT_REG ? TEntryKind::PlainFile
                                       : TEntryKind::Other;
         out.push_back(std::move(entry));
+        if (meanwhile && (out.size() & 4095) == 0) {
+            meanwhile();
+        }
     }
     ::closedir(dir);
-    std::sort(out.begin(), out.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
-        return NameBefore(a.Name, b.Name);
-    });
+    SortEntries(out, meanwhile);
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/UPlatform.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,8 +63,10 @@ struct TFolderEntry {
 
 // The entries of a folder, "." and ".." left out, sorted by their names upper-cased (ASCII
 // letters only), then by the bytes of the names. An unreadable folder gives an empty list, and
-// the system's reason in `error` when given.
-std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error = nullptr);
+// the system's reason in `error` when given. `meanwhile`, when set, is called every few
+// thousand entries, also while they are sorted, so a long listing does not hold a window still.
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error = nullptr,
+                                     const std::function<void()>& meanwhile = {});
 
 // The attribute bits of the entry `name` of `folder` (as AttributesOf gives them); -1 when it
 // has vanished.

@@ -6,7 +6,9 @@
 #include <QIcon>
 
 #include <map>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace model {
 class TResultTree;
@@ -29,6 +31,11 @@ public:
     void Freeze();
     void Thaw();
     bool Frozen() const { return frozen_; }
+    // While a run fills the tree: shows it as it is so far (thawing it at the first call), and
+    // at each later call announces the rows added and the captions changed since. A run only
+    // ever adds rows. Thaw ends it with a reset.
+    void ShowGrowth();
+    bool Growing() const { return growing_; }
     // After the tree changed outside a freeze.
     void Reset();
 
@@ -46,9 +53,16 @@ public:
 private:
     const QIcon& Icon(int image, int selected) const;
     static QVariant MatchRange(const model::TTreeNode& node);
+    // Rows of `node` (the roots for null) as the views know them.
+    int Rows(const model::TTreeNode* node) const;
+    void Forget();
 
     model::TResultTree& tree_;
     bool frozen_ = false;
+    bool growing_ = false;
+    // While growing: the row counts the views were given, for each folder they asked about.
+    mutable std::unordered_map<const model::TTreeNode*, int> known_;
+    mutable int knownRoots_ = -1;
     mutable std::map<std::pair<int, int>, QIcon> icons_;
 };
 

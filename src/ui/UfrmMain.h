@@ -9,6 +9,7 @@
 #include "settings/UTSearchOptions.h"
 #include "settings/vtRegVal.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -266,6 +267,8 @@ private:
     void ShowStatus(const std::string& text);
     void ShowProgress(double fraction);
     void PumpMessages();
+    // Between the walk's own pumps, while a run is busy.
+    void KeepResponsive();
     engine::TSearchRequest MakeRequest(bool makeBackups) const;
     // The status line's tooltip tells why entries were left out; the failures come in one list.
     void ShowRunAccount();
@@ -294,6 +297,9 @@ private:
     int pendingLeftTopHeight_ = 0;
     bool running_ = false;
     bool closeRequested_ = false;
+    // Since the tree last showed what the run has found.
+    QElapsedTimer growthClock_;
+    qint64 growthEveryMs_ = 0;
     bool closed_ = false;
     bool shown_ = false;
 };

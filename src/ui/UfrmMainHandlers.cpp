@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -37,6 +38,9 @@ constexpr const char* kBackupsQuestion =
     "Replacing characters in files can be a quite dangerous operation.\r\n"
     "Do you want to create backups of changed files?\r\n"
     "(This is HIGHLY recommended)";
+
+// How often a run's results so far are shown in the tree.
+constexpr qint64 kTreeGrowthEveryMs = 300;
 
 // The mask box splits at semicolons and blanks.
 constexpr const char* kMaskDelimiters = "; ";
@@ -72,6 +76,8 @@ void TfrmMain::btnGoClick() {
     tvLogBeginUpdate();
     // The run clears and refills the tree; the views must not hold on to its nodes meanwhile.
     model_->Freeze();
+    growthClock_.start();
+    growthEveryMs_ = kTreeGrowthEveryMs;
 
     std::optional<std::string> error;
     {
@@ -130,8 +136,12 @@ void TfrmMain::ShowRunAccount() {
 }
 
 void TfrmMain::FinishRun() {
+    growthClock_.invalidate();
+    const bool grew = model_->Growing(); // the tree is painted already
     model_->Thaw();
-    tvLogEndUpdate();
+    if (!grew) {
+        tvLogEndUpdate();
+    }
     gauProgress->setVisible(false);
     btnAbort->setEnabled(false);
     running_ = false;
@@ -174,6 +184,26 @@ void TfrmMain::PumpMessages() {
         context_.PumpMessages();
     } else {
         QCoreApplication::processEvents();
+    }
+}
+
+void TfrmMain::KeepResponsive() {
+    // Driven by the clock, not by the walk: never the scripted pump, whose calls tests count.
+    QCoreApplication::processEvents();
+    // A few times a second the tree shows what the run has found so far; less often when
+    // showing it costs much (a folder of many thousand rows open), so the run goes on.
+    if (running_ && growthClock_.isValid() && growthClock_.elapsed() >= growthEveryMs_) {
+        QElapsedTimer cost;
+        cost.start();
+        if (!model_->Growing()) {
+            model_->ShowGrowth();
+            tvLogEndUpdate(); // closed: the user opens what he wants to watch
+        } else {
+            model_->ShowGrowth();
+        }
+        QCoreApplication::processEvents(); // the views lay out the new rows now
+        growthEveryMs_ = std::max(kTreeGrowthEveryMs, 10 * cost.elapsed());
+        growthClock_.restart();
     }
 }
 

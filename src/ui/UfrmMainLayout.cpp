@@ -120,12 +120,14 @@ TfrmMain::TfrmMain(TfrmMainContext context)
             [this](double fraction) { ShowProgress(fraction); },
             [this](const std::string& text) { userInterface_->ShowMessage(text); },
             [this] { PumpMessages(); },
+            [this] { KeepResponsive(); },
             {}, // failures are shown together when the run ends
             {}, // failed writes are shown as messages
             {},
-            {}, // the tree is shown whole at the end
+            {}, // the tree shows its growth from KeepResponsive
         },
         tree_);
+    engine_->CallingThreadReads = false; // no big file may hold the window still
     model_ = new TResultTreeModel(tree_, this);
 
     ConfigureMainStore(ini_);

@@ -93,8 +93,8 @@ void TfrmMain::ExpandToLevel(const QModelIndex& node, int level) {
     if (n == nullptr) {
         return;
     }
-    const bool folderWithFinds = n->ImageIndex() == model::imgFolderFound;
-    const bool openFile = level == 2 && n->ImageIndex() == model::imgFile;
+    const bool folderWithFinds = n->Kind() == model::TNodeKind::FolderWithFinds;
+    const bool openFile = level == 2 && n->IsFile();
     if (!folderWithFinds && !openFile) {
         return;
     }
@@ -139,7 +139,7 @@ bool TfrmMain::PopupLogMenu(const QPoint& global) {
     if (node == nullptr) {
         return false;
     }
-    const bool fileOrOccurence = node->ImageIndex() >= model::imgFile;
+    const bool fileOrOccurence = node->IsFile() || node->IsOccurence();
     cmOpenAtLine->setEnabled(fileOrOccurence);
     cmShellOpenFile->setEnabled(fileOrOccurence);
     cmView->setEnabled(fileOrOccurence);

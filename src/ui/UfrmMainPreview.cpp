@@ -3,7 +3,6 @@
 #include "ui/UfrmMain.h"
 
 #include "model/UTFile.h"
-#include "model/UTOccurence.h"
 #include "model/UTResultTree.h"
 #include "operations/UShellCommands.h"
 #include "ui/UPreviewPane.h"
@@ -23,8 +22,8 @@ constexpr qint64 kPreviewMaxBytes = 32 * 1024 * 1024;
 // At most this many occurrences of one file are shown at once.
 constexpr int kPreviewMaxMatches = 2000;
 
-TPreviewMatch MatchOf(const model::TOccurence& o) {
-    return {o.Line, o.Column, o.Length};
+TPreviewMatch MatchOf(const model::TTreeNode& o) {
+    return {o.Line(), o.Column(), o.MatchLength()};
 }
 
 } // namespace
@@ -35,7 +34,7 @@ void TfrmMain::cmOpenAtLineClick() {
 
 bool TfrmMain::tvLogOpenNode(const QModelIndex& node) {
     const model::TTreeNode* n = model_->NodeOf(node);
-    if (n == nullptr || n->ImageIndex() < model::imgFile) {
+    if (n == nullptr || !(n->IsFile() || n->IsOccurence())) {
         return false;
     }
     tvLog->setCurrentIndex(node);
@@ -55,21 +54,18 @@ void TfrmMain::UpdatePreview() {
     const model::TTreeNode* node = SelectedNode();
     const model::TTreeNode* fileNode = node;
     std::vector<TPreviewMatch> matches;
-    if (node != nullptr && dynamic_cast<const model::TOccurence*>(node->Data()) != nullptr) {
+    if (node != nullptr && node->IsOccurence()) {
         fileNode = node->Parent();
-        matches.push_back(MatchOf(static_cast<const model::TOccurence&>(*node->Data())));
+        matches.push_back(MatchOf(*node));
     }
-    const auto* file =
-        fileNode != nullptr ? dynamic_cast<const model::TFile*>(fileNode->Data()) : nullptr;
+    const model::TFile* file = fileNode != nullptr ? fileNode->File() : nullptr;
     if (file == nullptr) {
         pnlPreview->ShowNote(QStringLiteral("Select a file or an occurence to see it here."));
         return;
     }
     if (matches.empty()) {
         for (int i = 0; i < fileNode->Count() && i < kPreviewMaxMatches; ++i) {
-            if (const auto* o = dynamic_cast<const model::TOccurence*>(fileNode->Item(i)->Data())) {
-                matches.push_back(MatchOf(*o));
-            }
+            matches.push_back(MatchOf(*fileNode->Item(i)));
         }
     }
     QFile f(QFile::decodeName(QByteArray::fromStdString(file->FullPath)));

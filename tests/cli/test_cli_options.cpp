@@ -192,25 +192,28 @@ namespace {
 
 // start/ (finds) > sub/ (none), a.txt > two occurrences on one line; b.txt found unsearched.
 void BuildTree(model::TResultTree& tree) {
-    auto* start =
-        tree.AddChild(nullptr, "/r - 2 occurences in 1 file", std::make_unique<model::TFolder>());
-    tree.SetImages(start, 2, 3);
-    auto* sub = tree.AddChild(start, "sub", std::make_unique<model::TFolder>());
-    tree.SetImages(sub, 0, 1);
+    auto folder = std::make_unique<model::TFolder>();
+    folder->FolderName = "/r";
+    folder->OccurenceCount = 2;
+    folder->FileCount = 1;
+    auto* start = tree.AddFolder(nullptr, std::move(folder));
+    tree.MarkFound(start);
+    auto subFolder = std::make_unique<model::TFolder>();
+    subFolder->FolderName = "sub";
+    tree.AddFolder(start, std::move(subFolder));
     auto file = std::make_unique<model::TFile>();
     file->FileName = "a.txt";
     file->FullPath = "/r/a.txt";
-    auto* f = tree.AddChild(start, "a.txt - 2 occurences", std::move(file));
-    tree.SetImages(f, 4, 5);
+    file->OccurenceCount = 2;
+    auto* f = tree.AddFile(start, std::move(file));
     const auto text = std::make_shared<const std::string>("say \"hi\" [hi]");
     for (int col : {6, 12}) {
-        auto* o = tree.AddOccurence(f, std::make_unique<model::TOccurence>(text, 0, col, 2));
-        tree.SetImages(o, 6, 7);
+        tree.AddOccurence(f, model::TOccurence(text, 0, col, 2));
     }
     auto other = std::make_unique<model::TFile>();
+    other->FileName = "b.txt";
     other->FullPath = "/r/b.txt";
-    auto* b = tree.AddChild(start, "b.txt", std::move(other));
-    tree.SetImages(b, 4, 5);
+    tree.AddFile(start, std::move(other));
 }
 
 std::vector<std::string> Collect(void (*lines)(const model::TResultTree&, const cli::TLineSink&),

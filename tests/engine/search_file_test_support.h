@@ -198,7 +198,7 @@ protected:
         engine::TSearchHooks hooks;
         hooks.ShowMessage = [this](const std::string& s) { messages.push_back(s); };
         engine_ = std::make_unique<engine::TSearchEngine>(hooks, tree);
-        folder_ = tree.AddChild(nullptr, "folder", nullptr);
+        folder_ = tree.AddFolder(nullptr, nullptr);
         request.DoSearch = true;
         request.MatchCase = true;
     }
@@ -234,8 +234,8 @@ protected:
     std::vector<TOcc> Occurences(const model::TTreeNode* fileNode) const {
         std::vector<TOcc> out;
         for (int i = 0; i < fileNode->Count(); ++i) {
-            const auto* o = static_cast<const model::TOccurence*>(fileNode->Item(i)->Data());
-            out.push_back({o->Line, o->Column, o->Length, o->Text()});
+            const model::TTreeNode* o = fileNode->Item(i);
+            out.push_back({o->Line(), o->Column(), o->MatchLength(), std::string(o->LineText())});
         }
         return out;
     }

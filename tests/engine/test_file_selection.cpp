@@ -39,7 +39,7 @@ std::set<std::string> Found(const model::TResultTree& tree) {
     std::set<std::string> names;
     for (int i = 0; i < tree.Count(); ++i) {
         const model::TTreeNode* n = tree.Item(i);
-        if (n->ImageIndex() == model::imgFile) {
+        if (n->IsFile()) {
             names.insert(n->Caption().substr(0, n->Caption().find(" - ")));
         }
     }

@@ -41,7 +41,7 @@ TEST_F(PlainSearchTest, OverlappingFindsAllCountWithoutReplacing) {
     EXPECT_EQ(node->Item(0)->Caption(), "Line: 1, Pos: 1, \"aaaa\"");
     EXPECT_EQ(node->Item(0)->ImageIndex(), 6);
     EXPECT_EQ(node->Item(0)->SelectedIndex(), 7);
-    const auto* file = static_cast<const model::TFile*>(node->Data());
+    const auto* file = node->File();
     EXPECT_EQ(file->FileName, "a.txt");
     EXPECT_EQ(file->FullPath, P("a.txt"));
     EXPECT_EQ(file->OccurenceCount, 3);
@@ -162,7 +162,7 @@ TEST_F(PlainSearchTest, ContentNotSearchedCountsAsOneAndIsNotRead) {
     EXPECT_EQ(node->Caption(), "a.txt");
     EXPECT_EQ(node->Count(), 0);
     EXPECT_EQ(node->ImageIndex(), 4);
-    EXPECT_EQ(static_cast<const model::TFile*>(node->Data())->OccurenceCount, 0);
+    EXPECT_EQ(node->File()->OccurenceCount, 0);
     EXPECT_EQ(folder_->Item(1)->Caption(), "pipe");
     EXPECT_EQ(Read("a.txt"), "abc\n");
 }
@@ -289,7 +289,7 @@ TEST_F(PlainSearchTest, SameAsTheLineByLineRuleOnRandomFiles) {
         const std::vector<std::string> breaks = SplitBreaks(content);
         const auto want = ReferencePlain(lines, needle, request.MatchCase,
                                          request.DoReplace ? &request.ReplaceText : nullptr);
-        folder_ = tree.AddChild(nullptr, "f", nullptr);
+        folder_ = tree.AddFolder(nullptr, nullptr);
         const int got = Search("r.txt");
         ASSERT_EQ(got, static_cast<int>(want.size())) << "round " << round;
         if (got > 0) {
@@ -313,9 +313,7 @@ TEST_F(PlainSearchTest, LinesOfOneFileShareOneTextCopy) {
     request.SearchText = "a";
     EXPECT_EQ(Search("a.txt"), 4);
     const auto* node = LastFileNode();
-    const auto text = [&](int i) {
-        return static_cast<const model::TOccurence*>(node->Item(i)->Data())->SharedText().get();
-    };
+    const auto text = [&](int i) { return node->Item(i)->LineText().data(); };
     EXPECT_EQ(text(0), text(1));
     EXPECT_EQ(text(0), text(2));
     EXPECT_NE(text(2), text(3));
@@ -460,7 +458,7 @@ TEST_F(RegexSearchTest, SameAsMatchingTheJoinedTextOnRandomFiles) {
         const auto want =
             ReferenceRegex(joined, request.SearchText, request.MatchCase,
                            request.DoReplace ? &request.ReplaceText : nullptr, &replaced);
-        folder_ = tree.AddChild(nullptr, "f", nullptr);
+        folder_ = tree.AddFolder(nullptr, nullptr);
         const int got = Search("r.txt");
         ASSERT_EQ(got, static_cast<int>(want.size()))
             << "round " << round << " " << request.SearchText;

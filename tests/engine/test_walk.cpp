@@ -16,13 +16,13 @@ namespace fs = std::filesystem;
 namespace {
 
 const model::TFolder* FolderOf(const model::TTreeNode* n) {
-    return dynamic_cast<const model::TFolder*>(n->Data());
+    return n->Folder();
 }
 
 int FileNodes(const model::TTreeNode* n) {
     int files = 0;
     for (int i = 0; i < n->Count(); ++i) {
-        files += n->Item(i)->ImageIndex() == 4 ? 1 : 0;
+        files += n->Item(i)->IsFile() ? 1 : 0;
     }
     return files;
 }
@@ -127,7 +127,7 @@ TEST_F(WalkTest, SubFolderNodesComeBeforeFileNodesEachInEnumerationOrder) {
         const model::TTreeNode* n = root->Item(3 + i);
         EXPECT_EQ(n->Caption(), files[static_cast<size_t>(i)]);
         EXPECT_EQ(n->ImageIndex(), 4);
-        const auto* f = dynamic_cast<const model::TFile*>(n->Data());
+        const auto* f = n->File();
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(f->FullPath, P(files[static_cast<size_t>(i)]));
     }
@@ -367,7 +367,7 @@ TEST_F(WalkTest, AFileDeeperThanTheLongestPathIsFoundAndReplaced) {
     }
     const model::TTreeNode* n = tree.Item(tree.Count() - 2);
     ASSERT_EQ(n->Caption(), "far.txt - 1 occurence");
-    EXPECT_EQ(dynamic_cast<const model::TFile*>(n->Data())->FullPath, P(rel + "/far.txt"));
+    EXPECT_EQ(n->File()->FullPath, P(rel + "/far.txt"));
     EXPECT_EQ(statuses.back(), " " + P(rel) + "/*.*");
     const auto readDeep = [&](const char* name) {
         int fd = ::open(P("deep").c_str(), O_RDONLY | O_DIRECTORY);

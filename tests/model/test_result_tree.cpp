@@ -12,18 +12,14 @@ namespace {
 TTreeNode* AddFolder(TResultTree& t, TTreeNode* parent, const std::string& name) {
     auto f = std::make_unique<TFolder>();
     f->FolderName = name;
-    TTreeNode* n = t.AddChild(parent, name, std::move(f));
-    t.SetImages(n, imgFolder, imgFolderSelected);
-    return n;
+    return t.AddFolder(parent, std::move(f));
 }
 
 TTreeNode* AddFile(TResultTree& t, TTreeNode* parent, const std::string& name) {
     auto f = std::make_unique<TFile>();
     f->FileName = name;
     f->FullPath = "/w/" + name;
-    TTreeNode* n = t.AddChild(parent, name, std::move(f));
-    t.SetImages(n, imgFile, imgFileSelected);
-    return n;
+    return t.AddFile(parent, std::move(f));
 }
 
 } // namespace
@@ -58,10 +54,11 @@ TEST(ResultTree, ClearFreesEveryObjectOnce) {
             TTreeNode* f = AddFile(t, AddFolder(t, root, "d" + std::to_string(i)), "f.txt");
             auto line = std::make_shared<const std::string>("x x x");
             for (int k = 0; k < 3; ++k) {
-                t.AddOccurence(f, std::make_unique<TOccurence>(line, 0, 1 + 2 * k, 1));
+                t.AddOccurence(f, TOccurence(line, 0, 1 + 2 * k, 1));
             }
         }
-        EXPECT_EQ(TResultObject::LiveCount() - before, 1 + 50 * 5);
+        EXPECT_EQ(TResultObject::LiveCount() - before, 1 + 50 * 2);
+        EXPECT_EQ(t.Count(), 1 + 50 * 5);
         t.Clear();
         EXPECT_EQ(TResultObject::LiveCount(), before);
         EXPECT_EQ(t.Count(), 0);
@@ -77,26 +74,73 @@ TEST(ResultTree, DeepTreeClearsWithoutRecursion) {
     TResultTree t;
     TTreeNode* n = nullptr;
     for (int i = 0; i < 200000; ++i) {
-        n = t.AddChild(n, "d", std::make_unique<TFolder>());
+        n = t.AddFolder(n, nullptr);
     }
     t.Clear();
     EXPECT_EQ(t.Count(), 0);
 }
 
-TEST(Occurence, CaptionAndReportLine) {
+// Pictures and captions follow from a node's kind and object alone.
+TEST(ResultTree, KindGivesPicturesAndCaption) {
     TResultTree t;
-    TTreeNode* f = AddFile(t, nullptr, "a.txt");
+    TTreeNode* root = AddFolder(t, nullptr, "/w");
+    TTreeNode* f = AddFile(t, root, "a.txt");
     auto text = std::make_shared<const std::string>("say \"hi\" [x]");
-    TTreeNode* o = t.AddOccurence(f, std::make_unique<TOccurence>(text, 0, 5, 4));
-    t.SetImages(o, imgOccurence, imgOccurenceSelected);
+    std::vector<std::unique_ptr<TOccurence>> found;
+    found.push_back(std::make_unique<TOccurence>(text, 0, 5, 4));
+    found.push_back(std::make_unique<TOccurence>(text, 0, 10, 1));
+    found.push_back(std::make_unique<TOccurence>(
+        std::make_shared<const std::string>("say \"hi\" [x]"), 1, 1, 3));
+    t.AddOccurences(f, found);
+    const struct {
+        const TTreeNode* node;
+        TNodeKind kind;
+        int image;
+    } kinds[] = {{root, TNodeKind::Folder, 0},
+                 {f, TNodeKind::File, 4},
+                 {f->Item(0), TNodeKind::Occurence, 6}};
+    for (const auto& k : kinds) {
+        EXPECT_EQ(k.node->Kind(), k.kind);
+        EXPECT_EQ(k.node->ImageIndex(), k.image);
+        EXPECT_EQ(k.node->SelectedIndex(), k.image + 1);
+    }
+    EXPECT_EQ(root->Caption(), "/w");
+    EXPECT_EQ(f->Caption(), "a.txt");
+    f->File()->OccurenceCount = 1;
+    EXPECT_EQ(f->Caption(), "a.txt - 1 occurence");
+    f->File()->SameFileAs = "/w/b.txt";
+    EXPECT_EQ(f->Caption(), "a.txt - same file as /w/b.txt");
+    root->Folder()->OccurenceCount = 3;
+    root->Folder()->FileCount = 1;
+    t.MarkFound(root);
+    EXPECT_EQ(root->Kind(), TNodeKind::FolderWithFinds);
+    EXPECT_EQ(root->ImageIndex(), 2);
+    EXPECT_EQ(root->Caption(), "/w - 3 occurences in 1 file");
+    root->Folder()->FilesOnly = true;
+    EXPECT_EQ(root->Caption(), "/w - 1 file");
+    t.MarkFound(f); // a file stays a file
+    EXPECT_EQ(f->Kind(), TNodeKind::File);
+    EXPECT_THROW(t.AddFile(f, nullptr), std::logic_error);
+    EXPECT_THROW(t.AddOccurence(root, TOccurence()), std::logic_error);
+
+    ASSERT_EQ(f->Count(), 3);
+    const TTreeNode* o = f->Item(0);
     EXPECT_EQ(o->Caption(), "Line: 1, Pos: 5, \"say \"hi\" [x]\"");
-    auto* occ = static_cast<TOccurence*>(o->Data());
-    EXPECT_EQ(occ->ReportLine(), "Line: 0, Char: 5, [\"say \"hi\" [x]\"]");
-    EXPECT_EQ(o->ImageIndex(), 6);
-    EXPECT_EQ(o->SelectedIndex(), 7);
-    // An explicit caption wins over the derived one.
-    t.SetCaption(o, "other");
-    EXPECT_EQ(o->Caption(), "other");
+    EXPECT_EQ(o->ReportLine(), "Line: 0, Char: 5, [\"say \"hi\" [x]\"]");
+    EXPECT_EQ(f->Item(2)->Caption(), "Line: 2, Pos: 1, \"say \"hi\" [x]\"");
+    EXPECT_EQ(f->Item(1)->Column(), 10);
+    EXPECT_EQ(f->Item(2)->MatchLength(), 3);
+    EXPECT_EQ(o->Parent(), f);
+    EXPECT_EQ(f->Item(2)->Index(), 2);
+    // One copy of a line its occurrences share; another line has its own, even if equal.
+    EXPECT_EQ(o->LineText().data(), f->Item(1)->LineText().data());
+    EXPECT_NE(o->LineText().data(), f->Item(2)->LineText().data());
+    EXPECT_EQ(f->ReportLine(), "/w/a.txt");
+    EXPECT_EQ(root->ReportLine(), "");
+    EXPECT_EQ(t.Count(), 5);
+    t.DropChildren(f);
+    EXPECT_EQ(f->Count(), 0);
+    EXPECT_EQ(t.Count(), 2);
 }
 
 TEST(Occurence, OccurrencesOfOneLineShareOneCopy) {

@@ -120,7 +120,7 @@ inline std::string ReadFile(const std::string& path) {
     return data;
 }
 
-// Builds a result tree the way the search does: kinds tagged by picture index.
+// Builds a result tree the way the search does.
 class TTreeBuilder {
 public:
     explicit TTreeBuilder(model::TResultTree& tree) : tree_(tree) {}
@@ -130,9 +130,10 @@ public:
         auto f = std::make_unique<model::TFolder>();
         f->FolderName = name;
         f->Directory = directory;
-        model::TTreeNode* n = tree_.AddChild(parent, name, std::move(f));
-        tree_.SetImages(n, found ? model::imgFolderFound : model::imgFolder,
-                        found ? model::imgFolderFoundSelected : model::imgFolderSelected);
+        model::TTreeNode* n = tree_.AddFolder(parent, std::move(f));
+        if (found) {
+            tree_.MarkFound(n);
+        }
         return n;
     }
 
@@ -142,22 +143,15 @@ public:
         f->FullPath = fullPath;
         f->FileName = fullPath.substr(fullPath.rfind('/') + 1);
         f->Attributes = attributes;
-        const std::string caption = f->FileName;
-        model::TTreeNode* n = tree_.AddChild(parent, caption, std::move(f));
-        tree_.SetImages(n, model::imgFile, model::imgFileSelected);
-        return n;
+        return tree_.AddFile(parent, std::move(f));
     }
 
     model::TTreeNode* Occurence(model::TTreeNode* file, int line, int column,
                                 const std::string& text, int length = 1) {
-        auto o = std::make_unique<model::TOccurence>();
-        o->SetText(text);
-        o->Line = line;
-        o->Column = column;
-        o->Length = length;
-        model::TTreeNode* n = tree_.AddOccurence(file, std::move(o));
-        tree_.SetImages(n, model::imgOccurence, model::imgOccurenceSelected);
-        static_cast<model::TFile*>(file->Data())->OccurenceCount++;
+        model::TTreeNode* n =
+            tree_.AddOccurence(file, model::TOccurence(std::make_shared<const std::string>(text),
+                                                       line, column, length));
+        file->File()->OccurenceCount++;
         return n;
     }
 

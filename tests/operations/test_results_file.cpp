@@ -82,22 +82,6 @@ TEST(ResultsReport, CollectResultLinesWalksPreOrderFromAnyNode) {
     EXPECT_EQ(more.size(), 4u);
 }
 
-TEST(ResultsReport, KindIsToldByImageIndexNotByObject) {
-    model::TResultTree tree;
-    TTreeBuilder b(tree);
-    model::TTreeNode* root = b.Folder(nullptr, "/r", "/r/");
-    model::TTreeNode* f = b.File(root, "/r/a.txt");
-    b.Occurence(f, 0, 1, "x");
-    model::TTreeNode* odd = b.File(root, "/r/tagged-as-folder.txt");
-    tree.SetImages(odd, model::imgFolderFound, model::imgFolderFoundSelected);
-    // Selected-image indices are no kind tags either.
-    model::TTreeNode* sel = b.File(root, "/r/selected.txt");
-    tree.SetImages(sel, model::imgFileSelected, model::imgFileSelected);
-    std::vector<std::string> lines;
-    operations::CollectResultLines(tree.First(), lines);
-    EXPECT_EQ(lines, (std::vector<std::string>{"/r/a.txt", "    Line: 0, Char: 1, [\"x\"]"}));
-}
-
 TEST(ResultsReport, OneLineReportStillSaysLines) {
     model::TResultTree tree;
     TTreeBuilder b(tree);

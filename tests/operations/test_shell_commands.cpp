@@ -55,21 +55,6 @@ TEST(ShellCommands, OpenAndViewActOnTheFileOfFileAndOccurrenceNodes) {
                                                      "document|" + path, "editor|" + path}));
 }
 
-TEST(ShellCommands, DecidedByTheObjectsClassNotItsImage) {
-    TShellTree t;
-    // A file node tagged like an occurrence is still a file; a folder tagged like a file is
-    // still a folder.
-    t.tree.SetImages(t.file, model::imgOccurence, model::imgOccurenceSelected);
-    t.tree.SetImages(t.sub, model::imgFile, model::imgFileSelected);
-    TRecordingShell shell;
-    operations::ExploreFolder(t.sub, shell);
-    operations::ShellOpenFile(t.sub, shell);
-    operations::ShellOpenFile(t.file, shell);
-    EXPECT_EQ(shell.Calls,
-              (std::vector<std::string>{"folder|/home/u/My Work/sub dir/|",
-                                        "document|/home/u/My Work/sub dir/notes and more.txt"}));
-}
-
 TEST(ShellCommands, ShellFailuresAreIgnored) {
     TShellTree t;
     TRecordingShell shell;

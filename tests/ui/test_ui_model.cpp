@@ -17,27 +17,36 @@ using model::TTreeNode;
 namespace {
 
 // root - two sub-folders (one with a file with two occurrences), one file of its own.
-void Fill(TResultTree& tree) {
-    TTreeNode* root = tree.AddChild(nullptr, "/start - 3 occurences in 2 files",
-                                    std::make_unique<model::TFolder>());
-    tree.SetImages(root, 2, 3);
-    TTreeNode* found =
-        tree.AddChild(root, "found - 2 occurences in 1 file", std::make_unique<model::TFolder>());
-    tree.SetImages(found, 2, 3);
-    TTreeNode* empty = tree.AddChild(root, "empty", std::make_unique<model::TFolder>());
-    tree.SetImages(empty, 0, 1);
-    TTreeNode* file =
-        tree.AddChild(found, "a.txt - 2 occurences", std::make_unique<model::TFile>());
-    tree.SetImages(file, 4, 5);
-    for (int i = 0; i < 2; ++i) {
-        TTreeNode* occ = tree.AddOccurence(
-            file, std::make_unique<model::TOccurence>(
-                      std::make_shared<const std::string>("say \"hi\""), i, 5, 4));
-        tree.SetImages(occ, 6, 7);
+TTreeNode* AddFolder(TResultTree& tree, TTreeNode* parent, const std::string& name, int occurences,
+                     int files) {
+    auto folder = std::make_unique<model::TFolder>();
+    folder->FolderName = name;
+    folder->OccurenceCount = occurences;
+    folder->FileCount = files;
+    TTreeNode* n = tree.AddFolder(parent, std::move(folder));
+    if (files > 0) {
+        tree.MarkFound(n);
     }
-    TTreeNode* own = tree.AddChild(root, std::string("b\xff.txt - 1 occurence"),
-                                   std::make_unique<model::TFile>());
-    tree.SetImages(own, 4, 5);
+    return n;
+}
+
+TTreeNode* AddFile(TResultTree& tree, TTreeNode* parent, const std::string& name, int occurences) {
+    auto file = std::make_unique<model::TFile>();
+    file->FileName = name;
+    file->OccurenceCount = occurences;
+    return tree.AddFile(parent, std::move(file));
+}
+
+void Fill(TResultTree& tree) {
+    TTreeNode* root = AddFolder(tree, nullptr, "/start", 3, 2);
+    TTreeNode* found = AddFolder(tree, root, "found", 2, 1);
+    AddFolder(tree, root, "empty", 0, 0);
+    TTreeNode* file = AddFile(tree, found, "a.txt", 2);
+    for (int i = 0; i < 2; ++i) {
+        tree.AddOccurence(
+            file, model::TOccurence(std::make_shared<const std::string>("say \"hi\""), i, 5, 4));
+    }
+    AddFile(tree, root, std::string("b\xff.txt"), 1);
 }
 
 } // namespace
@@ -61,6 +70,47 @@ private slots:
         m.Freeze();
         Fill(tree);
         m.Thaw();
+    }
+
+    // A run's tree shown as it grows: rows only added, each announced, the views never
+    // seeing a row before it is announced; a view with every node open mirrors it throughout.
+    void passesTheModelTesterWhileGrowing() {
+        TResultTree tree;
+        ui::TResultTreeModel m(tree);
+        QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QTreeView view;
+        view.setModel(&m);
+        QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+        m.Freeze();
+        TTreeNode* root = AddFolder(tree, nullptr, "/start", 0, 0);
+        m.ShowGrowth();
+        QVERIFY(m.Growing());
+        QCOMPARE(m.rowCount(), 1);
+        view.expandAll();
+        for (int round = 0; round < 5; ++round) {
+            TTreeNode* sub = AddFolder(tree, root, "d" + std::to_string(round), 0, 0);
+            for (int i = 0; i <= round; ++i) {
+                TTreeNode* file = AddFile(tree, sub, "f" + std::to_string(i), 1);
+                tree.AddOccurence(
+                    file, model::TOccurence(std::make_shared<const std::string>("x"), 0, 1, 1));
+            }
+            sub->Folder()->OccurenceCount = sub->Folder()->FileCount = round + 1;
+            tree.MarkFound(sub);
+            QCOMPARE(m.rowCount(m.index(0, 0)), round); // not announced yet
+            m.ShowGrowth();
+            view.expandAll();
+            const QModelIndex shown = m.index(round, 0, m.index(0, 0));
+            QCOMPARE(m.rowCount(shown), round + 1);
+            QCOMPARE(shown.data().toString(),
+                     QString::fromStdString(
+                         "d" + std::to_string(round) + " - " + std::to_string(round + 1) +
+                         " occurence" + (round > 0 ? "s" : "") + " in " +
+                         std::to_string(round + 1) + " file" + (round > 0 ? "s" : "")));
+        }
+        QVERIFY(inserted.count() >= 5);
+        m.Thaw();
+        QVERIFY(!m.Growing());
+        QCOMPARE(m.rowCount(m.index(0, 0)), 5);
     }
 
     void mirrorsShapeCaptionsAndNodesWithoutCopying() {

@@ -126,7 +126,7 @@ int main(int argc, char* argv[]) {
     frm.btnPreview->click();
     for (int i = 0; i < frm.ResultTree().Count(); ++i) {
         const model::TTreeNode* node = frm.ResultTree().Item(i);
-        if (node->ImageIndex() == model::imgOccurence &&
+        if (node->IsOccurence() &&
             ui::FromQ(frm.ResultModel().data(frm.ResultModel().IndexOf(node)).toString())
                     .find("user picked") != std::string::npos) {
             frm.tvLog->setCurrentIndex(frm.ResultModel().IndexOf(node));
@@ -196,7 +196,7 @@ int main(int argc, char* argv[]) {
     const QModelIndex rootNode = frm.ResultModel().index(0, 0);
     QModelIndex occurrence;
     for (int i = 0; i < frm.ResultTree().Count() && !occurrence.isValid(); ++i) {
-        if (frm.ResultTree().Item(i)->ImageIndex() == model::imgOccurence) {
+        if (frm.ResultTree().Item(i)->IsOccurence()) {
             occurrence = frm.ResultModel().IndexOf(frm.ResultTree().Item(i));
         }
     }
