@@ -99,7 +99,11 @@ public:
     size_t ReadSome(std::int64_t offset, char* into, size_t n);
 
 private:
+#ifdef _WIN32
+    void* handle_ = nullptr; // the file's HANDLE
+#else
     int fd_ = -1;
+#endif
     TFileIdentity identity_;
     bool regular_ = false;
     std::string displayPath_;

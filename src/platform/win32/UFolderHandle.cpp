@@ -133,7 +133,8 @@ TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& exp
     return h;
 }
 
-std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error) {
+std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error,
+                                     const std::function<void()>& meanwhile) {
     std::vector<TFolderEntry> out;
     if (!folder.Valid()) {
         return out;
@@ -167,11 +168,17 @@ std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* e
             entry.Kind = TEntryKind::PlainFile;
         }
         out.push_back(std::move(entry));
+        if (meanwhile && (out.size() & 4095) == 0) {
+            meanwhile();
+        }
     } while (::FindNextFileA(find, &data));
     ::FindClose(find);
     std::sort(out.begin(), out.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
         return NameBefore(a.Name, b.Name);
     });
+    if (meanwhile) {
+        meanwhile();
+    }
     return out;
 }
 
@@ -190,6 +197,55 @@ size_t ReadFileAt(const TFolderHandle& folder, const std::string& name,
         CannotOpen(displayPath);
     }
     return got;
+}
+
+TFileReader::~TFileReader() {
+    if (handle_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(handle_));
+    }
+}
+
+void TFileReader::Open(const TFolderHandle& folder, const std::string& name,
+                       const std::string& displayPath) {
+    if (handle_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+    }
+    displayPath_ = displayPath;
+    THandle file(win32::OpenForReading(win32::Join(folder.Path(), name)));
+    if (!file.Valid() || !win32::IdentityOf(file.Get(), identity_)) {
+        CannotOpen(displayPath_);
+    }
+    regular_ = ::GetFileType(file.Get()) == FILE_TYPE_DISK;
+    handle_ = file.Release();
+}
+
+size_t TFileReader::ReadSome(std::int64_t offset, char* into, size_t n) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    const DWORD ask = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
+    if (!::ReadFile(static_cast<HANDLE>(handle_), into, ask, &got, &at)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF) {
+            return 0;
+        }
+        CannotOpen(displayPath_);
+    }
+    return got;
+}
+
+size_t TFileReader::ReadAt(std::int64_t offset, char* into, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        const size_t got =
+            ReadSome(offset + static_cast<std::int64_t>(done), into + done, n - done);
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
 }
 
 TFileIdentity IdentityAt(const TFolderHandle& folder, const std::string& name) {

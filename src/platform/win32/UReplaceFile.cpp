@@ -9,10 +9,15 @@
 // (reparse points) are not written through.
 #include "platform/UReplaceFile.h"
 
+#include "platform/UPlatform.h"
+
 #include "platform/win32/UWin32Io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -227,6 +232,82 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
     }
     out.Written = true;
     return out;
+}
+
+// Here the new content is made whole before it is written, from the original as it is now; the
+// whole-content replacement then checks the file against the identity it was searched with, so a
+// file changed since then is still refused.
+TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
+                                   const std::string* backupPath, const TReplaceCheck& check) {
+    TReplaceOutcome out;
+    std::string original;
+    try {
+        ReadWholeFile(path, original);
+    } catch (const std::exception&) {
+        out.Changed = check.Expected != nullptr;
+        out.Error = ENOENT;
+        return out;
+    }
+    std::string made;
+    const TReadBytes read = [&original](std::int64_t offset, char* into, size_t n) -> std::int64_t {
+        if (offset < 0 || static_cast<std::uint64_t>(offset) >= original.size()) {
+            return 0;
+        }
+        const size_t count = std::min(n, original.size() - static_cast<size_t>(offset));
+        std::memcpy(into, original.data() + offset, count);
+        return static_cast<std::int64_t>(count);
+    };
+    const TWriteBytes write = [&made](std::string_view data) {
+        made.append(data);
+        return 0;
+    };
+    const int err = make(read, write);
+    if (err == kContentChanged) {
+        out.Changed = true;
+        out.Error = EAGAIN;
+        return out;
+    }
+    if (err != 0) {
+        out.Error = err;
+        return out;
+    }
+    return ReplaceFileContent(path, made, backupPath, check);
+}
+
+// Preparing ahead only keeps the content here; the whole replacement runs when it is placed.
+struct TPreparedReplace::TPrepared {
+    std::string Path;
+    std::string Content;
+    TReplaceCheck Check;
+    TFileIdentity Expected;
+    bool Ready = false;
+};
+
+TPreparedReplace::TPreparedReplace() : p_(std::make_unique<TPrepared>()) {}
+TPreparedReplace::~TPreparedReplace() = default;
+
+std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::string_view content,
+                                                 const TReplaceCheck& check) {
+    auto prepared = std::make_unique<TPreparedReplace>();
+    TPreparedReplace::TPrepared& p = *prepared->p_;
+    p.Path = path;
+    p.Content.assign(content);
+    p.Check = check;
+    if (check.Expected != nullptr) {
+        p.Expected = *check.Expected;
+        p.Check.Expected = &p.Expected;
+    }
+    p.Ready = true;
+    return prepared;
+}
+
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath) {
+    TPreparedReplace::TPrepared& p = *prepared.p_;
+    if (!p.Ready) {
+        return {};
+    }
+    p.Ready = false; // placed at most once
+    return ReplaceFileContent(p.Path, p.Content, backupPath, p.Check);
 }
 
 } // namespace platform

@@ -43,6 +43,12 @@ public:
         }
         h_ = h;
     }
+    // Gives the handle up to the caller, who closes it.
+    HANDLE Release() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
 
 private:
     HANDLE h_;
