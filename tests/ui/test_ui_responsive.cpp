@@ -99,6 +99,9 @@ private slots:
             }
             lastTick = now;
             ++ticks;
+            // A repaint asked for now must arrive while the run goes on; the gauge alone may not
+            // change before Abort when the listing is slow (as under the sanitizers).
+            w->gauProgress->update();
             if (clickPosted < 0 && ticks == 40) {
                 PostClick(w->btnAbort); // a click as the user makes it, through the queue
                 clickPosted = now;
