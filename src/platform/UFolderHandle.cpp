@@ -1,6 +1,8 @@
 // POSIX implementation of folders held by descriptor.
 #include "platform/UFolderHandle.h"
 
+#include "platform/UFolderOrder.h"
+
 #include "platform/UPlatform.h"
 #include "platform/UPosixIo.h"
 #include "platform/UTempFile.h"
@@ -19,26 +21,6 @@ namespace {
 
 TFileId IdOf(const struct stat& st) {
     return TFileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Upper-cased names first, then the bytes: "a" and "A" keep a fixed order between them.
-bool NameBefore(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const auto ua = static_cast<unsigned char>(Upper(a[i]));
-        const auto ub = static_cast<unsigned char>(Upper(b[i]));
-        if (ua != ub) {
-            return ua < ub;
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    return a < b;
 }
 
 [[noreturn]] void CannotOpen(const std::string& displayPath) {
@@ -99,35 +81,6 @@ TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& exp
     return h;
 }
 
-namespace {
-
-// Sorts in runs with `meanwhile` called between them; names are unique, so the order is the
-// one a single sort gives.
-void SortEntries(std::vector<TFolderEntry>& entries, const std::function<void()>& meanwhile) {
-    const auto before = [](const TFolderEntry& a, const TFolderEntry& b) {
-        return NameBefore(a.Name, b.Name);
-    };
-    constexpr size_t kRun = 4096;
-    const size_t n = entries.size();
-    if (!meanwhile || n <= kRun) {
-        std::sort(entries.begin(), entries.end(), before);
-        return;
-    }
-    const auto at = [&](size_t i) { return entries.begin() + static_cast<std::ptrdiff_t>(i); };
-    for (size_t i = 0; i < n; i += kRun) {
-        std::sort(at(i), at(std::min(i + kRun, n)), before);
-        meanwhile();
-    }
-    for (size_t width = kRun; width < n; width *= 2) {
-        for (size_t i = 0; i + width < n; i += 2 * width) {
-            std::inplace_merge(at(i), at(i + width), at(std::min(i + 2 * width, n)), before);
-            meanwhile();
-        }
-    }
-}
-
-} // namespace
-
 std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* error,
                                      const std::function<void()>& meanwhile) {
     std::vector<TFolderEntry> out;
@@ -176,7 +129,7 @@ std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* e
         }
     }
     ::closedir(dir);
-    SortEntries(out, meanwhile);
+    SortFolderEntries(out, meanwhile);
     return out;
 }
 

@@ -2,6 +2,8 @@
 // the folder to its path, and the files are reached through that path.
 #include "platform/UFolderHandle.h"
 
+#include "platform/UFolderOrder.h"
+
 #include "platform/win32/UWin32Io.h"
 
 #include <algorithm>
@@ -31,26 +33,6 @@ bool FolderId(HANDLE h, TFileId& id) {
     id.Device = info.dwVolumeSerialNumber;
     id.Inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
-}
-
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Upper-cased names first, then the bytes: "a" and "A" keep a fixed order between them.
-bool NameBefore(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const auto ua = static_cast<unsigned char>(Upper(a[i]));
-        const auto ub = static_cast<unsigned char>(Upper(b[i]));
-        if (ua != ub) {
-            return ua < ub;
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    return a < b;
 }
 
 [[noreturn]] void CannotOpen(const std::string& displayPath) {
@@ -173,12 +155,7 @@ std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* e
         }
     } while (::FindNextFileA(find, &data));
     ::FindClose(find);
-    std::sort(out.begin(), out.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
-        return NameBefore(a.Name, b.Name);
-    });
-    if (meanwhile) {
-        meanwhile();
-    }
+    SortFolderEntries(out, meanwhile);
     return out;
 }
 
