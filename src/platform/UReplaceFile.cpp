@@ -25,7 +25,6 @@ using posix::TSiblingTemp;
 
 namespace {
 
-constexpr std::string_view kTempSuffix = ".fstmp";
 // How long a replacement waits for another one to finish placing the same file.
 constexpr auto kLockWait = std::chrono::seconds(10);
 
@@ -418,20 +417,6 @@ std::string RealPath(const std::string& path) {
 }
 
 } // namespace
-
-bool IsReplaceTempName(std::string_view name) {
-    if (name.size() < 1 + 1 + 1 + 1 + kTempSuffix.size() || name[0] != '.' ||
-        name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
-        return false;
-    }
-    const std::string_view rest = name.substr(1, name.size() - 1 - kTempSuffix.size());
-    const size_t dot = rest.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == rest.size() ||
-        rest.size() - dot - 1 > 20) {
-        return false;
-    }
-    return rest.substr(dot + 1).find_first_not_of("0123456789") == std::string_view::npos;
-}
 
 bool RemoveStaleReplaceTemp(const std::string& path, std::int64_t minAgeSeconds) {
     std::string name;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "platform/UPlatform.h"
+#include "platform/UTempName.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,11 +26,6 @@
 #include <string_view>
 
 namespace platform {
-
-// The temporary files of every write of the platform layer have names of the form "." + target
-// name (shortened to fit) + "." + a number + ".fstmp". Folder walks skip such names, so no
-// search ever selects one.
-bool IsReplaceTempName(std::string_view name);
 
 // A temporary file is removed only when its marker proves that this program wrote it on this
 // host and in this PID namespace, that its writer is dead, and that it is older than this.

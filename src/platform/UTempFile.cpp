@@ -52,7 +52,6 @@ int Injected(TReplaceStep step) {
 
 namespace {
 
-constexpr std::string_view kSuffix = ".fstmp";
 constexpr const char* kMarkerAttr = "user.fernsweep.tmp";
 constexpr std::string_view kMarkerTag = "fernsweep-tmp/1";
 
@@ -150,17 +149,6 @@ std::string OwnMarker(TTempRole role) {
 std::atomic<unsigned> gSerial{0};
 
 } // namespace
-
-std::string TempName(std::string_view target, std::uint64_t serial) {
-    const std::string number = std::to_string(serial);
-    const size_t room = kNameMax - 2 - number.size() - kSuffix.size();
-    std::string name = ".";
-    name.append(target.substr(0, room));
-    name += '.';
-    name += number;
-    name.append(kSuffix);
-    return name;
-}
 
 TSiblingTemp::TSiblingTemp(int dirfd, std::string targetName, TTempRole role)
     : dirfd_(dirfd), target_(std::move(targetName)), role_(role) {}

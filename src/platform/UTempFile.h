@@ -21,13 +21,6 @@ namespace platform::posix {
 // The errno a test wants `step` to fail with (errno is set to it), or 0.
 int Injected(TReplaceStep step);
 
-// The file-name limit of one component.
-constexpr size_t kNameMax = 255;
-
-// The temporary name for `target` (a last component) with `serial` as its number part:
-// "." + target + "." + serial + ".fstmp", the target part shortened so the whole fits kNameMax.
-std::string TempName(std::string_view target, std::uint64_t serial);
-
 // What a temporary file is for, as its marker records it.
 enum class TTempRole {
     NewContent, // a file's new content: safe to remove once its writer is dead

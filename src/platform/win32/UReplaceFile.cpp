@@ -30,7 +30,6 @@ using win32::TSiblingTemp;
 
 namespace {
 
-constexpr std::string_view kTempSuffix = ".fstmp";
 // How long a replacement waits for another writer of the same file to finish.
 constexpr auto kLockWait = std::chrono::seconds(10);
 
@@ -85,20 +84,6 @@ void UndoBackup(TBackup backup, const std::string* backupPath) {
 }
 
 } // namespace
-
-bool IsReplaceTempName(std::string_view name) {
-    if (name.size() < 1 + 1 + 1 + 1 + kTempSuffix.size() || name[0] != '.' ||
-        name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
-        return false;
-    }
-    const std::string_view rest = name.substr(1, name.size() - 1 - kTempSuffix.size());
-    const size_t dot = rest.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == rest.size() ||
-        rest.size() - dot - 1 > 20) {
-        return false;
-    }
-    return rest.substr(dot + 1).find_first_not_of("0123456789") == std::string_view::npos;
-}
 
 // A writer keeps its temporary file open without delete sharing until it places it, so a file
 // that can be opened for deletion has no living writer.

@@ -1,6 +1,8 @@
 // Win32 helpers of the platform layer, and the temporary file every write goes through.
 #include "platform/win32/UWin32Io.h"
 
+#include "platform/UTempName.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -18,8 +20,6 @@ std::function<int(TReplaceStep)>& FaultHook() {
     return hook;
 }
 
-constexpr std::string_view kSuffix = ".fstmp";
-constexpr size_t kNameMax = 255;
 std::atomic<unsigned> gSerial{0};
 
 } // namespace
@@ -191,11 +191,7 @@ int TSiblingTemp::Create() {
     const DWORD pid = ::GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::uint64_t serial = (static_cast<std::uint64_t>(pid) << 20) + ++gSerial;
-        const std::string number = std::to_string(serial);
-        const size_t room = kNameMax - 2 - number.size() - kSuffix.size();
-        std::string name = "." + target_.substr(0, room) + "." + number;
-        name.append(kSuffix);
-        path_ = Join(folder_, name);
+        path_ = Join(folder_, TempName(target_, serial));
         // Hidden, as the dot names are on POSIX; sharing for reading only while it is written.
         file_.Reset(::CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                   FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
