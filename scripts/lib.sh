@@ -3,13 +3,13 @@ set -euo pipefail
 FS_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building and running need: the compiler and build tools, Qt 6, PCRE2, xdg-open for the
-# shell commands and the fonts the window is laid out with.
-FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-dev
+# shell commands and the fonts the window is laid out with; libcrypto for content hashes.
+FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-dev libssl-dev
              xdg-utils fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra)
 # What the tests add: GoogleTest, a virtual display, the launcher and fuzzing tools, python3 (JSON
 # parsing), man and groff (the manual page), bash-completion, strace.
 FS_TEST_PACKAGES=(libgtest-dev xvfb xauth desktop-file-utils strace clang libclang-rt-14-dev
-                  libglib2.0-bin python3 man-db groff-base bash-completion)
+                  libglib2.0-bin python3 man-db groff-base bash-completion patch)
 # scripts/test --windows: the mingw-w64 cross compiler, Wine to run the tests, and dpkg-dev to
 # unpack the Debian source packages of PCRE2 and GoogleTest.
 FS_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev)

@@ -1,6 +1,7 @@
 #include "engine/UPlainSearch.h"
 
 #include "engine/UByteScan.h"
+#include "model/UTFileChange.h"
 #include "model/UTOccurence.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@ class TPlainScan {
 public:
     TPlainScan(std::string_view file, const TSubstringFinder& finder, const TPlainSearchOutput& out)
         : file_(file), base_(file.data()), finder_(finder), out_(out), m_(finder.Length()),
-          replacing_(out.NewContent != nullptr || out.AsReplacing),
+          replacing_(out.NewContent != nullptr || out.AsReplacing || out.Edits != nullptr),
           writing_(out.NewContent != nullptr) {}
 
     size_t Run() {
@@ -61,6 +62,11 @@ private:
             line_, static_cast<std::int32_t>(lineNo_), static_cast<std::int32_t>(column),
             static_cast<std::int32_t>(m_)));
         ++found_;
+        if (out_.Edits != nullptr) {
+            out_.Edits->push_back(model::TEdit{out_.BaseOffset + hit, out_.BaseOffset + hit + m_,
+                                               out_.BaseOffset + lineStart_,
+                                               std::string(out_.Replacement)});
+        }
         if (replacing_) {
             if (writing_) {
                 out_.NewContent->append(file_.substr(copiedTo_, hit - copiedTo_));

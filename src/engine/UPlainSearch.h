@@ -17,7 +17,8 @@
 
 namespace model {
 class TOccurence;
-}
+struct TEdit;
+} // namespace model
 
 namespace engine {
 
@@ -36,6 +37,10 @@ struct TPlainSearchOutput {
     // The number (from 0) of the first line of the bytes searched: a file may be searched a
     // run of whole lines at a time.
     std::uint64_t FirstLine = 0;
+    // When set, each find's replacement as an edit of the file, at offsets counted from
+    // `BaseOffset` (where the bytes searched start in the file).
+    std::vector<model::TEdit>* Edits = nullptr;
+    std::uint64_t BaseOffset = 0;
     // Gives the shared text of a line with finds; a copy of the line when not set.
     std::function<std::shared_ptr<const std::string>(std::string_view line)> ShareLine;
 };

@@ -1,6 +1,7 @@
 #include "engine/URegexSearch.h"
 
 #include "engine/UByteScan.h"
+#include "model/UTFileChange.h"
 #include "model/UTOccurence.h"
 #include "regex/URegExpr.h"
 #include "text/UTextHelpers.h"
@@ -36,6 +37,7 @@ public:
     bool AtEnd() const { return atEnd_; }
     std::uint64_t Index() const { return index_; }
     size_t Offset(size_t q) const { return q - joinedStart_; } // within the current line's span
+    size_t LineFileStart() const { return fileStart_; }
     size_t Length() const { return length_; }
 
     // The file offset of joined boundary `q`. A boundary between the CR and the LF of a
@@ -122,6 +124,7 @@ size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
         return 0;
     }
     const bool replacing = out.NewContent != nullptr;
+    const bool editing = out.Edits != nullptr;
     if (replacing) {
         out.NewContent->clear();
         out.NewContent->reserve(file.size());
@@ -139,6 +142,7 @@ size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
         std::uint64_t line = walker.Index();
         std::int64_t column = 1;
         std::shared_ptr<const std::string> text = emptyText;
+        const size_t lineStart = walker.AtEnd() ? file.size() : walker.LineFileStart();
         if (!walker.AtEnd()) {
             const size_t off = walker.Offset(q);
             if (off <= walker.Length()) {
@@ -153,11 +157,19 @@ size_t RegexSearch(std::string_view file, TRegExpr& expr, std::string& joined,
             std::move(text), static_cast<std::int32_t>(line), static_cast<std::int32_t>(column),
             static_cast<std::int32_t>(len)));
         ++found;
-        if (replacing) {
+        if (replacing || editing) {
             const size_t from = std::max(walker.FileStart(q), copiedTo);
             const size_t to = len == 0 ? from : std::max(walker.FileEnd(q + len), from);
-            out.NewContent->append(file.substr(copiedTo, from - copiedTo));
-            out.NewContent->append(expr.Substitute(out.Template));
+            std::string substitute = expr.Substitute(out.Template);
+            if (replacing) {
+                out.NewContent->append(file.substr(copiedTo, from - copiedTo));
+                out.NewContent->append(substitute);
+            }
+            if (editing) {
+                out.Edits->push_back(model::TEdit{out.BaseOffset + from, out.BaseOffset + to,
+                                                  out.BaseOffset + lineStart,
+                                                  std::move(substitute)});
+            }
             copiedTo = to;
         }
     } while (expr.ExecNext());
@@ -211,14 +223,22 @@ size_t RegexSearchByLines(std::string_view file, TRegExpr& expr, const TSubstrin
                         shared, static_cast<std::int32_t>(line), static_cast<std::int32_t>(pos + 1),
                         static_cast<std::int32_t>(len)));
                 }
-                if (replacing) {
-                    if (found == 0) {
+                if (replacing || out.Edits != nullptr) {
+                    if (replacing && found == 0) {
                         out.NewContent->clear();
                         out.NewContent->reserve(file.size());
                     }
                     const size_t from = lineStart + pos;
-                    out.NewContent->append(file.substr(copiedTo, from - copiedTo));
-                    out.NewContent->append(expr.Substitute(out.Template));
+                    std::string substitute = expr.Substitute(out.Template);
+                    if (replacing) {
+                        out.NewContent->append(file.substr(copiedTo, from - copiedTo));
+                        out.NewContent->append(substitute);
+                    }
+                    if (out.Edits != nullptr) {
+                        out.Edits->push_back(
+                            model::TEdit{out.BaseOffset + from, out.BaseOffset + from + len,
+                                         out.BaseOffset + lineStart, std::move(substitute)});
+                    }
                     copiedTo = from + len;
                 }
                 ++found;

@@ -28,7 +28,8 @@ class TSubstringFinder;
 
 namespace model {
 class TOccurence;
-}
+struct TEdit;
+} // namespace model
 
 namespace engine {
 
@@ -39,6 +40,10 @@ struct TRegexSearchOutput {
     // the file's new bytes go here (left alone when nothing matched).
     std::string* NewContent = nullptr;
     std::string_view Template;
+    // When set, each match's replacement (by `Template`) as an edit of the file, at offsets
+    // counted from `BaseOffset` (where the bytes searched start in the file).
+    std::vector<model::TEdit>* Edits = nullptr;
+    std::uint64_t BaseOffset = 0;
     // For RegexSearchByLines: the number (from 0) of the first line of the bytes searched, the
     // size of the whole file they are part of (0: the bytes are the whole file), and what gives
     // the shared text of a line with matches (a copy of the line when not set). There the

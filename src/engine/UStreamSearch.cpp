@@ -33,6 +33,7 @@ bool TLineWindows::Next() {
     if (started_) {
         firstLine_ += long_ ? (breakAfter_.empty() ? 0 : 1)
                             : CountLineBreaks(lines_.data(), lines_.size(), -1);
+        firstOffset_ += lines_.size() + breakAfter_.size();
         begin_ = next_;
     }
     started_ = true;

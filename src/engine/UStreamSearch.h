@@ -37,6 +37,8 @@ public:
     std::string_view Lines() const { return lines_; }
     // The number (from 0) of the run's first line.
     std::uint64_t FirstLine() const { return firstLine_; }
+    // Where the run starts in the file.
+    std::uint64_t FirstOffset() const { return firstOffset_; }
     // The run is one line longer than a window; its break (none at the file's end) is this.
     bool LongLine() const { return long_; }
     std::string_view BreakAfter() const { return breakAfter_; }
@@ -59,6 +61,7 @@ private:
     std::string_view lines_;
     size_t next_ = 0; // where the bytes after the run start in buf_
     std::uint64_t firstLine_ = 0;
+    std::uint64_t firstOffset_ = 0;
     bool long_ = false;
     std::string breakAfter_;
     bool started_ = false;

@@ -2,9 +2,11 @@
 
 #include "engine/UPlainSearch.h"
 #include "engine/URegexSearch.h"
+#include "engine/UReplaceJournal.h"
 #include "engine/UStreamSearch.h"
 #include "engine/UTSearchRequest.h"
 #include "model/UTOccurence.h"
+#include "platform/UContentHash.h"
 #include "platform/UPlatform.h"
 #include "regex/URegExpr.h"
 #include "settings/UTSearchOptions.h"
@@ -52,7 +54,7 @@ platform::TReplaceCheck WriteBackCheck(const TSearchRequest& request, const TFil
 }
 
 void PrepareWriteBack(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts) {
-    if (!request.DoReplace || facts.Error || !facts.Searched || facts.Streamed ||
+    if (!request.DoReplace || request.Preview || facts.Error || !facts.Searched || facts.Streamed ||
         facts.Occurences.empty() || facts.Outcome != TEntryOutcome::Searched) {
         return;
     }
@@ -100,6 +102,7 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
     } catch (...) {
         facts.Occurences.clear();
         facts.NewContent.clear();
+        facts.Change.reset();
         facts.Streamed = false;
         facts.Error = std::current_exception();
     }
@@ -141,10 +144,63 @@ void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
         return;
     }
     facts.Searched = true;
+    if (request.DoReplace && request.Preview) {
+        facts.Change = std::make_unique<model::TFileChange>();
+    }
     const size_t found =
         request.UseRegex ? SearchRegex(request, facts) : SearchPlain(request, facts);
     if (found == 0) {
         facts.Occurences.clear();
+        facts.NewContent.clear();
+        facts.Change.reset();
+        return;
+    }
+    Record(request, nullptr, facts);
+}
+
+void TFileSearcher::Record(const TSearchRequest& request, platform::TFileReader* reader,
+                           TFileFacts& facts) {
+    if (!request.DoReplace || (!request.Preview && request.Journal == nullptr)) {
+        return;
+    }
+    std::unique_ptr<TKeptContent> keep;
+    if (!request.Preview) {
+        keep = request.Journal->KeepContent();
+    }
+    if (reader == nullptr) {
+        facts.OldHash = platform::ContentHash(Bytes());
+        if (keep) {
+            keep->Append(Bytes());
+        }
+    } else {
+        // Read again a window at a time, so the file is never held whole.
+        platform::TContentHasher hasher;
+        std::int64_t at = 0;
+        for (;;) {
+            chunk_.resize(std::max(chunk_.size(), StreamWindow()));
+            const size_t got = reader->ReadAt(at, chunk_.data(), StreamWindow());
+            const std::string_view piece(chunk_.data(), got);
+            hasher.Update(piece);
+            if (keep) {
+                keep->Append(piece);
+            }
+            at += static_cast<std::int64_t>(got);
+            if (got < StreamWindow()) {
+                break;
+            }
+        }
+        facts.OldHash = hasher.Finish();
+    }
+    if (keep) {
+        keep->Finish(facts.OldHash);
+        if (!facts.Streamed) {
+            facts.NewHash = platform::ContentHash(facts.NewContent);
+        }
+    }
+    if (facts.Change) {
+        facts.Change->OldHash = facts.OldHash;
+        facts.Change->OldSize = facts.Identity.Size;
+        facts.Change->ChooseAll(true);
         facts.NewContent.clear();
     }
 }
@@ -221,6 +277,11 @@ bool TFileSearcher::SearchStreamed(const TSearchRequest& request, platform::TFil
         PreparePlain(request);
     }
     facts.Searched = true;
+    std::vector<model::TEdit>* edits = nullptr;
+    if (request.DoReplace && request.Preview) {
+        facts.Change = std::make_unique<model::TFileChange>();
+        edits = &facts.Change->Edits;
+    }
     TLineWindows windows(
         [&reader](std::int64_t at, char* into, size_t n) { return reader.ReadAt(at, into, n); },
         stream_, StreamWindow());
@@ -238,8 +299,11 @@ bool TFileSearcher::SearchStreamed(const TSearchRequest& request, platform::TFil
         out.Occurences = &facts.Occurences;
         out.FileSize = static_cast<size_t>(facts.Identity.Size);
         out.ShareLine = share;
+        out.Edits = edits;
+        out.Template = request.ReplaceText;
         while (windows.Next()) {
             out.FirstLine = windows.FirstLine();
+            out.BaseOffset = windows.FirstOffset();
             found += RegexSearchByLines(windows.Lines(), *regex_, prefilter_, out);
         }
     } else {
@@ -248,15 +312,19 @@ bool TFileSearcher::SearchStreamed(const TSearchRequest& request, platform::TFil
         out.AsReplacing = request.DoReplace;
         out.Replacement = request.ReplaceText;
         out.ShareLine = share;
+        out.Edits = edits;
         while (windows.Next()) {
             out.FirstLine = windows.FirstLine();
+            out.BaseOffset = windows.FirstOffset();
             found += PlainSearch(windows.Lines(), plain_, out);
         }
     }
     if (found == 0) {
         facts.Occurences.clear();
+        facts.Change.reset();
     } else {
-        facts.Streamed = request.DoReplace;
+        facts.Streamed = request.DoReplace && !request.Preview;
+        Record(request, &reader, facts);
     }
     return true;
 }
@@ -322,7 +390,8 @@ size_t TFileSearcher::SearchPlain(const TSearchRequest& request, TFileFacts& fac
     PreparePlain(request);
     TPlainSearchOutput out;
     out.Occurences = &facts.Occurences;
-    out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
+    out.NewContent = request.DoReplace && !request.Preview ? &facts.NewContent : nullptr;
+    out.Edits = facts.Change ? &facts.Change->Edits : nullptr;
     out.Replacement = request.ReplaceText;
     return PlainSearch(Bytes(), plain_, out);
 }
@@ -358,7 +427,8 @@ size_t TFileSearcher::SearchRegex(const TSearchRequest& request, TFileFacts& fac
     PrepareRegex(request);
     TRegexSearchOutput out;
     out.Occurences = &facts.Occurences;
-    out.NewContent = request.DoReplace ? &facts.NewContent : nullptr;
+    out.NewContent = request.DoReplace && !request.Preview ? &facts.NewContent : nullptr;
+    out.Edits = facts.Change ? &facts.Change->Edits : nullptr;
     out.Template = request.ReplaceText;
     if (byLines_ && Bytes().size() <= MaxLineSearchBytes) {
         return RegexSearchByLines(Bytes(), *regex_, prefilter_, out);

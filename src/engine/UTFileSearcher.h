@@ -7,6 +7,7 @@
 
 #include "engine/UByteScan.h"
 #include "engine/UFileSelection.h"
+#include "model/UTFileChange.h"
 #include "model/UTOccurence.h"
 #include "platform/UFolderHandle.h"
 #include "platform/UReplaceFile.h"
@@ -38,6 +39,11 @@ struct TFileFacts {
     // The new content already written and flushed beside the file, waiting for its turn to
     // be put in place (PrepareWriteBack).
     std::unique_ptr<platform::TPreparedReplace> Prepared;
+    // A preview's: the file's changes. A journalled replacement's: the hashes of the old and
+    // the new content.
+    std::unique_ptr<model::TFileChange> Change;
+    std::string OldHash;
+    std::string NewHash;
     std::exception_ptr Error; // the failure that ends the run, raised when committed
     // Searched, or why the file was left out after all (unreadable, binary, not regular);
     // for an unreadable file the message naming it with the system's reason.
@@ -96,6 +102,9 @@ private:
     size_t SearchRegex(const TSearchRequest& request, TFileFacts& facts);
     void PreparePlain(const TSearchRequest& request);
     void PrepareRegex(const TSearchRequest& request);
+    // For a preview or a journalled replacement, once a file has finds: hashes the content
+    // searched (and hands it to the journal), from the buffer or, for a big file, read again.
+    void Record(const TSearchRequest& request, platform::TFileReader* reader, TFileFacts& facts);
     // Searches a big file a window at a time; false when the search needs the whole text.
     bool SearchStreamed(const TSearchRequest& request, platform::TFileReader& reader,
                         TFileFacts& facts);

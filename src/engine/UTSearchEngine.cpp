@@ -3,6 +3,9 @@
 // search in TFileSearcher.
 #include "engine/UTSearchEngine.h"
 
+#include "engine/UReplaceJournal.h"
+#include "platform/UContentHash.h"
+
 #include "engine/UFileWorkers.h"
 #include "engine/UTFileSearcher.h"
 #include "model/UTFile.h"
@@ -173,7 +176,9 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     // A file whose new content was not written keeps its node and occurrences, but adds
     // nothing to the totals.
     bool counted = true;
-    if (request.DoReplace) {
+    if (request.DoReplace && request.Preview) {
+        file->Change = std::move(facts.Change);
+    } else if (request.DoReplace) {
         // What was read ahead is written only when the name still leads to that file,
         // unchanged; else the file is read and searched again now.
         if (!(platform::IdentityAt(*task.Folder, *task.Name) == facts.Identity)) {
@@ -231,6 +236,7 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     const std::string* const backup = request.MakeBackups ? &backupThrough : nullptr;
     const std::string path = WriteBackPath(task);
     platform::TReplaceOutcome result;
+    std::string newHash = facts.NewHash;
     if (facts.Prepared) {
         result = platform::PlaceReplacement(*facts.Prepared, backup);
     } else if (facts.Streamed) {
@@ -240,7 +246,20 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
             return searcher_->MakeNewContent(request, facts.Identity.Size, facts.Occurences.size(),
                                              read, write);
         };
-        result = platform::ReplaceFileContent(path, make, backup, check);
+        // Hashed as it is made, for the journal; made again from the start when retried.
+        std::unique_ptr<platform::TContentHasher> hasher;
+        const auto makeHashed = [&](const platform::TReadBytes& read,
+                                    const platform::TWriteBytes& write) {
+            hasher = std::make_unique<platform::TContentHasher>();
+            return make(read, [&](std::string_view data) {
+                hasher->Update(data);
+                return write(data);
+            });
+        };
+        result = platform::ReplaceFileContent(path, makeHashed, backup, check);
+        if (result.Written && hasher) {
+            newHash = hasher->Finish();
+        }
     } else {
         result = platform::ReplaceFileContent(path, facts.NewContent, backup, check);
     }
@@ -269,6 +288,10 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     }
     if (result.SplitLinks) {
         ++writes_.SplitLinks;
+    }
+    if (request.Journal != nullptr) {
+        request.Journal->Written(TWrittenFile{task.FullPath, facts.OldHash, newHash,
+                                              facts.Identity.Size, facts.Identity.Meta});
     }
     return true;
 }

@@ -16,6 +16,8 @@ class TTreeNode;
 
 namespace engine {
 
+class TReplaceJournal;
+
 struct TSearchRequest {
     std::string StartFolder; // absolute; empty when no folder is selected
     std::vector<std::string> Masks;
@@ -30,6 +32,12 @@ struct TSearchRequest {
     bool LineByLine = false;
     bool Recurse = false;
     bool MakeBackups = false;
+    // With DoReplace: every file's changes are found and kept on its node (model::TFileChange),
+    // nothing is backed up or written.
+    bool Preview = false;
+    // When set, a replacement that writes keeps each file's old content there first and
+    // reports each file written, so the run can be undone.
+    TReplaceJournal* Journal = nullptr;
     // Shared, not copied: a change made while a run pumps messages applies to later entries.
     const settings::TSearchOptions* Options = nullptr;
 };

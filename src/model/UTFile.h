@@ -1,8 +1,10 @@
 #pragma once
 
+#include "model/UTFileChange.h"
 #include "model/UTResultObject.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace model {
@@ -16,6 +18,8 @@ public:
     std::string SameFileAs;
     std::int32_t OccurenceCount = 0;
     std::int32_t Attributes = 0;
+    // Found by a preview: what a replacement would do to the file.
+    std::unique_ptr<TFileChange> Change;
 
     bool IsHidden() const { return (Attributes & 0x02) != 0; }
     bool IsSystem() const { return (Attributes & 0x04) != 0; }

@@ -56,6 +56,16 @@ struct TIoResult {
     std::string Reason() const;
 };
 
+// Permission bits, owner and group, access and modification times. On Windows the mode holds
+// only what the read-only attribute means (0444 or 0644) and owner and group are 0.
+struct TFileMeta {
+    std::uint32_t Mode = 0;
+    std::uint32_t Owner = 0;
+    std::uint32_t Group = 0;
+    std::int64_t AccessedNs = 0;
+    std::int64_t ModifiedNs = 0;
+};
+
 // What tells one state of a file from another: the file itself (device, inode) and its size
 // and modification and change times, as read from an open descriptor. A file that still has
 // the identity it had when it was read has not been changed since.
@@ -66,6 +76,7 @@ struct TFileIdentity {
     std::int64_t ModifiedNs = 0;
     std::int64_t ChangedNs = 0;
     std::uint64_t Links = 0; // names the file has; not part of the comparison
+    TFileMeta Meta;          // likewise
     bool Known() const { return Size >= 0; }
     bool operator==(const TFileIdentity& o) const {
         return Device == o.Device && Inode == o.Inode && Size == o.Size &&

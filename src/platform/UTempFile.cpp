@@ -413,6 +413,12 @@ TFileIdentity IdentityOf(const struct stat& st) {
     id.ModifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     id.ChangedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     id.Links = static_cast<std::uint64_t>(st.st_nlink);
+    id.Meta.Mode = st.st_mode & 07777;
+    id.Meta.Owner = st.st_uid;
+    id.Meta.Group = st.st_gid;
+    id.Meta.AccessedNs =
+        static_cast<std::int64_t>(st.st_atim.tv_sec) * 1000000000 + st.st_atim.tv_nsec;
+    id.Meta.ModifiedNs = id.ModifiedNs;
     return id;
 }
 

@@ -119,6 +119,16 @@ bool IdentityOf(HANDLE file, TFileIdentity& identity) {
     identity.ModifiedNs = static_cast<std::int64_t>(
         join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime) * 100);
     identity.Links = info.nNumberOfLinks;
+    // Times as the rest of the program counts them, from 1970.
+    constexpr std::int64_t kEpochDelta = 116444736000000000LL;
+    const auto unixNs = [&join](const FILETIME& ft) {
+        return (static_cast<std::int64_t>(join(ft.dwHighDateTime, ft.dwLowDateTime)) -
+                kEpochDelta) *
+               100;
+    };
+    identity.Meta.Mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644;
+    identity.Meta.AccessedNs = unixNs(info.ftLastAccessTime);
+    identity.Meta.ModifiedNs = unixNs(info.ftLastWriteTime);
     // The change time also moves on a rename or an attribute change, as on POSIX.
     FILE_BASIC_INFO basic;
     identity.ChangedNs = ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)

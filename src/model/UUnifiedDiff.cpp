@@ -1,0 +1,179 @@
+#include "model/UUnifiedDiff.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace model {
+
+namespace {
+
+// A run of whole original lines [FirstLine, EndLine), bytes [From, To), and what it becomes.
+struct TCluster {
+    size_t FirstLine = 0;
+    size_t EndLine = 0;
+    size_t From = 0;
+    size_t To = 0;
+    std::string NewText;
+};
+
+class TLines {
+public:
+    explicit TLines(std::string_view text) : text_(text) {
+        starts_.push_back(0);
+        for (size_t p = text.find('\n'); p != std::string_view::npos; p = text.find('\n', p + 1)) {
+            starts_.push_back(p + 1);
+        }
+        // A text ending in a break has no line after it.
+        if (starts_.back() == text.size() && starts_.size() > 1) {
+            starts_.pop_back();
+        }
+        if (text.empty()) {
+            starts_.clear();
+        }
+    }
+    size_t Count() const { return starts_.size(); }
+    size_t Start(size_t line) const { return line < starts_.size() ? starts_[line] : text_.size(); }
+    // The line holding byte `at`; Count() for the end of a text ending in a break (or empty).
+    size_t LineOf(size_t at) const {
+        if (at >= text_.size()) {
+            return text_.empty() || text_.back() == '\n' ? Count() : Count() - 1;
+        }
+        return static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), at) -
+                                   starts_.begin()) -
+               1;
+    }
+    std::string_view Line(size_t line) const {
+        return text_.substr(Start(line), Start(line + 1) - Start(line));
+    }
+
+private:
+    std::string_view text_;
+    std::vector<size_t> starts_;
+};
+
+// Writes each line of `text` with `mark` before it, and the marker for a last line without a
+// break.
+void PutLines(std::string& out, char mark, std::string_view text) {
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        const bool broken = end != std::string_view::npos;
+        end = broken ? end + 1 : text.size();
+        out += mark;
+        out.append(text.substr(at, end - at));
+        if (!broken) {
+            out += "\n\\ No newline at end of file\n";
+        }
+        at = end;
+    }
+}
+
+size_t CountLines(std::string_view text) {
+    const auto n = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    return n + (!text.empty() && text.back() != '\n' ? 1 : 0);
+}
+
+} // namespace
+
+std::string UnifiedDiff(std::string_view original, const TFileChange& change,
+                        const std::string& oldLabel, const std::string& newLabel, bool onlyChosen,
+                        int context) {
+    const TLines lines(original);
+    std::vector<size_t> picked;
+    for (size_t i = 0; i < change.Edits.size(); ++i) {
+        const TEdit& e = change.Edits[i];
+        if ((!onlyChosen || change.IsChosen(i)) && e.From <= e.To && e.To <= original.size()) {
+            picked.push_back(i);
+        }
+    }
+    // Clusters of edits sharing lines, each taken to whole lines, and further while what it
+    // becomes would run into the next line (an edit that ate a break).
+    std::vector<TCluster> clusters;
+    size_t k = 0;
+    while (k < picked.size()) {
+        TCluster c;
+        c.FirstLine = lines.LineOf(change.Edits[picked[k]].From);
+        c.From = lines.Start(c.FirstLine);
+        c.EndLine = c.FirstLine;
+        size_t copied = c.From;
+        bool any = false;
+        for (;;) {
+            for (; k < picked.size(); ++k) {
+                const TEdit& e = change.Edits[picked[k]];
+                if (e.From < copied) {
+                    continue; // overlaps the one before: left out, as ApplyEdits does
+                }
+                if (any && lines.LineOf(e.From) >= c.EndLine) {
+                    break;
+                }
+                c.NewText.append(original.substr(copied, e.From - copied));
+                c.NewText.append(e.Text);
+                copied = e.To;
+                any = true;
+                const size_t last = e.To > e.From ? e.To - 1 : e.From;
+                c.EndLine = std::max(c.EndLine, std::min(lines.LineOf(last) + 1, lines.Count()));
+            }
+            const size_t end = std::max(lines.Start(c.EndLine), copied);
+            // An edit that ate a line's break joins the next line to it.
+            const bool joined = end < original.size() &&
+                                (end > copied ? original[end - 1] != '\n'
+                                              : !c.NewText.empty() && c.NewText.back() != '\n');
+            if (joined) {
+                ++c.EndLine;
+                continue;
+            }
+            c.NewText.append(original.substr(copied, end - copied));
+            c.To = end;
+            break;
+        }
+        if (original.substr(c.From, c.To - c.From) != c.NewText) {
+            clusters.push_back(std::move(c));
+        }
+    }
+    if (clusters.empty()) {
+        return {};
+    }
+    std::string out = "--- " + oldLabel + "\n+++ " + newLabel + "\n";
+    const auto ctx = static_cast<size_t>(std::max(context, 0));
+    std::int64_t delta = 0; // new lines minus old lines before the current hunk
+    size_t i = 0;
+    while (i < clusters.size()) {
+        size_t j = i + 1;
+        while (j < clusters.size() && clusters[j].FirstLine <= clusters[j - 1].EndLine + 2 * ctx) {
+            ++j;
+        }
+        const size_t oldFirst = clusters[i].FirstLine > ctx ? clusters[i].FirstLine - ctx : 0;
+        const size_t oldEnd = std::min(clusters[j - 1].EndLine + ctx, lines.Count());
+        std::string body;
+        size_t newCount = 0;
+        size_t line = oldFirst;
+        for (size_t m = i; m < j; ++m) {
+            const TCluster& c = clusters[m];
+            for (; line < c.FirstLine; ++line) {
+                PutLines(body, ' ', lines.Line(line));
+                ++newCount;
+            }
+            PutLines(body, '-', original.substr(c.From, c.To - c.From));
+            PutLines(body, '+', c.NewText);
+            newCount += CountLines(c.NewText);
+            line = c.EndLine;
+        }
+        for (; line < oldEnd; ++line) {
+            PutLines(body, ' ', lines.Line(line));
+            ++newCount;
+        }
+        const size_t oldCount = oldEnd - oldFirst;
+        const auto newFirst = static_cast<std::int64_t>(oldFirst) + delta;
+        const auto head = [](std::int64_t first, size_t count) {
+            return std::to_string(count == 0 ? first : first + 1) + "," + std::to_string(count);
+        };
+        out += "@@ -" + head(static_cast<std::int64_t>(oldFirst), oldCount) + " +" +
+               head(newFirst, newCount) + " @@\n";
+        out += body;
+        delta += static_cast<std::int64_t>(newCount) - static_cast<std::int64_t>(oldCount);
+        i = j;
+    }
+    return out;
+}
+
+} // namespace model

@@ -1,0 +1,104 @@
+#include "platform/UFileState.h"
+
+#include "platform/win32/UWin32Io.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+constexpr std::int64_t kEpochDelta = 116444736000000000LL; // 1601 to 1970 in 100 ns
+
+std::int64_t ToNs(const FILETIME& ft) {
+    const std::int64_t ticks =
+        (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return (ticks - kEpochDelta) * 100;
+}
+
+FILETIME FromNs(std::int64_t ns) {
+    const std::int64_t ticks = ns / 100 + kEpochDelta;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return ft;
+}
+
+} // namespace
+
+bool FileMetaOf(const std::string& path, TFileMeta& meta) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return false;
+    }
+    meta.Mode = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644;
+    meta.Owner = 0;
+    meta.Group = 0;
+    meta.AccessedNs = ToNs(data.ftLastAccessTime);
+    meta.ModifiedNs = ToNs(data.ftLastWriteTime);
+    return true;
+}
+
+TIoResult RestoreFileMeta(const std::string& path, const TFileMeta& meta) {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        return {win32::ErrnoOf(GetLastError())};
+    }
+    // Times first: a read-only file cannot be opened for writing its attributes' times.
+    if ((attrs & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetFileAttributesA(path.c_str(), attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    int err = 0;
+    if (h == INVALID_HANDLE_VALUE) {
+        err = win32::ErrnoOf(GetLastError());
+    } else {
+        const FILETIME atime = FromNs(meta.AccessedNs);
+        const FILETIME mtime = FromNs(meta.ModifiedNs);
+        if (!SetFileTime(h, nullptr, &atime, &mtime)) {
+            err = win32::ErrnoOf(GetLastError());
+        }
+        CloseHandle(h);
+    }
+    DWORD want = attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if ((meta.Mode & 0222) == 0) {
+        want |= FILE_ATTRIBUTE_READONLY;
+    }
+    if (!SetFileAttributesA(path.c_str(), want) && err == 0) {
+        err = win32::ErrnoOf(GetLastError());
+    }
+    return {err};
+}
+
+std::string StateFolder() {
+    std::string base = EnvironmentVariable("LOCALAPPDATA");
+    if (base.empty()) {
+        return {};
+    }
+    if (base.back() != '\\') {
+        base += '\\';
+    }
+    return base + "fernsweep\\";
+}
+
+TFileLock::TFileLock(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    handle_ = h;
+    OVERLAPPED ov{};
+    held_ = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov) != 0;
+}
+
+TFileLock::~TFileLock() {
+    if (handle_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(handle_)); // lets go of the lock
+    }
+}
+
+} // namespace platform
