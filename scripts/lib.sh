@@ -3,8 +3,8 @@ set -euo pipefail
 FS_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building and running need: the compiler and build tools, Qt 6, PCRE2, xdg-open for the
-# shell commands and the fonts the window is laid out with; libcrypto for content hashes.
-FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-dev libssl-dev
+# shell commands and the fonts the window is laid out with; xxHash for content hashes.
+FS_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libpcre2-dev libxxhash-dev
              xdg-utils fonts-urw-base35 fonts-dejavu-core fonts-dejavu-extra)
 # What the tests add: GoogleTest, a virtual display, the launcher and fuzzing tools, python3 (JSON
 # parsing), man and groff (the manual page), bash-completion, strace.

@@ -9,6 +9,7 @@
 #include "cli/UCliReport.h"
 #include "engine/UTSearchEngine.h"
 #include "engine/vtStringTokenizer.h"
+#include "model/UTFile.h"
 #include "model/UTResultTree.h"
 #include "operations/UResultsFile.h"
 #include "operations/UUndoJournal.h"
@@ -212,6 +213,9 @@ int RunOnce(const cli::TCliOptions& o) {
             printer->File(file);
             if (!keepTree) {
                 tree.DropChildren(&file);
+                if (model::TFile* f = file.File()) {
+                    f->Change.reset(); // a preview's edits and diff, printed
+                }
             }
             // A terminal sees each file at once; a pipe or a file gets full buffers.
             if (interactive) {
@@ -238,6 +242,7 @@ int RunOnce(const cli::TCliOptions& o) {
     request.Options = &options;
     request.StartFolder = startFolder;
     request.Preview = o.Preview && o.DoSearch && o.DoReplace;
+    request.PreviewDiffs = request.Preview;
     // Every replacement that writes is recorded, so `--undo` (or the window) can take it back.
     std::unique_ptr<operations::TUndoJournal> journal;
     std::unique_ptr<operations::TJournalRecorder> recorder;

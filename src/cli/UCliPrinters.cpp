@@ -180,14 +180,17 @@ public:
         if (platform::PathDelim != '/') {
             std::replace(below.begin(), below.end(), platform::PathDelim, '/');
         }
-        std::string why;
-        if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, content_, why)) {
-            platform::WriteStdStream(platform::TStdStream::Error,
-                                     "fernsweep-cli: " + file->FullPath + ": " + why + "\n");
-            return;
+        std::string diff = file->Change->Diff;
+        if (diff.empty()) {
+            // Made now for a big file, read whole once more.
+            std::string why;
+            if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, content_, why)) {
+                platform::WriteStdStream(platform::TStdStream::Error,
+                                         "fernsweep-cli: " + file->FullPath + ": " + why + "\n");
+                return;
+            }
+            diff = model::UnifiedDiff(content_, *file->Change, "a/" + below, "b/" + below, false);
         }
-        const std::string diff =
-            model::UnifiedDiff(content_, *file->Change, "a/" + below, "b/" + below, false);
         if (!s_.Color) {
             Put(diff);
             return;

@@ -3,7 +3,7 @@
 #include "engine/UReplaceJournal.h"
 #include "model/UTFile.h"
 #include "model/UTResultTree.h"
-#include "platform/UContentHash.h"
+#include "text/UContentHash.h"
 #include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "platform/UReplaceFile.h"
@@ -61,7 +61,7 @@ public:
             Refuse(path, e.what(), "", false);
             return;
         }
-        const std::string hash = platform::ContentHash(content_);
+        const std::string hash = text::ContentHash(content_);
         if (hash != change.OldHash) {
             Refuse(path,
                    "Unable to replace in file " + path +
@@ -107,7 +107,7 @@ public:
         ++totals_.Files;
         totals_.Occurences += static_cast<int>(change.ChosenCount());
         if (request_.Journal != nullptr) {
-            request_.Journal->Written(TWrittenFile{path, hash, platform::ContentHash(newContent),
+            request_.Journal->Written(TWrittenFile{path, hash, text::ContentHash(newContent),
                                                    reader.Identity().Size, reader.Identity().Meta});
         }
     }
@@ -183,7 +183,7 @@ bool ReadPreviewedContent(const std::string& path, const model::TFileChange& cha
         why = e.what();
         return false;
     }
-    if (platform::ContentHash(content) != change.OldHash) {
+    if (text::ContentHash(content) != change.OldHash) {
         why = "The file was changed after the preview";
         return false;
     }

@@ -6,7 +6,8 @@
 #include "engine/UStreamSearch.h"
 #include "engine/UTSearchRequest.h"
 #include "model/UTOccurence.h"
-#include "platform/UContentHash.h"
+#include "model/UUnifiedDiff.h"
+#include "text/UContentHash.h"
 #include "platform/UPlatform.h"
 #include "regex/URegExpr.h"
 #include "settings/UTSearchOptions.h"
@@ -130,7 +131,7 @@ void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
                     return;
                 }
             }
-            if (SearchStreamed(request, reader, facts)) {
+            if (SearchStreamed(request, task, reader, facts)) {
                 return;
             }
         }
@@ -155,11 +156,11 @@ void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
         facts.Change.reset();
         return;
     }
-    Record(request, nullptr, facts);
+    Record(request, task, nullptr, facts);
 }
 
-void TFileSearcher::Record(const TSearchRequest& request, platform::TFileReader* reader,
-                           TFileFacts& facts) {
+void TFileSearcher::Record(const TSearchRequest& request, const TFileTask& task,
+                           platform::TFileReader* reader, TFileFacts& facts) {
     if (!request.DoReplace || (!request.Preview && request.Journal == nullptr)) {
         return;
     }
@@ -168,13 +169,13 @@ void TFileSearcher::Record(const TSearchRequest& request, platform::TFileReader*
         keep = request.Journal->KeepContent();
     }
     if (reader == nullptr) {
-        facts.OldHash = platform::ContentHash(Bytes());
+        facts.OldHash = text::ContentHash(Bytes());
         if (keep) {
             keep->Append(Bytes());
         }
     } else {
         // Read again a window at a time, so the file is never held whole.
-        platform::TContentHasher hasher;
+        text::TContentHasher hasher;
         std::int64_t at = 0;
         for (;;) {
             chunk_.resize(std::max(chunk_.size(), StreamWindow()));
@@ -194,7 +195,7 @@ void TFileSearcher::Record(const TSearchRequest& request, platform::TFileReader*
     if (keep) {
         keep->Finish(facts.OldHash);
         if (!facts.Streamed) {
-            facts.NewHash = platform::ContentHash(facts.NewContent);
+            facts.NewHash = text::ContentHash(facts.NewContent);
         }
     }
     if (facts.Change) {
@@ -202,6 +203,22 @@ void TFileSearcher::Record(const TSearchRequest& request, platform::TFileReader*
         facts.Change->OldSize = facts.Identity.Size;
         facts.Change->ChooseAll(true);
         facts.NewContent.clear();
+        if (request.PreviewDiffs && reader == nullptr) {
+            const std::string& root = request.StartFolder;
+            const bool inside = task.FullPath.rfind(root, 0) == 0 &&
+                                (root.empty() || root.back() == platform::PathDelim ||
+                                 (task.FullPath.size() > root.size() &&
+                                  task.FullPath[root.size()] == platform::PathDelim));
+            std::string below = inside ? task.FullPath.substr(root.size()) : task.FullPath;
+            if (!below.empty() && below[0] == platform::PathDelim) {
+                below.erase(0, 1);
+            }
+            if (platform::PathDelim != '/') {
+                std::replace(below.begin(), below.end(), platform::PathDelim, '/');
+            }
+            facts.Change->Diff =
+                model::UnifiedDiff(Bytes(), *facts.Change, "a/" + below, "b/" + below, false);
+        }
     }
 }
 
@@ -266,8 +283,8 @@ void TFileSearcher::ReadWhole(platform::TFileReader& reader) {
     }
 }
 
-bool TFileSearcher::SearchStreamed(const TSearchRequest& request, platform::TFileReader& reader,
-                                   TFileFacts& facts) {
+bool TFileSearcher::SearchStreamed(const TSearchRequest& request, const TFileTask& task,
+                                   platform::TFileReader& reader, TFileFacts& facts) {
     if (request.UseRegex) {
         PrepareRegex(request);
         if (!byLines_) {
@@ -324,7 +341,7 @@ bool TFileSearcher::SearchStreamed(const TSearchRequest& request, platform::TFil
         facts.Change.reset();
     } else {
         facts.Streamed = request.DoReplace && !request.Preview;
-        Record(request, &reader, facts);
+        Record(request, task, &reader, facts);
     }
     return true;
 }

@@ -104,10 +104,11 @@ private:
     void PrepareRegex(const TSearchRequest& request);
     // For a preview or a journalled replacement, once a file has finds: hashes the content
     // searched (and hands it to the journal), from the buffer or, for a big file, read again.
-    void Record(const TSearchRequest& request, platform::TFileReader* reader, TFileFacts& facts);
+    void Record(const TSearchRequest& request, const TFileTask& task, platform::TFileReader* reader,
+                TFileFacts& facts);
     // Searches a big file a window at a time; false when the search needs the whole text.
-    bool SearchStreamed(const TSearchRequest& request, platform::TFileReader& reader,
-                        TFileFacts& facts);
+    bool SearchStreamed(const TSearchRequest& request, const TFileTask& task,
+                        platform::TFileReader& reader, TFileFacts& facts);
 
     std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
     size_t length_ = 0;

@@ -4,7 +4,7 @@
 #include "engine/UTSearchEngine.h"
 
 #include "engine/UReplaceJournal.h"
-#include "platform/UContentHash.h"
+#include "text/UContentHash.h"
 
 #include "engine/UFileWorkers.h"
 #include "engine/UTFileSearcher.h"
@@ -247,10 +247,10 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
                                              read, write);
         };
         // Hashed as it is made, for the journal; made again from the start when retried.
-        std::unique_ptr<platform::TContentHasher> hasher;
+        std::unique_ptr<text::TContentHasher> hasher;
         const auto makeHashed = [&](const platform::TReadBytes& read,
                                     const platform::TWriteBytes& write) {
-            hasher = std::make_unique<platform::TContentHasher>();
+            hasher = std::make_unique<text::TContentHasher>();
             return make(read, [&](std::string_view data) {
                 hasher->Update(data);
                 return write(data);

@@ -35,6 +35,10 @@ struct TSearchRequest {
     // With DoReplace: every file's changes are found and kept on its node (model::TFileChange),
     // nothing is backed up or written.
     bool Preview = false;
+    // With Preview: each file's unified diff is made as it is searched (TFileChange::Diff),
+    // headed a/PATH and b/PATH, PATH below the start folder with '/' between names. For a front
+    // end that prints every diff; big files read a window at a time get none.
+    bool PreviewDiffs = false;
     // When set, a replacement that writes keeps each file's old content there first and
     // reports each file written, so the run can be undone.
     TReplaceJournal* Journal = nullptr;

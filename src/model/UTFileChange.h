@@ -25,6 +25,7 @@ struct TFileChange {
     std::int64_t OldSize = 0;         // its size in bytes
     std::vector<TEdit> Edits;         // in order, not overlapping
     std::vector<std::uint8_t> Chosen; // one per edit; all set at first
+    std::string Diff; // when asked for: the unified diff of every edit, made as it was found
 
     // Marks every edit chosen or not.
     void ChooseAll(bool chosen) { Chosen.assign(Edits.size(), chosen ? 1 : 0); }

@@ -1,7 +1,7 @@
 #include "operations/UUndoJournal.h"
 
 #include "engine/UTSearchRequest.h"
-#include "platform/UContentHash.h"
+#include "text/UContentHash.h"
 #include "platform/UFileState.h"
 #include "platform/UFolderHandle.h"
 #include "platform/UReplaceFile.h"
@@ -328,7 +328,7 @@ TUndoResult TUndoJournal::Undo(const std::string& id) {
             result.LeftAlone.push_back(f.Path);
             continue;
         }
-        const std::string hash = platform::ContentHash(current);
+        const std::string hash = text::ContentHash(current);
         if (hash == f.OldHash) {
             result.Restored.push_back(f.Path); // given back already by an undo cut short
             continue;
@@ -343,7 +343,7 @@ TUndoResult TUndoJournal::Undo(const std::string& id) {
             result.Failed.push_back(f.Path + ": " + e.what());
             continue;
         }
-        if (platform::ContentHash(old) != f.OldHash) {
+        if (text::ContentHash(old) != f.OldHash) {
             result.Failed.push_back(f.Path + ": the kept content is damaged");
             continue;
         }

@@ -6,7 +6,7 @@
 #include "model/UTFile.h"
 #include "model/UTResultTree.h"
 #include "operations/UUndoJournal.h"
-#include "platform/UContentHash.h"
+#include "text/UContentHash.h"
 #include "platform/UPlatform.h"
 #include "settings/UTSearchOptions.h"
 
@@ -231,7 +231,7 @@ void CheckConsistent(const std::string& tree, const std::string& state, const st
     operations::TUndoJournal journal(state);
     for (const operations::TJournalEntry& e : journal.Entries()) {
         for (const operations::TJournalFile& f : e.Files) {
-            EXPECT_EQ(platform::ContentHash(ReadAll(journal.ObjectPath(e.Id, f.OldHash))),
+            EXPECT_EQ(text::ContentHash(ReadAll(journal.ObjectPath(e.Id, f.OldHash))),
                       f.OldHash)
                 << f.Path;
         }

@@ -1,13 +1,14 @@
 // The hash by which a file's content is recognised later (a preview's file before it is
-// written, a replacement's result before it is undone): SHA-256, in lower-case hex. The
-// system's own implementation does the work (libcrypto on POSIX, CNG on Windows).
+// written, a replacement's result before it is undone, the kept old contents): XXH3 with 128
+// bits, as 32 lower-case hex digits. Not a defence against someone who crafts collisions, who
+// could as well edit the files themselves; fast enough to hash every file a run changes.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace text {
 
 class TContentHasher {
 public:
@@ -27,4 +28,4 @@ private:
 
 std::string ContentHash(std::string_view data);
 
-} // namespace platform
+} // namespace text
