@@ -3,7 +3,8 @@
 # peers, on the replace-src/ corpus (spin_lock -> spin_lock_x: 6,432 occurrences in 953 files),
 # each run on a fresh copy, warm cache, median of RUNS runs (default 5) after one warm-up:
 #   preview   fernsweep-cli --preview (a diff of every change, nothing written)
-#             against sd -p (sd's own preview) over the same 953 files
+#             against sd -p (sd's own preview: every changed file printed whole) given the
+#             953 files, and with rg -l finding them as the walk does
 #   apply     the apply of everything a preview found, through the undo record
 #             (bench_changes, the window's way), against the direct fernsweep-cli run
 #   undo      fernsweep-cli --undo of that run, against the direct run
@@ -65,7 +66,7 @@ wall() {
     tail -1 "$SCRATCH/time"
 }
 
-direct=() peer=() preview=() sdp=() apply=() undo=()
+direct=() peer=() preview=() sdp=() rgsdp=() apply=() undo=()
 for ((i = 0; i <= RUNS; i++)); do
     fresh
     d=$(wall "$FS" -c -s "$SEARCH" --replace="$REPLACE" "$COPY")
@@ -74,22 +75,26 @@ for ((i = 0; i <= RUNS; i++)); do
     p=$(wall "$FS" -c -s "$SEARCH" --replace="$REPLACE" --preview "$COPY")
     lines=$(wc -l <"$OUT")
     s=$(cd "$COPY" && wall xargs -d '\n' -a "$SCRATCH/list" sd -p -s "$SEARCH" "$REPLACE")
+    q=$(wall bash -c "rg -l -F -g '*.*' '$SEARCH' '$COPY' | xargs -d '\n' sd -p -s '$SEARCH' '$REPLACE'")
     read -r _ a files < <("$BENCH" "$COPY" "$SEARCH" "$REPLACE" "$STATE")
     fresh
     r=$(wall bash -c "rg -l -F -g '*.*' '$SEARCH' '$COPY' | xargs -d '\n' sd -s '$SEARCH' '$REPLACE'")
     if [ "$i" -gt 0 ]; then
-        direct+=("$d") undo+=("$u") preview+=("$p") sdp+=("$s") apply+=("$a") peer+=("$r")
+        direct+=("$d") undo+=("$u") preview+=("$p") sdp+=("$s") rgsdp+=("$q")
+        apply+=("$a") peer+=("$r")
     fi
 done
 D=$(printf '%s\n' "${direct[@]}" | median)
 U=$(printf '%s\n' "${undo[@]}" | median)
 P=$(printf '%s\n' "${preview[@]}" | median)
 S=$(printf '%s\n' "${sdp[@]}" | median)
+Q=$(printf '%s\n' "${rgsdp[@]}" | median)
 A=$(printf '%s\n' "${apply[@]}" | median)
 R=$(printf '%s\n' "${peer[@]}" | median)
 printf '%-10s %-52s %8s %-26s %8s %7s\n' case command "wall s" "against" "wall s" ratio
 printf '%-10s %-52s %8s %-26s %8s %7s\n' preview "fernsweep-cli --preview ($lines diff lines)" "$P" \
-    "sd -p (953 files)" "$S" "$(ratio "$P" "$S")"
+    "sd -p (the 953 files given)" "$S" "$(ratio "$P" "$S")"
+printf '%-10s %-52s %8s %-26s %8s %7s\n' "" "" "" "rg -l | xargs sd -p" "$Q" "$(ratio "$P" "$Q")"
 printf '%-10s %-52s %8s %-26s %8s %7s\n' apply "preview's changes applied, recorded ($files files)" \
     "$A" "fernsweep-cli --replace" "$D" "$(ratio "$A" "$D")"
 printf '%-10s %-52s %8s %-26s %8s %7s\n' undo "fernsweep-cli --undo" "$U" "fernsweep-cli --replace" \

@@ -1,10 +1,10 @@
 #include "operations/UUndoJournal.h"
 
 #include "engine/UTSearchRequest.h"
-#include "text/UContentHash.h"
 #include "platform/UFileState.h"
 #include "platform/UFolderHandle.h"
 #include "platform/UReplaceFile.h"
+#include "text/UContentHash.h"
 #include "text/UTextHelpers.h"
 
 #include <algorithm>
@@ -169,7 +169,8 @@ public:
     explicit TKeptFile(const std::string& folder) : file_(folder) {}
     void Append(std::string_view data) override { Check(file_.Append(data)); }
     void Finish(const std::string& hash) override {
-        const platform::TIoResult r = file_.Place(hash, false);
+        // Flushed together before the entry that names it is written.
+        const platform::TIoResult r = file_.Place(hash, false, false);
         if (r.Error != EEXIST) { // the same content kept twice in one run
             Check(r);
         }
@@ -246,7 +247,11 @@ std::string TUndoJournal::BeginRun() {
 }
 
 void TUndoJournal::Commit(const TJournalEntry& entry) {
-    // The contents it names are flushed already; the entry goes in whole or not at all.
+    // The contents it names reach the disk first; the entry goes in whole or not at all.
+    if (const platform::TIoResult flushed = platform::FlushFileSystem(RunFolder(entry.Id));
+        !flushed) {
+        throw EJournalError("Cannot record the replacement for undoing it. " + flushed.Reason());
+    }
     const platform::TIoResult r =
         platform::WriteWholeFile(RunFolder(entry.Id) + kEntryName, Serialize(entry));
     if (!r) {

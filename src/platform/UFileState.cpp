@@ -64,6 +64,14 @@ std::string StateFolder() {
     return base + "fernsweep/";
 }
 
+TIoResult FlushFileSystem(const std::string& folder) {
+    const posix::TFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid() || ::syncfs(fd.Get()) != 0) {
+        return {errno};
+    }
+    return {};
+}
+
 bool RemoveFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0;
 }
@@ -93,11 +101,11 @@ TIoResult TNewFile::Append(std::string_view data) {
     return {impl_->Error};
 }
 
-TIoResult TNewFile::Place(const std::string& name, bool replace) {
+TIoResult TNewFile::Place(const std::string& name, bool replace, bool flush) {
     if (impl_->Error != 0) {
         return {impl_->Error};
     }
-    if (const int err = impl_->Temp->Sync(); err != 0) {
+    if (const int err = flush ? impl_->Temp->Sync() : 0; err != 0) {
         return {err};
     }
     return {replace ? impl_->Temp->PlaceOver(name) : impl_->Temp->PlaceNew(name)};

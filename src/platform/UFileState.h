@@ -23,6 +23,10 @@ TIoResult RestoreFileMeta(const std::string& path, const TFileMeta& meta);
 // when there is no home.
 std::string StateFolder();
 
+// Writes to disk everything written so far to the file system that holds `folder`: one call
+// instead of a flush per file, for many files written together. A no-op on Windows.
+TIoResult FlushFileSystem(const std::string& folder);
+
 // Removes an empty folder.
 bool RemoveFolder(const std::string& path);
 
@@ -36,9 +40,11 @@ public:
     TNewFile& operator=(const TNewFile&) = delete;
 
     TIoResult Append(std::string_view data);
-    // Flushes the file and gives it the name `name` in the folder; with `replace` false an
-    // existing file of that name is kept and EEXIST given.
-    TIoResult Place(const std::string& name, bool replace);
+    // Gives the file the name `name` in the folder, flushed to disk first unless `flush` is
+    // false (then FlushFileSystem must come before anything that counts on it; Windows
+    // flushes each file regardless). With `replace` false an existing file of that name is
+    // kept and EEXIST given.
+    TIoResult Place(const std::string& name, bool replace, bool flush = true);
 
 private:
     struct Impl;

@@ -58,6 +58,7 @@ std::string Replace(const std::string& root, operations::TUndoJournal& journal, 
     model::TResultTree tree;
     engine::TSearchHooks hooks;
     engine::TSearchEngine engine(hooks, tree);
+    engine.Threads = 1; // every call on this thread, the same ones each time, for the sweep
     operations::TJournalRecorder recorder(journal, operations::DescribeRequest(request));
     if (preview) {
         request.Preview = true;

@@ -85,6 +85,10 @@ std::string StateFolder() {
     return base + "fernsweep\\";
 }
 
+TIoResult FlushFileSystem(const std::string& /*folder*/) {
+    return {}; // each file was flushed as it was placed
+}
+
 bool RemoveFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
@@ -135,7 +139,7 @@ TIoResult TNewFile::Append(std::string_view data) {
     return {impl_->Error};
 }
 
-TIoResult TNewFile::Place(const std::string& name, bool replace) {
+TIoResult TNewFile::Place(const std::string& name, bool replace, bool /*flush*/) {
     if (impl_->Error != 0) {
         return {impl_->Error};
     }
