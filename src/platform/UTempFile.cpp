@@ -140,10 +140,23 @@ const char* RoleText(TTempRole role) {
 // The marker of a temporary file written by this process.
 std::string OwnMarker(TTempRole role) {
     const TSystemMarks& m = SystemMarks();
-    const std::string pid = std::to_string(::getpid());
+    // This process's start time, read once per process (a forked child reads its own).
+    static std::mutex lock;
+    static pid_t startOf = 0;
+    static std::string start;
+    const pid_t self = ::getpid();
+    std::string started;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (startOf != self) {
+            start = StartTimeOf("self");
+            startOf = self;
+        }
+        started = start;
+    }
     return std::string(kMarkerTag) + " host=" + NoBlanks(m.Host) +
-           " pidns=" + NoBlanks(m.PidNamespace) + " boot=" + NoBlanks(m.Boot) + " pid=" + pid +
-           " start=" + StartTimeOf("self") + " role=" + RoleText(role);
+           " pidns=" + NoBlanks(m.PidNamespace) + " boot=" + NoBlanks(m.Boot) +
+           " pid=" + std::to_string(self) + " start=" + started + " role=" + RoleText(role);
 }
 
 std::atomic<unsigned> gSerial{0};
@@ -177,13 +190,14 @@ int TSiblingTemp::Create(mode_t mode) {
     if (Injected(TReplaceStep::CreateTemp) != 0) {
         return errno;
     }
-    const std::string marker = OwnMarker(role_);
     fd_ = ::openat(dirfd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode & 0777);
     if (fd_ >= 0) {
+        // Marked only if it is ever named before it is placed: unnamed, it vanishes with its
+        // writer, and one that takes its final name in one step never needs the mark.
         anonymous_ = true;
-        ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
         return 0;
     }
+    const std::string marker = OwnMarker(role_);
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != ENOENT && errno != EINVAL) {
         return errno;
     }
@@ -197,6 +211,7 @@ int TSiblingTemp::Create(mode_t mode) {
         if (fd_ >= 0) {
             tempName_ = std::move(name);
             ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
+            marked_ = true;
             return 0;
         }
         if (errno != EEXIST) {
@@ -208,8 +223,10 @@ int TSiblingTemp::Create(mode_t mode) {
 
 void TSiblingTemp::SetRole(TTempRole role) {
     role_ = role;
-    const std::string marker = OwnMarker(role_);
-    ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
+    if (marked_) { // else marked with it if it is ever named
+        const std::string marker = OwnMarker(role_);
+        ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
+    }
 }
 
 int TSiblingTemp::Write(std::string_view data) {
@@ -331,6 +348,11 @@ int TSiblingTemp::Name() {
     if (!tempName_.empty()) {
         return 0;
     }
+    if (anonymous_ && !marked_) {
+        const std::string marker = OwnMarker(role_);
+        ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
+        marked_ = true;
+    }
     const auto pid = static_cast<std::uint64_t>(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::uint64_t serial = attempt == 0 ? pid : pid * 1000 + (gSerial++ % 1000);
@@ -357,7 +379,9 @@ int TSiblingTemp::PlaceOver(const std::string& name) {
     }
     placed_ = true;
     tempName_.clear();
-    ::fremovexattr(fd_, kMarkerAttr);
+    if (marked_) {
+        ::fremovexattr(fd_, kMarkerAttr);
+    }
     return 0;
 }
 
@@ -383,7 +407,9 @@ int TSiblingTemp::PlaceNew(const std::string& name) {
     }
     placed_ = true;
     tempName_.clear();
-    ::fremovexattr(fd_, kMarkerAttr);
+    if (marked_) {
+        ::fremovexattr(fd_, kMarkerAttr);
+    }
     return 0;
 }
 

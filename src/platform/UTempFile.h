@@ -70,6 +70,7 @@ private:
     TTempRole role_;
     int fd_ = -1;
     bool anonymous_ = false;
+    bool marked_ = false;  // carries the marker, to be removed once placed
     std::string tempName_; // empty while it has no name
     bool placed_ = false;
 };

@@ -322,8 +322,8 @@ TEST_F(KillSweepTest, RealSystemCallFailuresLeaveTheOriginals) {
     // The calls for the first file: its temporary file's write, flush and rename, and the
     // opening of the file itself for reading.
     for (const TCase& c :
-         {TCase{"write", "ENOSPC", "fernsweep.tmp", ""},
-          TCase{"fdatasync", "EIO", "fernsweep.tmp", ""}, TCase{"renameat", "EPERM", "", ".fstmp"},
+         {TCase{"write", "ENOSPC", "O_TMPFILE", ""},
+          TCase{"fdatasync", "EIO", "O_TMPFILE", ""}, TCase{"renameat", "EPERM", "", ".fstmp"},
           TCase{"openat", "EACCES", "", "\"a.txt\""}}) {
         const int k = callNumber(c.syscall, c.after, c.mentioning);
         EXPECT_GT(k, 0) << c.syscall << " not seen in the trace";
