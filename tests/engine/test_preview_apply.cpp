@@ -6,17 +6,17 @@
 #include "engine/UTSearchEngine.h"
 #include "model/UTFile.h"
 #include "model/UTResultTree.h"
+#include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "settings/UTSearchOptions.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -35,8 +35,7 @@ void WriteAll(const fs::path& p, const std::string& data) {
 
 struct TState {
     std::string Content;
-    ino_t Inode = 0;
-    std::int64_t ModifiedNs = 0;
+    platform::TFileIdentity Identity; // the file itself and its modification time
 };
 
 // Every file below `root` by its path below it.
@@ -44,11 +43,10 @@ std::map<std::string, TState> Snapshot(const fs::path& root) {
     std::map<std::string, TState> out;
     for (const auto& e : fs::recursive_directory_iterator(root)) {
         if (e.is_regular_file()) {
-            struct stat st {};
-            ::stat(e.path().c_str(), &st);
+            const platform::TFolderHandle folder =
+                platform::TFolderHandle::OpenPath(e.path().parent_path().string());
             out[fs::relative(e.path(), root).string()] = {
-                ReadAll(e.path()), st.st_ino,
-                static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+                ReadAll(e.path()), platform::IdentityAt(folder, e.path().filename().string())};
         }
     }
     return out;
@@ -66,7 +64,8 @@ class PreviewApply : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("fs-preview-" + std::to_string(::getpid()) + "-" +
+               ("fs-preview-" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -79,7 +78,7 @@ protected:
     engine::TSearchRequest Request(const fs::path& root, const std::string& search,
                                    const std::string& replace, bool regex) {
         engine::TSearchRequest r;
-        r.StartFolder = root.string() + "/";
+        r.StartFolder = root.string() + platform::PathDelimStr;
         r.Masks = {"*"};
         r.SearchText = search;
         r.ReplaceText = replace;
@@ -179,8 +178,7 @@ TEST_F(PreviewApply, PreviewWritesNothingAndApplyingAllEqualsAReplacementRun) {
             ASSERT_EQ(before.size(), after.size()) << "a preview made files";
             for (const auto& [name, state] : before) {
                 EXPECT_EQ(after.at(name).Content, state.Content) << name;
-                EXPECT_EQ(after.at(name).Inode, state.Inode) << name;
-                EXPECT_EQ(after.at(name).ModifiedNs, state.ModifiedNs) << name;
+                EXPECT_TRUE(after.at(name).Identity == state.Identity) << name;
             }
             for (const model::TTreeNode* n : FileNodes(tree)) {
                 ASSERT_TRUE(n->File()->Change) << n->File()->FullPath;
