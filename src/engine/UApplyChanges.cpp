@@ -3,10 +3,10 @@
 #include "engine/UReplaceJournal.h"
 #include "model/UTFile.h"
 #include "model/UTResultTree.h"
-#include "text/UContentHash.h"
 #include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "platform/UReplaceFile.h"
+#include "text/UContentHash.h"
 #include "text/UTextHelpers.h"
 
 namespace engine {
@@ -49,14 +49,17 @@ public:
         const std::string name = text::ExtractFileName(path);
         const platform::TFolderHandle folder =
             platform::TFolderHandle::OpenPath(folderPath.empty() ? std::string(".") : folderPath);
-        platform::TFileReader reader;
+        // Read and closed before it is written: on Windows an open file cannot be replaced.
+        platform::TFileIdentity identity;
         try {
             if (!folder.Valid()) {
                 throw platform::EPlatformError("Cannot open file \"" + path + "\". " +
                                                platform::LastErrorText());
             }
+            platform::TFileReader reader;
             reader.Open(folder, name, path);
             ReadAll(reader, content_);
+            identity = reader.Identity();
         } catch (const platform::EPlatformError& e) {
             Refuse(path, e.what(), "", false);
             return;
@@ -82,7 +85,7 @@ public:
         const std::string through = platform::PathThrough(folder, name);
         const std::string backup = text::BackupFileName(through);
         platform::TReplaceCheck check;
-        check.Expected = &reader.Identity();
+        check.Expected = &identity;
         check.Within = request_.StartFolder;
         const platform::TReplaceOutcome result = platform::ReplaceFileContent(
             through, newContent, request_.MakeBackups ? &backup : nullptr, check);
@@ -108,7 +111,7 @@ public:
         totals_.Occurences += static_cast<int>(change.ChosenCount());
         if (request_.Journal != nullptr) {
             request_.Journal->Written(TWrittenFile{path, hash, text::ContentHash(newContent),
-                                                   reader.Identity().Size, reader.Identity().Meta});
+                                                   identity.Size, identity.Meta});
         }
     }
 

@@ -322,13 +322,16 @@ TUndoResult TUndoJournal::Undo(const std::string& id) {
         const std::string folderPath = text::ExtractFilePath(f.Path);
         const std::string name = text::ExtractFileName(f.Path);
         const platform::TFolderHandle folder = platform::TFolderHandle::OpenPath(folderPath);
-        platform::TFileReader reader;
+        // Read and closed before it is written: on Windows an open file cannot be replaced.
+        platform::TFileIdentity identity;
         try {
             if (!folder.Valid()) {
                 throw platform::EPlatformError(platform::LastErrorText());
             }
+            platform::TFileReader reader;
             reader.Open(folder, name, f.Path);
             ReadAll(reader, current);
+            identity = reader.Identity();
         } catch (const platform::EPlatformError&) {
             result.LeftAlone.push_back(f.Path);
             continue;
@@ -354,7 +357,7 @@ TUndoResult TUndoJournal::Undo(const std::string& id) {
         }
         const std::string through = platform::PathThrough(folder, name);
         platform::TReplaceCheck check;
-        check.Expected = &reader.Identity();
+        check.Expected = &identity;
         const platform::TReplaceOutcome out =
             platform::ReplaceFileContent(through, old, nullptr, check);
         if (!out.Written) {
