@@ -1,0 +1,290 @@
+// Replacements reviewed before they are written and taken back after: the preview run, the
+// choice of edits in the results tree, the changes pane, Apply, and the undo journal's last
+// replacement.
+#include "ui/UfrmMain.h"
+
+#include "engine/UApplyChanges.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UUnifiedDiff.h"
+#include "operations/UUndoJournal.h"
+#include "text/UTextHelpers.h"
+#include "ui/UAppearance.h"
+#include "ui/UChangesPane.h"
+#include "ui/UResultTreeModel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
+
+#include <optional>
+
+namespace ui {
+namespace {
+
+// Files longer than this are not read for a diff.
+constexpr std::int64_t kDiffMaxBytes = 32 * 1024 * 1024;
+// Trees up to this many nodes open fully after a preview, every occurrence in view.
+constexpr int kPreviewExpandAll = 5000;
+// Paths listed by name in the undo report, for each kind of outcome.
+constexpr size_t kListedPaths = 12;
+
+std::string ApplySummary(const engine::TApplyTotals& totals) {
+    std::string text = text::PluralCount(totals.Files, "file") + " written (" +
+                       text::PluralCount(totals.Occurences, "replacement") + ")";
+    if (totals.Changed > 0) {
+        text += ", " + text::PluralCount(totals.Changed, "file") +
+                " changed since the preview and left alone";
+    }
+    if (totals.Failed > 0) {
+        text += ", " + std::to_string(totals.Failed) + " could not be written";
+    }
+    return text;
+}
+
+std::string When(std::int64_t secondsSince1970) {
+    return FromQ(QDateTime::fromSecsSinceEpoch(secondsSince1970)
+                     .toString(QStringLiteral("ddd d MMM yyyy, HH:mm")));
+}
+
+std::string UndoQuestion(const operations::TJournalEntry& entry) {
+    return "Undo the replacement of " + When(entry.When) + "?\r\n\r\n" + entry.Request + "\r\n" +
+           text::PluralCount(static_cast<std::int32_t>(entry.Files.size()), "file") +
+           " written.\r\n\r\nEvery file that still holds what the replacement wrote gets its "
+           "old content back; files edited since are left alone.";
+}
+
+void ListPaths(std::string& text, const std::string& heading,
+               const std::vector<std::string>& paths) {
+    if (paths.empty()) {
+        return;
+    }
+    text += (text.empty() ? "" : "\r\n\r\n") + heading;
+    for (size_t i = 0; i < paths.size() && i < kListedPaths; ++i) {
+        text += "\r\n    " + paths[i];
+    }
+    if (paths.size() > kListedPaths) {
+        text += "\r\n    and " + std::to_string(paths.size() - kListedPaths) + " more";
+    }
+}
+
+std::string UndoReport(const operations::TUndoResult& result) {
+    const auto count = [](const std::vector<std::string>& v) {
+        return text::PluralCount(static_cast<std::int32_t>(v.size()), "file");
+    };
+    std::string text;
+    ListPaths(text, "Restored " + count(result.Restored) + ":", result.Restored);
+    ListPaths(text, "Left alone, edited since the replacement: " + count(result.LeftAlone) + ":",
+              result.LeftAlone);
+    ListPaths(text, "Could not be restored: " + count(result.Failed) + ":", result.Failed);
+    return text.empty() ? "Nothing was restored: the replacement wrote no file." : text;
+}
+
+} // namespace
+
+void TfrmMain::btnPreviewReplaceClick() {
+    RunSearch(true);
+}
+
+void TfrmMain::RecordReplacement(engine::TSearchRequest& request,
+                                 const std::function<void()>& write) {
+    operations::TUndoJournal journal;
+    operations::TJournalRecorder recorder(journal, operations::DescribeRequest(request));
+    request.Journal = &recorder;
+    try {
+        write();
+    } catch (...) {
+        request.Journal = nullptr;
+        recorder.Commit(); // the files written before the failure
+        throw;
+    }
+    request.Journal = nullptr;
+    recorder.Commit();
+}
+
+void TfrmMain::EnterPreview(const engine::TSearchRequest& request) {
+    previewRequest_ = std::make_unique<engine::TSearchRequest>(request);
+    previewRequest_->Journal = nullptr;
+    model_->SetChoosing(true);
+    pnlChanges->setVisible(true);
+    if (tree_.Count() <= kPreviewExpandAll) {
+        btnExpandFullClick();
+    } else {
+        btnExpandOneLevelClick();
+    }
+    // The first file's changes are in the pane at once.
+    model::TTreeNode* first = nullptr;
+    tree_.ForEach([&first](model::TTreeNode& node) {
+        if (first == nullptr && node.IsFile() && node.File()->Change) {
+            first = &node;
+        }
+    });
+    if (first != nullptr) {
+        tvLog->setCurrentIndex(model_->IndexOf(first));
+    }
+    UpdateChanges();
+    EnableReplaceButtons();
+}
+
+void TfrmMain::LeavePreview() {
+    previewRequest_.reset();
+    diffNode_ = nullptr;
+    diffContent_.clear();
+    diffWhy_.clear();
+    model_->SetChoosing(false);
+    pnlChanges->setVisible(false);
+    EnableReplaceButtons();
+}
+
+void TfrmMain::EnableReplaceButtons() {
+    btnPreviewReplace->setEnabled(chkSearch->isChecked() && chkReplace->isChecked() &&
+                                  btnGo->isEnabled() && !running_);
+    if (!previewRequest_) {
+        btnApply->setEnabled(false);
+    } else {
+        ShowChosenCount();
+    }
+}
+
+void TfrmMain::ShowChosenCount() {
+    int chosen = 0;
+    int total = 0;
+    int chosenFiles = 0;
+    int files = 0;
+    tree_.ForEach([&](model::TTreeNode& node) {
+        const model::TFile* file = node.File();
+        if (file == nullptr || !file->Change || file->Change->Edits.empty()) {
+            return;
+        }
+        const auto n = static_cast<int>(file->Change->ChosenCount());
+        ++files;
+        total += static_cast<int>(file->Change->Edits.size());
+        chosen += n;
+        chosenFiles += n > 0 ? 1 : 0;
+    });
+    pnlChanges->ShowChosen(chosen, total, chosenFiles, files, !running_);
+}
+
+void TfrmMain::UpdateChanges() {
+    if (!previewRequest_) {
+        return;
+    }
+    ShowChosenCount();
+
+    const model::TTreeNode* node = SelectedNode();
+    const model::TTreeNode* fileNode =
+        node != nullptr && node->IsOccurence() ? node->Parent() : node;
+    const model::TFile* file = fileNode != nullptr ? fileNode->File() : nullptr;
+    if (file == nullptr || !file->Change) {
+        diffNode_ = nullptr;
+        pnlChanges->ShowWarning({});
+        pnlChanges->ShowNote(QStringLiteral("Select a file or an occurence to see its changes."));
+        return;
+    }
+    if (fileNode != diffNode_) {
+        // Read once for each file selected; ticking boxes only redraws.
+        diffNode_ = fileNode;
+        diffContent_.clear();
+        diffWhy_.clear();
+        if (file->Change->OldSize > kDiffMaxBytes) {
+            diffWhy_ = file->FullPath + " is too large to show its changes.";
+        } else if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, diffContent_,
+                                                 diffWhy_) &&
+                   diffWhy_.empty()) {
+            diffWhy_ = file->FullPath + " has changed since the preview.";
+        }
+    }
+    pnlChanges->ShowWarning(ToQ(diffWhy_));
+    if (!diffWhy_.empty()) {
+        pnlChanges->ShowNote({});
+        return;
+    }
+    const std::string diff =
+        model::UnifiedDiff(diffContent_, *file->Change, file->FullPath, file->FullPath);
+    if (diff.empty()) {
+        pnlChanges->ShowNote(QStringLiteral("No replacement is ticked in this file."));
+        return;
+    }
+    pnlChanges->ShowDiff(diff, node->IsOccurence() ? node->Line() + 1 : 0);
+}
+
+void TfrmMain::btnApplyClick() {
+    if (running_ || !previewRequest_) {
+        return;
+    }
+    bool makeBackups = false;
+    if (!AskBackups(makeBackups)) {
+        return;
+    }
+    engine::TSearchRequest request = *previewRequest_;
+    request.Preview = false;
+    request.MakeBackups = makeBackups;
+    engine::TSearchHooks hooks = Hooks();
+    // The files not written are listed together below, not one box each.
+    hooks.ShowWriteFailure = [](const std::string&, const std::string&) {};
+    engine::TApplyTotals totals;
+    std::optional<std::string> error;
+    running_ = true;
+    btnGo->setEnabled(false);
+    EnableReplaceButtons();
+    // The choices stay as they are while the files are written.
+    model_->SetChoosing(false);
+    try {
+        RecordReplacement(request, [&] { totals = engine::ApplyChanges(request, tree_, hooks); });
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    running_ = false;
+    LeavePreview();
+    edtSearchChange();
+    if (error) {
+        userInterface_->ShowError(*error);
+    }
+    ShowStatus(ApplySummary(totals));
+    if (!totals.NotWritten.empty()) {
+        const auto n = static_cast<std::int32_t>(totals.NotWritten.size());
+        userInterface_->ShowFailures(text::PluralCount(n, "file") + " not written:",
+                                     totals.NotWritten);
+    }
+}
+
+void TfrmMain::UpdateUndoCommand() {
+    bool any = true; // a journal that cannot be read explains itself when asked
+    try {
+        any = operations::TUndoJournal().Last().has_value();
+    } catch (const std::exception&) {
+    }
+    cmUndoLastReplacement->setEnabled(any && !running_);
+}
+
+void TfrmMain::cmUndoLastReplacementClick() {
+    if (running_) {
+        return;
+    }
+    try {
+        operations::TUndoJournal journal;
+        const std::optional<operations::TJournalEntry> last = journal.Last();
+        if (!last) {
+            userInterface_->ShowMessage(
+                "There is no replacement to undo: no replacement has written files since the "
+                "last one was undone, or the record of them was cleared.");
+            return;
+        }
+        if (userInterface_->AskQuestion(UndoQuestion(*last)) != operations::TAnswer::Yes) {
+            return;
+        }
+        const operations::TUndoResult result = journal.Undo(last->Id);
+        const auto count = [](const std::vector<std::string>& v) {
+            return static_cast<std::int32_t>(v.size());
+        };
+        ShowStatus("Undone: " + text::PluralCount(count(result.Restored), "file") + " restored, " +
+                   std::to_string(count(result.LeftAlone)) + " left alone");
+        userInterface_->ShowMessage(UndoReport(result));
+    } catch (const std::exception& e) {
+        userInterface_->ShowError(e.what());
+    }
+}
+
+} // namespace ui
