@@ -108,7 +108,15 @@ void TfrmMain::EnterPreview(const engine::TSearchRequest& request) {
     previewRequest_ = std::make_unique<engine::TSearchRequest>(request);
     previewRequest_->Journal = nullptr;
     model_->SetChoosing(true);
-    pnlChanges->setVisible(true);
+    if (!pnlChanges->isVisible()) {
+        // The tree gives two fifths of its height to the changes.
+        QList<int> sizes = Splitter3->sizes();
+        pnlChanges->setVisible(true);
+        const int shared = sizes.value(0) + sizes.value(2);
+        sizes[2] = shared * 2 / 5;
+        sizes[0] = shared - sizes[2];
+        Splitter3->setSizes(sizes);
+    }
     if (tree_.Count() <= kPreviewExpandAll) {
         btnExpandFullClick();
     } else {
@@ -126,6 +134,18 @@ void TfrmMain::EnterPreview(const engine::TSearchRequest& request) {
     }
     UpdateChanges();
     EnableReplaceButtons();
+    // The run's own summary would say the replacements were made.
+    int edits = 0;
+    int files = 0;
+    tree_.ForEach([&](model::TTreeNode& node) {
+        if (node.IsFile() && node.File()->Change) {
+            edits += static_cast<int>(node.File()->Change->Edits.size());
+            files += node.File()->Change->Edits.empty() ? 0 : 1;
+        }
+    });
+    ShowStatus("Preview: " + text::PluralCount(edits, "replacement") + " in " +
+               text::PluralCount(files, "file") + ", nothing written. Untick what to keep, then "
+               "Apply.");
 }
 
 void TfrmMain::LeavePreview() {
