@@ -2,6 +2,7 @@
 // main window's. Each found file goes to standard output as soon as it is in the tree, through
 // the printer of the chosen output form; every message the window would show in a box goes to
 // standard error as it happens.
+#include "cli/UCliJournal.h"
 #include "cli/UCliManual.h"
 #include "cli/UCliOptions.h"
 #include "cli/UCliPrinters.h"
@@ -10,6 +11,7 @@
 #include "engine/vtStringTokenizer.h"
 #include "model/UTResultTree.h"
 #include "operations/UResultsFile.h"
+#include "operations/UUndoJournal.h"
 #include "platform/UPlatform.h"
 #include "regex/URegexTester.h"
 #include "settings/UTSearchOptions.h"
@@ -125,6 +127,10 @@ std::string SummaryLine(const cli::TCliOptions& o, const engine::TSearchTotals& 
     if (!o.DoSearch) {
         return text::PluralCount(t.FileCount, "file") + " found.";
     }
+    if (o.Preview) {
+        return "Would make " + text::PluralCount(t.OccurenceCount, "replacement") + " in " +
+               text::PluralCount(t.FileCount, "file") + "; nothing was written.";
+    }
     return (o.DoReplace ? "Made " + text::PluralCount(t.OccurenceCount, "replacement")
                         : "Found " + text::PluralCount(t.OccurenceCount, "occurence")) +
            " in " + text::PluralCount(t.FileCount, "file") + ".";
@@ -231,6 +237,16 @@ int RunOnce(const cli::TCliOptions& o) {
     request.MakeBackups = o.Backup && o.DoSearch && o.DoReplace;
     request.Options = &options;
     request.StartFolder = startFolder;
+    request.Preview = o.Preview && o.DoSearch && o.DoReplace;
+    // Every replacement that writes is recorded, so `--undo` (or the window) can take it back.
+    std::unique_ptr<operations::TUndoJournal> journal;
+    std::unique_ptr<operations::TJournalRecorder> recorder;
+    if (request.DoSearch && request.DoReplace && !request.Preview) {
+        journal = std::make_unique<operations::TUndoJournal>();
+        recorder = std::make_unique<operations::TJournalRecorder>(
+            *journal, operations::DescribeRequest(request));
+        request.Journal = recorder.get();
+    }
 
     engine.Threads = o.Threads;
     // The first Ctrl-C only sets a flag, which the walk's message pump turns into Abort.
@@ -245,6 +261,15 @@ int RunOnce(const cli::TCliOptions& o) {
         end.Error = e.what();
     } catch (...) {
         end.Error = "Unknown error";
+    }
+    if (recorder) {
+        try {
+            recorder->Commit();
+        } catch (const std::exception& e) {
+            if (end.Error.empty()) {
+                end.Error = e.what();
+            }
+        }
     }
     end.FileCount = counted.FileCount;
     end.OccurenceCount = counted.OccurenceCount;
@@ -281,6 +306,11 @@ int RunOnce(const cli::TCliOptions& o) {
     }
     printer->Finish(end);
     out.Flush();
+    if (o.Preview) {
+        // Standard output holds the diff alone, for patch.
+        TFdWriter err(platform::TStdStream::Error);
+        err.Line(end.Summary);
+    }
     if (o.Stats) {
         TFdWriter err(platform::TStdStream::Error);
         err.Line(engine::DescribeAccount(engine.Account()));
@@ -329,6 +359,10 @@ int main(int argc, char** argv) {
                  "");
         return 0;
     }
+    case cli::TCliAction::Undo:
+        return cli::UndoReplacement(options.UndoId);
+    case cli::TCliAction::Journal:
+        return cli::ListJournal();
     case cli::TCliAction::Run:
         break;
     }

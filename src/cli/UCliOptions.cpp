@@ -37,6 +37,9 @@ enum class TId {
     StopOnError,
     Stats,
     Tree,
+    Preview,
+    Undo,
+    Journal,
     Report,
     Threads,
     TestRegex,
@@ -142,6 +145,23 @@ const std::array kOptions{
                TId::Stats},
     TOptionDef{{"tree", 0, K::Flag, "", "print the result tree instead of the report", false},
                TId::Tree},
+    TOptionDef{{"preview", 0, K::Flag, "",
+                "with --replace: write nothing, print a unified diff\n"
+                "of every change instead (paths below FOLDER, as\n"
+                "patch -p1 reads them from FOLDER)",
+                false},
+               TId::Preview},
+    TOptionDef{{"undo", 0, K::Optional, "ID",
+                "take back the last replacement (or the one with ID):\n"
+                "every file it wrote that was not changed since gets\n"
+                "its old content, mode and times back",
+                false},
+               TId::Undo},
+    TOptionDef{{"journal", 0, K::Flag, "",
+                "list the replacements that --undo can take back\n"
+                "(kept in $XDG_STATE_HOME/fernsweep, the last 20)",
+                false},
+               TId::Journal},
     TOptionDef{{"report", 0, K::Value, "FILE",
                 "write the results report to FILE (CR LF line ends)\n"
                 "instead of standard output",
@@ -243,6 +263,16 @@ bool Apply(const TOptionDef& def, const std::string& value, TCliOptions& o, std:
         return true;
     case TId::Backup:
         o.Backup = true;
+        return true;
+    case TId::Preview:
+        o.Preview = true;
+        return true;
+    case TId::Undo:
+        o.Undo = true;
+        o.UndoId = value;
+        return true;
+    case TId::Journal:
+        o.ListJournal = true;
         return true;
     case TId::Tree:
         o.Tree = true;
@@ -351,6 +381,18 @@ TCliAction Finish(TCliOptions& options, std::string& error) {
         }
         return TCliAction::TestRegex;
     }
+    if (options.Undo || options.ListJournal) {
+        if (options.Undo && options.ListJournal) {
+            error = "only one of --undo and --journal may be given";
+            return TCliAction::Error;
+        }
+        if (!options.Folders.empty() || options.DoSearch || options.DoReplace) {
+            error = std::string("'--") + (options.Undo ? "undo" : "journal") +
+                    "' takes no FOLDER, --search or --replace";
+            return TCliAction::Error;
+        }
+        return options.Undo ? TCliAction::Undo : TCliAction::Journal;
+    }
     if (options.Folders.size() > 1) {
         error = "only one FOLDER may be given (the text to search for goes with -s)";
         return TCliAction::Error;
@@ -358,6 +400,17 @@ TCliAction Finish(TCliOptions& options, std::string& error) {
     if (options.DoReplace && !options.DoSearch) {
         error = "'--replace' needs a search text: give it with --search=TEXT";
         return TCliAction::Error;
+    }
+    if (options.Preview) {
+        if (!options.DoReplace) {
+            error = "'--preview' needs a replacement: give it with --replace=TEXT";
+            return TCliAction::Error;
+        }
+        if (options.Tree || options.HasReport || options.Output != TOutputKind::Report) {
+            error = "'--preview' cannot be combined with --tree, --report, --vimgrep, --json or -l";
+            return TCliAction::Error;
+        }
+        options.Output = TOutputKind::Diff;
     }
     if (options.Tree && options.Output != TOutputKind::Report) {
         error = "'--tree' cannot be combined with --vimgrep, --json or -l";

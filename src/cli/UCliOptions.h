@@ -18,6 +18,7 @@ enum class TOutputKind {
     Vimgrep, // path:line:column:text per occurrence
     Json,    // one JSON object per line, then a summary object
     Paths,   // the paths of the found files only
+    Diff,    // a unified diff of what a replacement would change (--preview)
 };
 
 enum class TColorMode { Auto, Always, Never };
@@ -45,6 +46,7 @@ struct TCliOptions {
     bool StopOnError = false;
     bool Stats = false;
     bool Tree = false;
+    bool Preview = false;
     int Threads = 0; // 0: one per hardware thread
     bool HasReport = false;
     std::string ReportFile;
@@ -52,6 +54,10 @@ struct TCliOptions {
     TColorMode Color = TColorMode::Auto;
     // The folder as given; when none is given it is "." and paths are printed without it.
     std::vector<std::string> Folders;
+
+    bool Undo = false;
+    std::string UndoId; // empty: the last replacement not undone yet
+    bool ListJournal = false;
 
     bool TestRegex = false;
     std::string Pattern;
@@ -65,6 +71,8 @@ enum class TCliAction {
     Help,      // print the usage text
     Version,   // print the version line
     TestRegex, // print the tester's output for Pattern, Template and Sample
+    Undo,      // take back the replacement UndoId (or the last one)
+    Journal,   // list the replacements that can be taken back
     Generate,  // print the man page or the bash completion script
     Error,     // the arguments are wrong; the reason is in the error text
 };

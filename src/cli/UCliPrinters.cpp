@@ -1,9 +1,11 @@
 #include "cli/UCliPrinters.h"
 
+#include "engine/UApplyChanges.h"
 #include "model/UTFile.h"
 #include "model/UTFolder.h"
 #include "model/UTOccurence.h"
 #include "model/UTResultTree.h"
+#include "model/UUnifiedDiff.h"
 #include "operations/UResultsFile.h"
 #include "platform/UPlatform.h"
 
@@ -19,6 +21,9 @@ constexpr std::string_view kPathColor = "\x1b[35m";
 constexpr std::string_view kLineColor = "\x1b[32m";
 constexpr std::string_view kMatchColor = "\x1b[1;31m";
 constexpr std::string_view kNoColor = "\x1b[0m";
+constexpr std::string_view kHunkColor = "\x1b[36m";
+constexpr std::string_view kAddedColor = "\x1b[32m";
+constexpr std::string_view kRemovedColor = "\x1b[31m";
 
 const model::TFile* FileOf(const model::TTreeNode& node) {
     return node.File();
@@ -159,6 +164,56 @@ public:
         Path(fileNode);
         out_ += '\n';
     }
+};
+
+// A unified diff per file with changes, headed a/PATH and b/PATH with PATH below the start
+// folder, so that `patch -p1` run there applies it.
+class TDiffPrinter : public TPrinterBase {
+public:
+    using TPrinterBase::TPrinterBase;
+    void File(const model::TTreeNode& fileNode) override {
+        const model::TFile* file = FileOf(fileNode);
+        if (file == nullptr || !file->Change) {
+            return;
+        }
+        std::string below = ShownPath(fileNode, std::string());
+        if (platform::PathDelim != '/') {
+            std::replace(below.begin(), below.end(), platform::PathDelim, '/');
+        }
+        std::string why;
+        if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, content_, why)) {
+            platform::WriteStdStream(platform::TStdStream::Error,
+                                     "fernsweep-cli: " + file->FullPath + ": " + why + "\n");
+            return;
+        }
+        const std::string diff =
+            model::UnifiedDiff(content_, *file->Change, "a/" + below, "b/" + below, false);
+        if (!s_.Color) {
+            Put(diff);
+            return;
+        }
+        for (size_t at = 0; at < diff.size();) {
+            size_t end = diff.find('\n', at);
+            end = end == std::string::npos ? diff.size() : end + 1;
+            const std::string_view line(diff.data() + at, end - at);
+            const std::string_view color = line.rfind("@@", 0) == 0 ? kHunkColor
+                                           : line[0] == '+'         ? kAddedColor
+                                           : line[0] == '-'         ? kRemovedColor
+                                                                    : std::string_view();
+            if (!color.empty()) {
+                Put(color);
+                Put(line.substr(0, line.size() - 1));
+                Put(kNoColor);
+                Put("\n");
+            } else {
+                Put(line);
+            }
+            at = end;
+        }
+    }
+
+private:
+    std::string content_;
 };
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -328,6 +383,8 @@ std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::strin
         return std::make_unique<TJsonPrinter>(settings, out, flush);
     case TOutputKind::Paths:
         return std::make_unique<TPathsPrinter>(settings, out, flush);
+    case TOutputKind::Diff:
+        return std::make_unique<TDiffPrinter>(settings, out, flush);
     case TOutputKind::Report:
         break;
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 namespace model {
+struct TFileChange;
 class TResultTree;
 class TTreeNode;
 } // namespace model

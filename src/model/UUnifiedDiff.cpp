@@ -147,16 +147,24 @@ std::string UnifiedDiff(std::string_view original, const TFileChange& change,
         std::string body;
         size_t newCount = 0;
         size_t line = oldFirst;
-        for (size_t m = i; m < j; ++m) {
-            const TCluster& c = clusters[m];
-            for (; line < c.FirstLine; ++line) {
+        for (size_t m = i; m < j;) {
+            for (; line < clusters[m].FirstLine; ++line) {
                 PutLines(body, ' ', lines.Line(line));
                 ++newCount;
             }
-            PutLines(body, '-', original.substr(c.From, c.To - c.From));
-            PutLines(body, '+', c.NewText);
-            newCount += CountLines(c.NewText);
-            line = c.EndLine;
+            // Clusters on touching lines make one block: its old lines, then its new ones.
+            size_t end = m + 1;
+            while (end < j && clusters[end].FirstLine == clusters[end - 1].EndLine) {
+                ++end;
+            }
+            PutLines(body, '-',
+                     original.substr(clusters[m].From, clusters[end - 1].To - clusters[m].From));
+            for (size_t n = m; n < end; ++n) {
+                PutLines(body, '+', clusters[n].NewText);
+                newCount += CountLines(clusters[n].NewText);
+            }
+            line = clusters[end - 1].EndLine;
+            m = end;
         }
         for (; line < oldEnd; ++line) {
             PutLines(body, ' ', lines.Line(line));

@@ -13,11 +13,16 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace engine {
 struct TSearchRequest;
+}
+
+namespace platform {
+class TFileLock;
 }
 
 namespace operations {
@@ -64,10 +69,15 @@ public:
     // is no such entry or it was undone already.
     TUndoResult Undo(const std::string& id);
 
-    // For the recorder.
-    std::string ObjectPath(const std::string& hash) const;
-    // Writes a new entry and drops the oldest beyond the limits; gives its id.
-    std::string Add(TJournalEntry entry);
+    // For the recorder: a new entry's folder, created; the entry written once the contents it
+    // names are kept there, then the oldest entries beyond the limits dropped; an entry given up.
+    std::string BeginRun();
+    std::string RunFolder(const std::string& id) const;
+    std::string ObjectPath(const std::string& id, const std::string& hash) const;
+    void Commit(const TJournalEntry& entry);
+    void Discard(const std::string& id);
+    // Drops the oldest entries beyond the limits, and what killed runs left.
+    void Trim();
 
 private:
     std::string folder_;
@@ -97,6 +107,7 @@ private:
     TJournalEntry entry_;
     std::mutex mutex_;
     bool committed_ = false;
+    std::unique_ptr<platform::TFileLock> writerLock_;
 };
 
 // The request in words for the journal: "'old' by 'new' in /folder/ (*.txt)".

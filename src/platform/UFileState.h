@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -22,11 +23,33 @@ TIoResult RestoreFileMeta(const std::string& path, const TFileMeta& meta);
 // when there is no home.
 std::string StateFolder();
 
-// An exclusive lock on the file `path` (created when missing), held until destruction. Waits
-// for another holder to let go.
+// Removes an empty folder.
+bool RemoveFolder(const std::string& path);
+
+// A new file written in pieces into a temporary file in `folder`, and put at its name only when
+// whole and flushed; dropped unplaced, it leaves nothing behind.
+class TNewFile {
+public:
+    explicit TNewFile(const std::string& folder);
+    ~TNewFile();
+    TNewFile(const TNewFile&) = delete;
+    TNewFile& operator=(const TNewFile&) = delete;
+
+    TIoResult Append(std::string_view data);
+    // Flushes the file and gives it the name `name` in the folder; with `replace` false an
+    // existing file of that name is kept and EEXIST given.
+    TIoResult Place(const std::string& name, bool replace);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// An exclusive lock on the file `path` (created when missing), held until destruction. With
+// `wait` it waits for another holder to let go; without, Held() tells whether it was free.
 class TFileLock {
 public:
-    explicit TFileLock(const std::string& path);
+    explicit TFileLock(const std::string& path, bool wait = true);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;

@@ -70,6 +70,8 @@ protected:
         fs::remove_all(base_);
         root_ = (base_ / "tree").string();
         fs::create_directories(root_);
+        // Each test's replacements are recorded in its own folder, never in the user's.
+        ::setenv("XDG_STATE_HOME", (base_ / "state").c_str(), 1);
     }
     void TearDown() override {
         // rm copes with trees deeper than the longest path a single call can take.
@@ -255,6 +257,35 @@ TEST_F(CliTest, ReplacementRewritesAndKeepsBackups) {
     EXPECT_EQ(Lines(r.out).back(), "Made 1 replacement in 1 file.");
     EXPECT_EQ(NoCr(ReadAll(P("notes.txt"))), "1 <\two> 1\n");
     EXPECT_FALSE(fs::exists(P("notes.~txt1")));
+}
+
+// --preview writes nothing and prints a diff that patch turns into the replacement's result;
+// the replacement itself is then recorded, and --undo takes it back.
+TEST_F(CliTest, PreviewPrintsAPatchAndUndoTakesTheReplacementBack) {
+    File("a.txt", "one two one\nlast one");
+    File("sub/b.txt", "x\r\none\r\n");
+    const std::string before = ReadAll(P("a.txt"));
+    Result r = Cli({"-m", "*.txt", "-s", "one", "--replace=1", "--preview", root_});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadAll(P("a.txt")), before);
+    EXPECT_NE(r.err.find("Would make 4 replacements in 2 files; nothing was written."),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("--- a/sub/b.txt\n+++ b/sub/b.txt\n"), std::string::npos) << r.out;
+    std::ofstream(P("p.diff"), std::ios::binary) << r.out;
+    ASSERT_EQ(std::system(("cd '" + root_ + "' && patch -s -p1 < p.diff").c_str()), 0);
+    EXPECT_EQ(ReadAll(P("a.txt")), "1 two 1\nlast 1");
+    EXPECT_EQ(ReadAll(P("sub/b.txt")), "x\r\n1\r\n");
+    EXPECT_EQ(Cli({"--preview", "-s", "one", root_}).exitCode, 2); // nothing to preview
+
+    File("a.txt", "one\n");
+    r = Cli({"-m", "a.txt", "-s", "one", "--replace=1", root_});
+    EXPECT_EQ(ReadAll(P("a.txt")), "1\n");
+    r = Cli({"--journal"});
+    EXPECT_NE(r.out.find("1 file  \"one\" by \"1\" in "), std::string::npos) << r.out;
+    r = Cli({"--undo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadAll(P("a.txt")), "one\n");
 }
 
 // A file that cannot be written is not counted as replaced, its reason is given, and the run

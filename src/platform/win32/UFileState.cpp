@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace platform {
 
 namespace {
@@ -83,7 +85,76 @@ std::string StateFolder() {
     return base + "fernsweep\\";
 }
 
-TFileLock::TFileLock(const std::string& path) {
+bool RemoveFolder(const std::string& path) {
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+struct TNewFile::Impl {
+    std::string Folder;
+    std::string TempPath;
+    HANDLE File = INVALID_HANDLE_VALUE;
+    int Error = 0;
+    bool Placed = false;
+    ~Impl() {
+        if (File != INVALID_HANDLE_VALUE) {
+            CloseHandle(File);
+        }
+        if (!Placed && !TempPath.empty()) {
+            DeleteFileA(TempPath.c_str());
+        }
+    }
+};
+
+TNewFile::TNewFile(const std::string& folder) : impl_(std::make_unique<Impl>()) {
+    impl_->Folder = folder;
+    if (!impl_->Folder.empty() && impl_->Folder.back() != '\\' && impl_->Folder.back() != '/') {
+        impl_->Folder += '\\';
+    }
+    static unsigned counter = 0;
+    impl_->TempPath = impl_->Folder + ".kept-" + std::to_string(GetCurrentProcessId()) + "-" +
+                      std::to_string(GetTickCount64()) + "-" + std::to_string(++counter) + ".tmp";
+    impl_->File = CreateFileA(impl_->TempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (impl_->File == INVALID_HANDLE_VALUE) {
+        impl_->Error = win32::ErrnoOf(GetLastError());
+        impl_->TempPath.clear();
+    }
+}
+
+TNewFile::~TNewFile() = default;
+
+TIoResult TNewFile::Append(std::string_view data) {
+    while (impl_->Error == 0 && !data.empty()) {
+        const DWORD n = data.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(data.size());
+        DWORD written = 0;
+        if (!WriteFile(impl_->File, data.data(), n, &written, nullptr)) {
+            impl_->Error = win32::ErrnoOf(GetLastError());
+        }
+        data.remove_prefix(written);
+    }
+    return {impl_->Error};
+}
+
+TIoResult TNewFile::Place(const std::string& name, bool replace) {
+    if (impl_->Error != 0) {
+        return {impl_->Error};
+    }
+    if (!FlushFileBuffers(impl_->File)) {
+        return {win32::ErrnoOf(GetLastError())};
+    }
+    CloseHandle(impl_->File);
+    impl_->File = INVALID_HANDLE_VALUE;
+    SetFileAttributesA(impl_->TempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::string target = impl_->Folder + name;
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExA(impl_->TempPath.c_str(), target.c_str(), flags)) {
+        return {win32::ErrnoOf(GetLastError())};
+    }
+    impl_->Placed = true;
+    return {};
+}
+
+TFileLock::TFileLock(const std::string& path, bool wait) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -92,7 +163,8 @@ TFileLock::TFileLock(const std::string& path) {
     }
     handle_ = h;
     OVERLAPPED ov{};
-    held_ = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov) != 0;
+    held_ = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY), 0, 1, 0,
+                       &ov) != 0;
 }
 
 TFileLock::~TFileLock() {

@@ -1,0 +1,307 @@
+// The undo record: a replacement taken back by another process gives every untouched file its
+// bytes, mode and times back and leaves an edited one alone; the oldest runs go past the limit;
+// a kill at any point of an apply or an undo leaves every file and the record old or new.
+#include "engine/UApplyChanges.h"
+#include "engine/UTSearchEngine.h"
+#include "model/UTFile.h"
+#include "model/UTResultTree.h"
+#include "operations/UUndoJournal.h"
+#include "platform/UContentHash.h"
+#include "platform/UPlatform.h"
+#include "settings/UTSearchOptions.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const fs::path& p, const std::string& data) {
+    std::ofstream(p, std::ios::binary) << data;
+}
+
+engine::TSearchRequest Request(const std::string& root, settings::TSearchOptions& options) {
+    engine::TSearchRequest r;
+    r.StartFolder = root + "/";
+    r.Masks = {"*.txt"};
+    r.SearchText = "old";
+    r.ReplaceText = "NEW";
+    r.DoSearch = true;
+    r.DoReplace = true;
+    r.MatchCase = true;
+    r.Recurse = true;
+    r.Options = &options;
+    return r;
+}
+
+// A replacement run (or, with `preview`, a preview and an apply of all it found) recorded in
+// `journal` as the window records it; gives the entry's id.
+std::string Replace(const std::string& root, operations::TUndoJournal& journal, bool preview) {
+    settings::TSearchOptions options;
+    engine::TSearchRequest request = Request(root, options);
+    model::TResultTree tree;
+    engine::TSearchHooks hooks;
+    engine::TSearchEngine engine(hooks, tree);
+    operations::TJournalRecorder recorder(journal, operations::DescribeRequest(request));
+    if (preview) {
+        request.Preview = true;
+        engine.StartRun(request);
+        request.Preview = false;
+        // Marks where the writing begins in a trace.
+        [[maybe_unused]] const pid_t marker = ::getppid();
+        request.Journal = &recorder;
+        engine::ApplyChanges(request, tree, hooks);
+    } else {
+        request.Journal = &recorder;
+        engine.StartRun(request);
+    }
+    return recorder.Commit();
+}
+
+// The program started again by the kill sweep: applies or undoes in FS_SWEEP_DIR, then ends.
+[[maybe_unused]] const bool kHelper = [] {
+    const char* dir = std::getenv("FS_SWEEP_DIR");
+    if (dir == nullptr) {
+        return false;
+    }
+    {
+        operations::TUndoJournal journal(std::string(dir) + "/state");
+        if (std::string(std::getenv("FS_SWEEP_MODE")) == "apply") {
+            Replace(std::string(dir) + "/tree", journal, true);
+        } else if (const auto last = journal.Last()) {
+            [[maybe_unused]] const pid_t marker = ::getppid();
+            journal.Undo(last->Id);
+        }
+    }
+    std::_Exit(0);
+}();
+
+class UndoJournal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("fs-journal-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(Tree() + "/sub");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Tree() const { return (dir_ / "tree").string(); }
+    std::string State() const { return (dir_ / "state").string(); }
+
+    // Files with matches, their modes and times set apart from the defaults.
+    void Lay() const {
+        fs::remove_all(Tree());
+        fs::create_directories(Tree() + "/sub");
+        const std::pair<const char*, const char*> files[] = {
+            {"a.txt", "old a\nold\r\n"}, {"sub/b.txt", "bb old"}, {"c.txt", "old c\n"}};
+        mode_t mode = 0600;
+        for (const auto& [name, content] : files) {
+            const std::string p = Tree() + "/" + name;
+            WriteAll(p, content);
+            ::chmod(p.c_str(), mode);
+            mode += 040;
+            const timespec times[2] = {{1000000000, 5}, {1100000000, 7}};
+            ::utimensat(AT_FDCWD, p.c_str(), times, 0);
+        }
+    }
+
+    struct TFileState {
+        std::string Content;
+        mode_t Mode;
+        timespec Modified;
+        bool operator==(const TFileState& o) const {
+            return Content == o.Content && Mode == o.Mode && Modified.tv_sec == o.Modified.tv_sec &&
+                   Modified.tv_nsec == o.Modified.tv_nsec;
+        }
+    };
+    std::map<std::string, TFileState> States() const {
+        std::map<std::string, TFileState> out;
+        for (const auto& e : fs::recursive_directory_iterator(Tree())) {
+            if (e.is_regular_file()) {
+                struct stat st {};
+                ::stat(e.path().c_str(), &st);
+                out[fs::relative(e.path(), Tree()).string()] = {ReadAll(e.path()),
+                                                                st.st_mode & 07777, st.st_mtim};
+            }
+        }
+        return out;
+    }
+
+    // fernsweep-cli with the record in State(); gives its exit status, its standard error in
+    // `err`.
+    int Cli(const std::string& args, std::string& err) const {
+        const std::string errFile = (dir_ / "err.txt").string();
+        const std::string cmd = "XDG_STATE_HOME='" + (dir_ / "xdg").string() + "' '" +
+                                FERNSWEEP_CLI + "' " + args + " >/dev/null 2>'" + errFile + "'";
+        const int status = std::system(cmd.c_str());
+        err = ReadAll(errFile);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(UndoJournal, AnotherProcessUndoesEveryUntouchedFileAndLeavesAnEditedOneAlone) {
+    Lay();
+    const auto before = States();
+    operations::TUndoJournal journal((dir_ / "xdg" / "fernsweep").string());
+    const std::string id = Replace(Tree(), journal, false);
+    ASSERT_FALSE(id.empty());
+    ASSERT_EQ(ReadAll(Tree() + "/a.txt"), "NEW a\nNEW\r\n");
+    WriteAll(Tree() + "/c.txt", "edited since\n");
+    const auto edited = States().at("c.txt");
+
+    std::string err;
+    EXPECT_EQ(Cli("--undo", err), 2) << err;
+    EXPECT_NE(err.find("c.txt: changed since the replacement, left alone"), std::string::npos)
+        << err;
+    auto after = States();
+    EXPECT_TRUE(after.at("a.txt") == before.at("a.txt"));
+    EXPECT_TRUE(after.at("sub/b.txt") == before.at("sub/b.txt"));
+    EXPECT_TRUE(after.at("c.txt") == edited);
+    EXPECT_EQ(after.size(), before.size());
+
+    ASSERT_EQ(journal.Entries().size(), 1u);
+    EXPECT_TRUE(journal.Entries()[0].Undone);
+    EXPECT_EQ(Cli("--undo", err), 2);
+    EXPECT_NE(err.find("there is no replacement to undo"), std::string::npos) << err;
+    EXPECT_EQ(Cli("--undo=" + id, err), 2);
+    EXPECT_NE(err.find("was undone already"), std::string::npos) << err;
+}
+
+TEST_F(UndoJournal, TheOldestRunsGoPastTheLimits) {
+    operations::TUndoJournal journal(State());
+    journal.MaxRuns = 3;
+    std::vector<std::string> ids;
+    for (int i = 0; i < 5; ++i) {
+        Lay();
+        ids.push_back(Replace(Tree(), journal, false));
+    }
+    auto entries = journal.Entries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].Id, ids[2]);
+    EXPECT_EQ(entries[2].Id, ids[4]);
+    EXPECT_FALSE(fs::exists(State() + "/runs/" + ids[1])) << "its contents were kept";
+    // Each run keeps 23 bytes of old content: two fit in 50, a third does not.
+    journal.MaxRuns = 20;
+    journal.MaxBytes = 50;
+    Lay();
+    ids.push_back(Replace(Tree(), journal, false));
+    entries = journal.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Id, ids[4]);
+    // The newest stays, whatever its size.
+    journal.MaxBytes = 1;
+    Lay();
+    ids.push_back(Replace(Tree(), journal, false));
+    ASSERT_EQ(journal.Entries().size(), 1u);
+    EXPECT_EQ(journal.Entries()[0].Id, ids.back());
+}
+
+// Every file holds its old or its new content, and every entry of the record names contents it
+// holds, whole.
+void CheckConsistent(const std::string& tree, const std::string& state, const std::string& where) {
+    SCOPED_TRACE(where);
+    const std::map<std::string, std::pair<std::string, std::string>> files = {
+        {"a.txt", {"old a\nold\r\n", "NEW a\nNEW\r\n"}},
+        {"sub/b.txt", {"bb old", "bb NEW"}},
+        {"c.txt", {"old c\n", "NEW c\n"}}};
+    for (const auto& [name, contents] : files) {
+        const std::string now = ReadAll(tree + "/" + name);
+        EXPECT_TRUE(now == contents.first || now == contents.second) << name << ": " << now;
+    }
+    operations::TUndoJournal journal(state);
+    for (const operations::TJournalEntry& e : journal.Entries()) {
+        for (const operations::TJournalFile& f : e.Files) {
+            EXPECT_EQ(platform::ContentHash(ReadAll(journal.ObjectPath(e.Id, f.OldHash))),
+                      f.OldHash)
+                << f.Path;
+        }
+    }
+}
+
+TEST_F(UndoJournal, KilledAtAnyPointOfApplyOrUndoEveryFileAndTheRecordAreOldOrNew) {
+    if (std::system("strace -V >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const auto run = [&](const std::string& mode, const std::string& strace) {
+        const std::string cmd = "FS_SWEEP_DIR='" + dir_.string() + "' FS_SWEEP_MODE=" + mode + " " +
+                                (strace.empty() ? "" : "strace -qq -o /dev/null " + strace) + " '" +
+                                self + "' >/dev/null 2>&1";
+        return std::system(cmd.c_str());
+    };
+    const std::vector<std::string> syscalls = {"openat",    "write",  "fdatasync", "linkat",
+                                               "renameat2", "rename", "unlinkat",  "fsetxattr"};
+    int points = 0;
+    for (const std::string mode : {"apply", "undo"}) {
+        // The calls of one whole run, counted before and after the marker.
+        const auto lay = [&] {
+            Lay();
+            fs::remove_all(State());
+            if (mode == "undo") {
+                ASSERT_EQ(run("apply", ""), 0);
+            }
+        };
+        lay();
+        const std::string log = (dir_ / "trace.log").string();
+        std::string names = "getppid";
+        for (const std::string& s : syscalls) {
+            names += "," + s;
+        }
+        ASSERT_EQ(run(mode, "-o '" + log + "' -e trace=" + names), 0);
+        std::map<std::string, std::pair<int, int>> counts;
+        bool begun = false;
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) {
+            const std::string name = line.substr(0, line.find('('));
+            if (name == "getppid") {
+                begun = true;
+            } else if (line.find('(') != std::string::npos) {
+                (begun ? counts[name].second : counts[name].first) += 1;
+            }
+        }
+        ASSERT_TRUE(begun);
+        for (const auto& [name, c] : counts) {
+            for (int k = 1; k <= c.second; ++k) {
+                lay();
+                const std::string where = mode + " " + name + " #" + std::to_string(k);
+                const int status =
+                    run(mode, "-e trace=" + name + " -e inject=" + name +
+                                  ":signal=SIGKILL:when=" + std::to_string(c.first + k));
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)
+                    << where << " not killed, status " << status;
+                CheckConsistent(Tree(), State(), where);
+                ++points;
+                if (HasFailure()) {
+                    return;
+                }
+                // What was cut short is finished by running again.
+                ASSERT_EQ(run(mode, ""), 0);
+                CheckConsistent(Tree(), State(), where + ", run again");
+            }
+        }
+    }
+    std::cout << "[ sweep    ] " << points << " kill points tried\n";
+    EXPECT_GT(points, 40);
+}
+
+} // namespace
