@@ -144,7 +144,8 @@ void TfrmMain::EnterPreview(const engine::TSearchRequest& request) {
         }
     });
     ShowStatus("Preview: " + text::PluralCount(edits, "replacement") + " in " +
-               text::PluralCount(files, "file") + ", nothing written. Untick what to keep, then "
+               text::PluralCount(files, "file") +
+               ", nothing written. Untick what to keep, then "
                "Apply.");
 }
 
@@ -203,20 +204,30 @@ void TfrmMain::UpdateChanges() {
         pnlChanges->ShowNote(QStringLiteral("Select a file or an occurence to see its changes."));
         return;
     }
+    if (file->Change->OldSize > kDiffMaxBytes) {
+        pnlChanges->ShowWarning({});
+        pnlChanges->ShowNote(ToQ(file->FullPath) + QStringLiteral(" is too large to show."));
+        return;
+    }
     if (fileNode != diffNode_) {
         // Read once for each file selected; ticking boxes only redraws.
         diffNode_ = fileNode;
         diffContent_.clear();
         diffWhy_.clear();
-        if (file->Change->OldSize > kDiffMaxBytes) {
-            diffWhy_ = file->FullPath + " is too large to show its changes.";
-        } else if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, diffContent_,
-                                                 diffWhy_) &&
-                   diffWhy_.empty()) {
+        if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, diffContent_, diffWhy_) &&
+            diffWhy_.empty()) {
             diffWhy_ = file->FullPath + " has changed since the preview.";
         }
     }
-    pnlChanges->ShowWarning(ToQ(diffWhy_));
+    // One line, whatever the reason says: the file is not written.
+    std::string warning = diffWhy_.substr(0, diffWhy_.find_first_of("\r\n"));
+    if (!warning.empty()) {
+        while (!warning.empty() && warning.back() == '.') {
+            warning.pop_back();
+        }
+        warning += ": Apply leaves this file alone.";
+    }
+    pnlChanges->ShowWarning(ToQ(warning));
     if (!diffWhy_.empty()) {
         pnlChanges->ShowNote({});
         return;
