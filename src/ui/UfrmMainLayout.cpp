@@ -421,9 +421,10 @@ void TfrmMain::ConnectHandlers() {
     connect(btnExpandOneLevel, &QToolButton::clicked, this, &TfrmMain::btnExpandOneLevelClick);
     connect(btnFileOps, &QToolButton::clicked, this, &TfrmMain::btnFileOpsClick);
     connect(btnPreview, &QToolButton::clicked, this, &TfrmMain::btnPreviewClick);
-    connect(tvLog->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    // The panes show the selected node: a click makes a row current before it selects it.
+    connect(tvLog->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmMain::UpdatePreview);
-    connect(tvLog->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    connect(tvLog->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmMain::UpdateChanges);
     tvLog->viewport()->installEventFilter(this);
     tvLog->installEventFilter(this);
