@@ -310,8 +310,12 @@ void TfrmMain::cmUndoLastReplacementClick() {
         const auto count = [](const std::vector<std::string>& v) {
             return static_cast<std::int32_t>(v.size());
         };
-        ShowStatus("Undone: " + text::PluralCount(count(result.Restored), "file") + " restored, " +
-                   std::to_string(count(result.LeftAlone)) + " left alone");
+        std::string status =
+            "Undone: " + text::PluralCount(count(result.Restored), "file") + " restored";
+        if (!result.LeftAlone.empty()) {
+            status += ", " + std::to_string(count(result.LeftAlone)) + " left alone";
+        }
+        ShowStatus(status);
         userInterface_->ShowMessage(UndoReport(result));
     } catch (const std::exception& e) {
         userInterface_->ShowError(e.what());
