@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 
 #include <optional>
@@ -30,6 +31,32 @@ constexpr std::int64_t kDiffMaxBytes = 32 * 1024 * 1024;
 constexpr int kPreviewExpandAll = 5000;
 // Paths listed by name in the undo report, for each kind of outcome.
 constexpr size_t kListedPaths = 12;
+
+// What a preview found, and how much of it is chosen.
+struct TChoices {
+    int Chosen = 0;
+    int Total = 0;
+    int ChosenFiles = 0;
+    int Files = 0;
+    model::TTreeNode* First = nullptr; // the first file with changes
+};
+
+TChoices CountChoices(const model::TResultTree& tree) {
+    TChoices c;
+    tree.ForEach([&c](model::TTreeNode& node) {
+        const model::TFile* file = node.File();
+        if (file == nullptr || !file->Change || file->Change->Edits.empty()) {
+            return;
+        }
+        const auto chosen = static_cast<int>(file->Change->ChosenCount());
+        c.First = c.First != nullptr ? c.First : &node;
+        ++c.Files;
+        c.Total += static_cast<int>(file->Change->Edits.size());
+        c.Chosen += chosen;
+        c.ChosenFiles += chosen > 0 ? 1 : 0;
+    });
+    return c;
+}
 
 std::string ApplySummary(const engine::TApplyTotals& totals) {
     std::string text = text::PluralCount(totals.Files, "file") + " written (" +
@@ -123,30 +150,16 @@ void TfrmMain::EnterPreview(const engine::TSearchRequest& request) {
         btnExpandOneLevelClick();
     }
     // The first file's changes are in the pane at once.
-    model::TTreeNode* first = nullptr;
-    tree_.ForEach([&first](model::TTreeNode& node) {
-        if (first == nullptr && node.IsFile() && node.File()->Change) {
-            first = &node;
-        }
-    });
-    if (first != nullptr) {
-        tvLog->setCurrentIndex(model_->IndexOf(first));
+    const TChoices found = CountChoices(tree_);
+    if (found.First != nullptr) {
+        tvLog->setCurrentIndex(model_->IndexOf(found.First));
     }
     UpdateChanges();
     EnableReplaceButtons();
     // The run's own summary would say the replacements were made.
-    int edits = 0;
-    int files = 0;
-    tree_.ForEach([&](model::TTreeNode& node) {
-        if (node.IsFile() && node.File()->Change) {
-            edits += static_cast<int>(node.File()->Change->Edits.size());
-            files += node.File()->Change->Edits.empty() ? 0 : 1;
-        }
-    });
-    ShowStatus("Preview: " + text::PluralCount(edits, "replacement") + " in " +
-               text::PluralCount(files, "file") +
-               ", nothing written. Untick what to keep, then "
-               "Apply.");
+    ShowStatus("Preview: " + text::PluralCount(found.Total, "replacement") + " in " +
+               text::PluralCount(found.Files, "file") +
+               ", nothing written. Untick what to keep, then Apply.");
 }
 
 void TfrmMain::LeavePreview() {
@@ -170,22 +183,8 @@ void TfrmMain::EnableReplaceButtons() {
 }
 
 void TfrmMain::ShowChosenCount() {
-    int chosen = 0;
-    int total = 0;
-    int chosenFiles = 0;
-    int files = 0;
-    tree_.ForEach([&](model::TTreeNode& node) {
-        const model::TFile* file = node.File();
-        if (file == nullptr || !file->Change || file->Change->Edits.empty()) {
-            return;
-        }
-        const auto n = static_cast<int>(file->Change->ChosenCount());
-        ++files;
-        total += static_cast<int>(file->Change->Edits.size());
-        chosen += n;
-        chosenFiles += n > 0 ? 1 : 0;
-    });
-    pnlChanges->ShowChosen(chosen, total, chosenFiles, files, !running_);
+    const TChoices c = CountChoices(tree_);
+    pnlChanges->ShowChosen(c.Chosen, c.Total, c.ChosenFiles, c.Files, !running_);
 }
 
 void TfrmMain::UpdateChanges() {
@@ -278,6 +277,10 @@ void TfrmMain::btnApplyClick() {
         const auto n = static_cast<std::int32_t>(totals.NotWritten.size());
         userInterface_->ShowFailures(text::PluralCount(n, "file") + " not written:",
                                      totals.NotWritten);
+    }
+    if (closeRequested_) {
+        // Closed from a message box during the writes: close now that they are done.
+        QTimer::singleShot(0, this, &QWidget::close);
     }
 }
 
