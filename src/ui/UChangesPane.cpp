@@ -26,8 +26,9 @@ TChangesPane::TChangesPane(QWidget* parent) : QWidget(parent) {
     lblChosen = new QLabel(this);
     lblChosen->setTextFormat(Qt::PlainText);
     bar->addWidget(lblChosen, 1);
-    btnApply = new QPushButton(QStringLiteral("A&pply"), this);
+    btnApply = new QPushButton(QStringLiteral("&Apply"), this);
     btnApply->setToolTip(QStringLiteral("Write the ticked replacements"));
+    // Alt+A: "Abort" has it only while a run goes on, and Apply is disabled then.
     btnApply->setAutoDefault(false);
     btnApply->setMinimumWidth(75);
     btnApply->setEnabled(false);

@@ -109,6 +109,10 @@ private slots:
         QCOMPARE(third.data(ui::TResultTreeModel::AfterRole).toString(), "\"needle pin\"");
         QCOMPARE(third.data(ui::TResultTreeModel::AfterMatchRole).toPoint(), QPoint(8, 3));
         QVERIFY(DiffText(*w).endsWith("-one needle\n-needle needle\n+one pin\n+needle pin"));
+        // The gutter: the line's number before, then after.
+        const QList<ui::TPreviewPane::TLine>& diff = w->pnlChanges->pnlDiff->Lines();
+        QCOMPARE(diff[diff.size() - 3].Gutter, "2  ");
+        QCOMPARE(diff.back().Gutter, "  2");
         QVERIFY(w->pnlChanges->lblChosen->text().startsWith("3 of 4 replacements"));
         // A file's box ticks and unticks all of its occurrences.
         const QModelIndex fileB = Find(m, QStringLiteral("b.txt"));
