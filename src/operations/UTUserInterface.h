@@ -20,6 +20,9 @@ public:
     virtual void ShowError(const std::string& text) = 0;
     // A warning box with Yes and No.
     virtual TAnswer AskYesNo(const std::string& text) = 0;
+    // A question box with Yes and No, No by default: for a step that is safe but not small.
+    // Unless overridden, asked as AskYesNo asks.
+    virtual TAnswer AskQuestion(const std::string& text) { return AskYesNo(text); }
     // A warning box with Yes, No and Cancel.
     virtual TAnswer AskYesNoCancel(const std::string& text) = 0;
     // The save dialog: default suffix "log", filter "Log Files (*.log)" and "All Files (*.*)",

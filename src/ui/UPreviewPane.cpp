@@ -46,7 +46,7 @@ void TPreviewPane::ShowNote(const QString& note) {
     setPlainText(note);
 }
 
-void TPreviewPane::ShowLines(const QList<TLine>& lines) {
+void TPreviewPane::ShowLines(const QList<TLine>& lines, int focus) {
     lines_ = lines;
     clear();
     int gutterWidth = 0;
@@ -92,7 +92,8 @@ void TPreviewPane::ShowLines(const QList<TLine>& lines) {
         cursor.insertText(line.Text.mid(done), plain);
     }
     // Context above the first hit stays in view with it.
-    const QTextBlock target = document()->findBlockByNumber(std::max(firstHit, 0));
+    const QTextBlock target =
+        document()->findBlockByNumber(focus >= 0 ? focus : std::max(firstHit, 0));
     QTextCursor top(target);
     setTextCursor(top);
     centerCursor();

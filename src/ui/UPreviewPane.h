@@ -29,9 +29,9 @@ public:
 
     explicit TPreviewPane(QWidget* parent = nullptr);
 
-    // Replaces the content; the first line of kind Match (or Added, Removed) is scrolled into
-    // view.
-    void ShowLines(const QList<TLine>& lines);
+    // Replaces the content; line `focus` (by default the first line of kind Match, Added or
+    // Removed) is scrolled into view.
+    void ShowLines(const QList<TLine>& lines, int focus = -1);
     // One line of explanation instead of content.
     void ShowNote(const QString& note);
 

@@ -44,6 +44,12 @@ operations::TAnswer TQtUserInterface::AskYesNo(const std::string& text) {
     return answer == QMessageBox::Yes ? operations::TAnswer::Yes : operations::TAnswer::No;
 }
 
+operations::TAnswer TQtUserInterface::AskQuestion(const std::string& text) {
+    const auto answer = QMessageBox::question(owner_, Title(), ToQ(text),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes ? operations::TAnswer::Yes : operations::TAnswer::No;
+}
+
 operations::TAnswer TQtUserInterface::AskYesNoCancel(const std::string& text) {
     return ToAnswer(QMessageBox::warning(owner_, Title(), ToQ(text),
                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

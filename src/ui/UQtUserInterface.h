@@ -15,6 +15,7 @@ public:
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
     operations::TAnswer AskYesNo(const std::string& text) override;
+    operations::TAnswer AskQuestion(const std::string& text) override;
     operations::TAnswer AskYesNoCancel(const std::string& text) override;
     bool ChooseSaveFile(const std::string& initialFolder, std::string& fileName) override;
     void ShowFailures(const std::string& heading, const std::vector<std::string>& lines) override;

@@ -20,6 +20,7 @@ constexpr int kMeasuredChars = 200;
 constexpr int kWindowChars = 400;
 
 const QString kEllipsis = QStringLiteral("\u2026");
+const QString kArrow = QStringLiteral(" \u2192 ");
 
 // Tabs to blanks, moving the match with the text.
 TDrawnCaption ExpandTabs(const QString& caption, int matchStart, int matchLength) {
@@ -55,6 +56,10 @@ TDrawnCaption ExpandTabs(const QString& caption, int matchStart, int matchLength
 
 QColor MatchHighlightColour() {
     return QColor(255, 221, 87);
+}
+
+QColor ReplacementHighlightColour() {
+    return QColor(150, 226, 150);
 }
 
 TDrawnCaption DrawCaption(const QString& caption, int matchStart, int matchLength,
@@ -124,6 +129,34 @@ TDrawnCaption DrawCaption(const QString& caption, int matchStart, int matchLengt
     return out;
 }
 
+TDrawnCaption DrawChangeCaption(const QString& caption, int matchStart, int matchLength,
+                                const QString& after, int afterStart, int afterLength,
+                                const QFontMetrics& metrics, int width) {
+    const int room = std::max(width - metrics.horizontalAdvance(kArrow), 0);
+    const int leftNeeds =
+        metrics.horizontalAdvance(ExpandTabs(caption.left(kWindowChars), -1, 0).Text);
+    const int rightNeeds =
+        metrics.horizontalAdvance(ExpandTabs(after.left(kWindowChars), -1, 0).Text);
+    int leftRoom = room / 2;
+    if (leftNeeds + rightNeeds <= room || leftNeeds <= room / 2) {
+        leftRoom = leftNeeds;
+    } else if (rightNeeds <= room / 2) {
+        leftRoom = room - rightNeeds;
+    }
+    const TDrawnCaption left = DrawCaption(caption, matchStart, matchLength, metrics, leftRoom);
+    const TDrawnCaption right =
+        DrawCaption(after, afterStart, afterLength, metrics, std::max(room - leftRoom, 0));
+    TDrawnCaption out = left;
+    out.Text += kArrow;
+    out.AfterStart = static_cast<int>(out.Text.size());
+    out.Text += right.Text;
+    if (right.MatchStart >= 0) {
+        out.AfterMatchStart = out.AfterStart + right.MatchStart;
+        out.AfterMatchLength = right.MatchLength;
+    }
+    return out;
+}
+
 void TResultItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
@@ -149,8 +182,14 @@ void TResultItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         width = std::min(width, view->viewport()->width() - textRect.left() - margin);
     }
     const QPoint range = match.toPoint();
-    const TDrawnCaption drawn = DrawCaption(caption, match.isValid() ? range.x() : -1, range.y(),
-                                            opt.fontMetrics, std::max(width, 0));
+    const QVariant after = index.data(TResultTreeModel::AfterRole);
+    const QPoint afterRange = index.data(TResultTreeModel::AfterMatchRole).toPoint();
+    const TDrawnCaption drawn =
+        after.isValid()
+            ? DrawChangeCaption(caption, range.x(), range.y(), after.toString(), afterRange.x(),
+                                afterRange.y(), opt.fontMetrics, std::max(width, 0))
+            : DrawCaption(caption, match.isValid() ? range.x() : -1, range.y(), opt.fontMetrics,
+                          std::max(width, 0));
 
     QTextLayout layout(drawn.Text, opt.font);
     QTextOption textOption;
@@ -170,6 +209,23 @@ void TResultItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         formats.append(hit);
     }
     const bool selected = (opt.state & QStyle::State_Selected) != 0;
+    if (drawn.AfterStart >= 0) {
+        // A chosen edit shows its replacement; a line that keeps its match is greyed.
+        const bool chosen = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        QTextLayout::FormatRange part;
+        if (chosen && drawn.AfterMatchStart >= 0) {
+            part.start = drawn.AfterMatchStart;
+            part.length = drawn.AfterMatchLength;
+            part.format.setBackground(ReplacementHighlightColour());
+            part.format.setForeground(QColor(Qt::black));
+            formats.append(part);
+        } else if (!chosen && !selected) {
+            part.start = drawn.AfterStart;
+            part.length = static_cast<int>(drawn.Text.size()) - drawn.AfterStart;
+            part.format.setForeground(QColor(150, 150, 150));
+            formats.append(part);
+        }
+    }
     const QPalette::ColorGroup group =
         (opt.state & QStyle::State_Active) != 0 ? QPalette::Active : QPalette::Inactive;
     painter->save();
@@ -192,6 +248,9 @@ QSize TResultItemDelegate::sizeHint(const QStyleOptionViewItem& option,
     // Measured with tabs as blanks and cut to a bounded length: a minified line must not make
     // the column miles wide.
     QString shown = opt.text.left(kMeasuredChars);
+    if (const QVariant after = index.data(TResultTreeModel::AfterRole); after.isValid()) {
+        shown += kArrow + after.toString().left(kMeasuredChars);
+    }
     shown.replace(QLatin1Char('\t'), QString(kTabBlanks, QLatin1Char(' ')));
     opt.text = shown;
     QStyle* style = opt.widget != nullptr ? opt.widget->style() : QApplication::style();

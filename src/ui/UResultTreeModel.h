@@ -1,5 +1,6 @@
 // The results tree as Qt's views see it: a thin model over model::TResultTree. It holds no
-// copy of the nodes; each index carries its TTreeNode.
+// copy of the nodes; each index carries its TTreeNode. After a preview it also lets the user
+// choose the edits to apply: check boxes on files and occurrences, kept in the files' changes.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -25,6 +26,16 @@ public:
     // An occurrence's match within its caption: QPoint(start, length) in the caption's QString
     // units. Invalid for other nodes.
     static constexpr int MatchRole = Qt::UserRole + 1;
+    // While choosing: an occurrence's line as it will be, in double quotes, and where its
+    // replacement (or its match, when not chosen) lies in that text, as QPoint(start, length).
+    static constexpr int AfterRole = Qt::UserRole + 2;
+    static constexpr int AfterMatchRole = Qt::UserRole + 3;
+
+    // Choosing: the file nodes that carry a preview's changes (model::TFileChange) and their
+    // occurrences show check boxes (a file's box is ticked, unticked or partly ticked from its
+    // occurrences) and the occurrences their lines as they will be. Off: neither.
+    void SetChoosing(bool on);
+    bool Choosing() const { return choosing_; }
 
     // While frozen the model shows no rows, so the tree underneath may be cleared and filled
     // without the views holding on to freed nodes or repainting; thawing resets them once.
@@ -49,6 +60,13 @@ public:
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Qt::CheckStateRole while choosing: ticks or unticks an occurrence's edit, or all of a
+    // file's edits.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+signals:
+    // The user chose edits of the file node at `file` or took them back.
+    void choicesChanged(const QModelIndex& file);
 
 private:
     const QIcon& Icon(int image, int selected) const;
@@ -60,6 +78,7 @@ private:
     model::TResultTree& tree_;
     bool frozen_ = false;
     bool growing_ = false;
+    bool choosing_ = false;
     // While growing: the row counts the views were given, for each folder they asked about.
     mutable std::unordered_map<const model::TTreeNode*, int> known_;
     mutable int knownRoots_ = -1;

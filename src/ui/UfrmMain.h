@@ -33,11 +33,13 @@ class QTreeView;
 
 namespace engine {
 class TSearchEngine;
+struct TSearchHooks;
 struct TSearchRequest;
 } // namespace engine
 
 namespace ui {
 
+class TChangesPane;
 class TFolderPathEdit;
 class TFolderTree;
 class TPreviewPane;
@@ -91,6 +93,7 @@ public:
     QAction* cmCopyFoundFilesToFolder;
     QAction* cmMoveFoundFilestoFolder;
     QAction* cmDeleteFoundFilesPermanently;
+    QAction* cmUndoLastReplacement;
     QMenu* mmHelp;
     QAction* mmQuickHelpHTML;
     QAction* mmRegularExpressionHelp;
@@ -134,6 +137,8 @@ public:
     // Which way patterns work: on the whole text or line by line.
     QLabel* lblRegexMode;
     QPushButton* btnAbort;
+    // A replacement run that writes nothing: its changes are shown for review.
+    QPushButton* btnPreviewReplace;
     QPushButton* btnGo;
     QWidget* pnlDirectory;
     QLabel* pnlLabelDirectory;
@@ -154,6 +159,9 @@ public:
     QSplitter* Splitter3;
     QTreeView* tvLog;
     TPreviewPane* pnlPreview;
+    // After a preview: the chosen changes of the selected file and the button that writes them.
+    TChangesPane* pnlChanges;
+    QPushButton* btnApply;
     // Status line: one text.
     QLabel* sbStatus;
 
@@ -169,6 +177,15 @@ public:
     void btnGoClick();
     void btnAbortClick();
     void btnAdvancedClick();
+
+    // Replacements reviewed before and taken back after (UfrmMainChanges.cpp).
+    void btnPreviewReplaceClick();
+    void btnApplyClick();
+    void cmUndoLastReplacementClick();
+    // The changes pane: the totals chosen and the selected file's diff.
+    void UpdateChanges();
+    // After a preview, until its changes are applied or another run starts.
+    bool Previewing() const { return previewRequest_ != nullptr; }
 
     // Enabling rules and the tester.
     void chkSearchClick();
@@ -269,7 +286,24 @@ private:
     void PumpMessages();
     // Between the walk's own pumps, while a run is busy.
     void KeepResponsive();
+    engine::TSearchHooks Hooks();
     engine::TSearchRequest MakeRequest(bool makeBackups) const;
+    // Go's run, or with `preview` the same run writing nothing.
+    void RunSearch(bool preview);
+    // The backups question before anything is written; false when cancelled.
+    bool AskBackups(bool& makeBackups);
+    // Runs `write` with a recorder of the undo journal as request.Journal, and records what
+    // it wrote, also when it throws.
+    void RecordReplacement(engine::TSearchRequest& request, const std::function<void()>& write);
+    void EnterPreview(const engine::TSearchRequest& request);
+    void LeavePreview();
+    // "Preview" is enabled with "Replace with:" and "Go"; "Apply" while a preview has an edit
+    // chosen and nothing runs.
+    void EnableReplaceButtons();
+    // How many edits are chosen, in how many files; enables "Apply".
+    void ShowChosenCount();
+    // Enabled when the journal has a replacement to undo.
+    void UpdateUndoCommand();
     // The status line's tooltip tells why entries were left out; the failures come in one list.
     void ShowRunAccount();
     void FinishRun();
@@ -302,6 +336,12 @@ private:
     qint64 growthEveryMs_ = 0;
     bool closed_ = false;
     bool shown_ = false;
+    // The preview's request, kept for applying its changes.
+    std::unique_ptr<engine::TSearchRequest> previewRequest_;
+    // The file node whose content the changes pane holds, and that content or why not.
+    const model::TTreeNode* diffNode_ = nullptr;
+    std::string diffContent_;
+    std::string diffWhy_;
 };
 
 } // namespace ui

@@ -48,18 +48,28 @@ constexpr const char* kMaskDelimiters = "; ";
 } // namespace
 
 void TfrmMain::btnGoClick() {
+    RunSearch(false);
+}
+
+bool TfrmMain::AskBackups(bool& makeBackups) {
+    const operations::TAnswer answer = userInterface_->AskYesNoCancel(kBackupsQuestion);
+    makeBackups = answer == operations::TAnswer::Yes;
+    return answer != operations::TAnswer::Cancel;
+}
+
+void TfrmMain::RunSearch(bool preview) {
     // Abort enables "Go" at once; a click queued behind it in the same pump must still not
     // start a second run inside the first.
     if (running_) {
         return;
     }
+    const bool replacing = chkSearch->isChecked() && chkReplace->isChecked();
+    if (preview && !replacing) {
+        return;
+    }
     bool makeBackups = false;
-    if (chkSearch->isChecked() && chkReplace->isChecked()) {
-        const operations::TAnswer answer = userInterface_->AskYesNoCancel(kBackupsQuestion);
-        if (answer == operations::TAnswer::Cancel) {
-            return;
-        }
-        makeBackups = answer == operations::TAnswer::Yes;
+    if (replacing && !preview && !AskBackups(makeBackups)) {
+        return;
     }
     AddToHistory(cmbFileMask);
     if (chkSearch->isChecked()) {
@@ -69,9 +79,11 @@ void TfrmMain::btnGoClick() {
         AddToHistory(edtReplace);
     }
 
+    LeavePreview();
     running_ = true;
     btnAbort->setEnabled(true);
     btnGo->setEnabled(false);
+    EnableReplaceButtons();
     gauProgress->setVisible(true);
     tvLogBeginUpdate();
     // The run clears and refills the tree; the views must not hold on to its nodes meanwhile.
@@ -80,22 +92,28 @@ void TfrmMain::btnGoClick() {
     growthEveryMs_ = kTreeGrowthEveryMs;
 
     std::optional<std::string> error;
-    {
-        const engine::TStringTokenizer masks(FromQ(cmbFileMask->currentText()), kMaskDelimiters);
-        engine::TSearchRequest request = MakeRequest(makeBackups);
-        request.Masks = masks.Tokens;
-        try {
+    const engine::TStringTokenizer masks(FromQ(cmbFileMask->currentText()), kMaskDelimiters);
+    engine::TSearchRequest request = MakeRequest(makeBackups);
+    request.Masks = masks.Tokens;
+    request.Preview = preview;
+    try {
+        if (replacing && !preview) {
+            // Every replacement that writes can be undone.
+            RecordReplacement(request, [&] { engine_->StartRun(request); });
+        } else {
             engine_->StartRun(request);
-        } catch (const std::exception& e) {
-            error = e.what();
-        } catch (...) {
-            error = "Unknown error";
         }
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "Unknown error";
     }
     FinishRun();
 
     if (error) {
         userInterface_->ShowError(*error);
+    } else if (preview) {
+        EnterPreview(request);
     } else {
         btnExpandOneLevelClick();
     }
@@ -104,6 +122,20 @@ void TfrmMain::btnGoClick() {
         // Closed during the run: close now that the run is off the stack.
         QTimer::singleShot(0, this, &QWidget::close);
     }
+}
+
+engine::TSearchHooks TfrmMain::Hooks() {
+    return engine::TSearchHooks{
+        [this](const std::string& text) { ShowStatus(text); },
+        [this](double fraction) { ShowProgress(fraction); },
+        [this](const std::string& text) { userInterface_->ShowMessage(text); },
+        [this] { PumpMessages(); },
+        [this] { KeepResponsive(); },
+        {}, // failures are shown together when the run ends
+        {}, // failed writes are shown as messages
+        {},
+        {}, // the tree shows its growth from KeepResponsive
+    };
 }
 
 engine::TSearchRequest TfrmMain::MakeRequest(bool makeBackups) const {
@@ -146,12 +178,14 @@ void TfrmMain::FinishRun() {
     btnAbort->setEnabled(false);
     running_ = false;
     btnGo->setEnabled(true);
+    EnableReplaceButtons();
 }
 
 void TfrmMain::btnAbortClick() {
     engine_->Aborted = true;
     btnAbort->setEnabled(false);
     btnGo->setEnabled(true);
+    EnableReplaceButtons();
 }
 
 void TfrmMain::btnAdvancedClick() {
@@ -219,12 +253,14 @@ void TfrmMain::chkSearchClick() {
 
 void TfrmMain::chkReplaceClick() {
     edtReplace->setEnabled(chkReplace->isChecked());
+    EnableReplaceButtons();
 }
 
 void TfrmMain::edtSearchChange() {
     const bool allowed = !chkSearch->isChecked() || !edtSearch->currentText().isEmpty();
     // Typing during a run must not offer a second one.
     btnGo->setEnabled(allowed && !running_);
+    EnableReplaceButtons();
     UpdateRegexTester();
 }
 

@@ -5,6 +5,7 @@
 #include "engine/UTSearchEngine.h"
 #include "settings/UMainSettings.h"
 #include "ui/UAppearance.h"
+#include "ui/UChangesPane.h"
 #include "ui/UFolderPathEdit.h"
 #include "ui/UFolderTree.h"
 #include "ui/UPreviewPane.h"
@@ -25,6 +26,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -46,8 +48,10 @@ constexpr int kSearchPanelHeightNoTester = 176;
 // Where the left of the search fields, and the tester's sample field, begin.
 constexpr int kFieldLeft = 96;
 constexpr int kFieldHeight = 22;
-// "Go" and "Abort" keep this distance from the panel's bottom edge.
+// "Go", "Preview" and "Abort" keep this distance from the panel's bottom edge, and the next
+// from each other.
 constexpr int kButtonBottomGap = 4;
+constexpr int kButtonGap = 8;
 // The narrowest search panel in which no control covers another.
 constexpr int kMinSearchPanelWidth = 340;
 
@@ -114,19 +118,7 @@ TfrmMain::TfrmMain(TfrmMainContext context)
     }
     setObjectName(QStringLiteral("frmMain"));
     setFont(WindowFont());
-    engine_ = std::make_unique<engine::TSearchEngine>(
-        engine::TSearchHooks{
-            [this](const std::string& text) { ShowStatus(text); },
-            [this](double fraction) { ShowProgress(fraction); },
-            [this](const std::string& text) { userInterface_->ShowMessage(text); },
-            [this] { PumpMessages(); },
-            [this] { KeepResponsive(); },
-            {}, // failures are shown together when the run ends
-            {}, // failed writes are shown as messages
-            {},
-            {}, // the tree shows its growth from KeepResponsive
-        },
-        tree_);
+    engine_ = std::make_unique<engine::TSearchEngine>(Hooks(), tree_);
     engine_->CallingThreadReads = false; // no big file may hold the window still
     model_ = new TResultTreeModel(tree_, this);
 
@@ -190,6 +182,8 @@ void TfrmMain::BuildMenus() {
     cmCopyFoundFilesToFolder = add(mmOperations, "&Copy Found Files to Folder...");
     cmMoveFoundFilestoFolder = add(mmOperations, "&Move Found Files to Folder...");
     cmDeleteFoundFilesPermanently = add(mmOperations, "&Delete Found Files Permanently");
+    mmOperations->addSeparator();
+    cmUndoLastReplacement = add(mmOperations, "&Undo Last Replacement...");
     mmHelp = mmMain->addMenu(QStringLiteral("&Help"));
     mmQuickHelpHTML = add(mmHelp, "&Quick Help (HTML)");
     mmRegularExpressionHelp = add(mmHelp, "&Regular Expressions Help");
@@ -283,8 +277,15 @@ void TfrmMain::BuildSearchPanel() {
     lblRegexMode->setPalette(modeColours);
 
     btnAbort = new QPushButton(QStringLiteral("&Abort"), pnlLeftTop);
-    btnAbort->setGeometry(184, 215, 75, 25);
+    btnAbort->setGeometry(101, 215, 75, 25);
     btnAbort->setEnabled(false);
+    btnPreviewReplace = new QPushButton(QStringLiteral("P&review"), pnlLeftTop);
+    btnPreviewReplace->setObjectName(QStringLiteral("btnPreviewReplace"));
+    btnPreviewReplace->setGeometry(184, 215, 75, 25);
+    btnPreviewReplace->setToolTip(
+        QStringLiteral("Find the replacements and show them for review; nothing is written"));
+    btnPreviewReplace->setAutoDefault(false);
+    btnPreviewReplace->setEnabled(false);
     btnGo = new QPushButton(QStringLiteral("&Go"), pnlLeftTop);
     btnGo->setGeometry(267, 215, 77, 25);
     btnGo->setDefault(true);
@@ -358,8 +359,9 @@ void TfrmMain::BuildRightColumn() {
         TToolPicture::ExpandOneLevel, QStringLiteral("Expand first level only"), 76, 0, pnlToolBar);
     btnFileOps = MakeToolButton(TToolPicture::FileOps, QStringLiteral("File Operations"), 112, 0,
                                 pnlToolBar);
-    btnPreview =
-        MakeToolButton(TToolPicture::Preview, QStringLiteral("Show preview"), 148, 0, pnlToolBar);
+    // Not the replacement's preview: the found lines among the lines around them.
+    btnPreview = MakeToolButton(TToolPicture::Preview,
+                                QStringLiteral("Show found lines in context"), 148, 0, pnlToolBar);
     btnPreview->setCheckable(true);
     body->addWidget(pnlToolBar);
 
@@ -384,8 +386,13 @@ void TfrmMain::BuildRightColumn() {
     Splitter3->setChildrenCollapsible(false);
     Splitter3->addWidget(tvLog);
     Splitter3->addWidget(pnlPreview);
+    pnlChanges = new TChangesPane;
+    pnlChanges->setVisible(false);
+    btnApply = pnlChanges->btnApply;
+    Splitter3->addWidget(pnlChanges);
     Splitter3->setStretchFactor(0, 2);
     Splitter3->setStretchFactor(1, 1);
+    Splitter3->setStretchFactor(2, 2);
     body->addWidget(Splitter3, 1);
     rightLayout->addLayout(body, 1);
 }
@@ -393,6 +400,10 @@ void TfrmMain::BuildRightColumn() {
 void TfrmMain::ConnectHandlers() {
     connect(btnGo, &QPushButton::clicked, this, &TfrmMain::btnGoClick);
     connect(btnAbort, &QPushButton::clicked, this, &TfrmMain::btnAbortClick);
+    connect(btnPreviewReplace, &QPushButton::clicked, this, &TfrmMain::btnPreviewReplaceClick);
+    connect(btnApply, &QPushButton::clicked, this, &TfrmMain::btnApplyClick);
+    connect(model_, &TResultTreeModel::choicesChanged, this, &TfrmMain::UpdateChanges);
+    connect(mmOperations, &QMenu::aboutToShow, this, &TfrmMain::UpdateUndoCommand);
     connect(btnAdvanced, &QPushButton::clicked, this, &TfrmMain::btnAdvancedClick);
     connect(chkSearch, &QCheckBox::clicked, this, &TfrmMain::chkSearchClick);
     connect(chkReplace, &QCheckBox::clicked, this, &TfrmMain::chkReplaceClick);
@@ -410,8 +421,11 @@ void TfrmMain::ConnectHandlers() {
     connect(btnExpandOneLevel, &QToolButton::clicked, this, &TfrmMain::btnExpandOneLevelClick);
     connect(btnFileOps, &QToolButton::clicked, this, &TfrmMain::btnFileOpsClick);
     connect(btnPreview, &QToolButton::clicked, this, &TfrmMain::btnPreviewClick);
-    connect(tvLog->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    // The panes show the selected node: a click makes a row current before it selects it.
+    connect(tvLog->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmMain::UpdatePreview);
+    connect(tvLog->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmMain::UpdateChanges);
     tvLog->viewport()->installEventFilter(this);
     tvLog->installEventFilter(this);
     // Escape stops a run; when idle it does nothing here.
@@ -441,6 +455,7 @@ void TfrmMain::ConnectHandlers() {
         {cmCopyFoundFilesToFolder, &TfrmMain::cmCopyFoundFilesToFolderClick},
         {cmMoveFoundFilestoFolder, &TfrmMain::cmMoveFoundFilestoFolderClick},
         {cmDeleteFoundFilesPermanently, &TfrmMain::cmDeleteFoundFilesPermanentlyClick},
+        {cmUndoLastReplacement, &TfrmMain::cmUndoLastReplacementClick},
         {mmQuickHelpHTML, &TfrmMain::mmQuickHelpHTMLClick},
         {mmRegularExpressionHelp, &TfrmMain::mmRegularExpressionHelpClick},
         {mmVantrelSoftwareHomepage, &TfrmMain::mmVantrelSoftwareHomepageClick},
@@ -469,10 +484,11 @@ void TfrmMain::pnlLeftTopResize() {
     edtSearch->resize(w - 99, edtSearch->height());
     edtReplace->resize(w - 99, edtReplace->height());
     btnAdvanced->move(w - btnAdvanced->width() - 4, btnAdvanced->y());
-    // "Go" and "Abort" are anchored to the bottom and right edges.
+    // "Go", "Preview" and "Abort" are anchored to the bottom and right edges.
     const int buttonTop = h - btnGo->height() - kButtonBottomGap;
     btnGo->move(w - btnGo->width() - 4, buttonTop);
-    btnAbort->move(w - btnGo->width() - btnAbort->width() - 12, buttonTop);
+    btnPreviewReplace->move(btnGo->x() - kButtonGap - btnPreviewReplace->width(), buttonTop);
+    btnAbort->move(btnPreviewReplace->x() - kButtonGap - btnAbort->width(), buttonTop);
     gbRegEx->resize(w - 8, gbRegEx->height());
     edtInput->resize(w - 64, edtInput->height());
     lblOutput->resize(w - 64, lblOutput->height());
@@ -499,28 +515,19 @@ void TfrmMain::ShowRegexMode() {
 
 void TfrmMain::SetTabOrder() {
     // Reading order: the search panel, the folder, then the results' buttons and tree.
-    QWidget* const order[] = {cmbFileMask,
-                              btnAdvanced,
-                              chkSearch,
-                              edtSearch,
-                              chkMatchCase,
-                              chkRegex,
-                              chkReplace,
-                              edtReplace,
-                              edtInput,
-                              btnAbort,
-                              btnGo,
-                              edtDirectory,
-                              stv,
-                              chkRecurseDirs,
-                              btnExpandFull,
-                              btnExpandSelected,
-                              btnExpandOccurence,
-                              btnExpandOneLevel,
-                              btnFileOps,
-                              btnPreview,
-                              tvLog,
-                              pnlPreview};
+    QWidget* const order[] = {cmbFileMask,        btnAdvanced,
+                              chkSearch,          edtSearch,
+                              chkMatchCase,       chkRegex,
+                              chkReplace,         edtReplace,
+                              edtInput,           btnAbort,
+                              btnPreviewReplace,  btnGo,
+                              edtDirectory,       stv,
+                              chkRecurseDirs,     btnExpandFull,
+                              btnExpandSelected,  btnExpandOccurence,
+                              btnExpandOneLevel,  btnFileOps,
+                              btnPreview,         tvLog,
+                              pnlPreview,         btnApply,
+                              pnlChanges->pnlDiff};
     for (size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }

@@ -127,6 +127,14 @@ inline std::function<settings::TStoreLocation()> StoreIn(const QString& folder) 
     };
 }
 
+// Replacements record themselves in the undo journal, in the platform's state folder: for the
+// tests, one temporary folder for the whole program, never the user's.
+inline void KeepJournalInTestFolder() {
+    static QTemporaryDir state;
+    static const bool set = qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    (void)set;
+}
+
 // A main window with scripted dialogs, a recording shell and its settings in `settingsFolder`.
 struct TWindow {
     TScriptedUserInterface* Ui = nullptr;
@@ -136,6 +144,7 @@ struct TWindow {
 
     explicit TWindow(const QString& settingsFolder, QStringList arguments = {},
                      std::function<void()> pump = {}) {
+        KeepJournalInTestFolder();
         auto scripted = std::make_unique<TScriptedUserInterface>();
         Ui = scripted.get();
         ui::TfrmMainContext context;

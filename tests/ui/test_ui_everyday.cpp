@@ -159,25 +159,12 @@ private slots:
             seen << focus;
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        const QList<QWidget*> expected = {w->cmbFileMask,
-                                          w->btnAdvanced,
-                                          w->chkSearch,
-                                          w->edtSearch,
-                                          w->chkMatchCase,
-                                          w->chkRegex,
-                                          w->chkReplace,
-                                          w->edtInput,
-                                          w->btnGo,
-                                          w->edtDirectory,
-                                          w->stv,
-                                          w->chkRecurseDirs,
-                                          w->btnExpandFull,
-                                          w->btnExpandSelected,
-                                          w->btnExpandOccurence,
-                                          w->btnExpandOneLevel,
-                                          w->btnFileOps,
-                                          w->btnPreview,
-                                          w->tvLog};
+        const QList<QWidget*> expected = {
+            w->cmbFileMask,       w->btnAdvanced,   w->chkSearch,         w->edtSearch,
+            w->chkMatchCase,      w->chkRegex,      w->chkReplace,        w->edtInput,
+            w->btnPreviewReplace, w->btnGo,         w->edtDirectory,      w->stv,
+            w->chkRecurseDirs,    w->btnExpandFull, w->btnExpandSelected, w->btnExpandOccurence,
+            w->btnExpandOneLevel, w->btnFileOps,    w->btnPreview,        w->tvLog};
         // Disabled controls are skipped: the search field's neighbours and "Abort" while idle.
         QList<QWidget*> enabled;
         for (QWidget* x : expected) {

@@ -125,7 +125,8 @@ private slots:
         w.Show();
         QCOMPARE(w->pnlLeftTop->width(), 348);
         QCOMPARE(w->btnGo->x(), 267);
-        QCOMPARE(w->btnAbort->x(), 184);
+        QCOMPARE(w->btnPreviewReplace->x(), 184);
+        QCOMPARE(w->btnAbort->x(), 101);
         QCOMPARE(w->btnAdvanced->x(), 279);
         QCOMPARE(w->cmbFileMask->width(), 249);
         QCOMPARE(w->gauProgress->width(), 245);
@@ -137,7 +138,8 @@ private slots:
         w->SetPnlLeftWidth(450);
         QTRY_COMPARE(w->pnlLeftTop->width(), 448);
         QCOMPARE(w->btnGo->x(), 367);
-        QCOMPARE(w->btnAbort->x(), 284);
+        QCOMPARE(w->btnPreviewReplace->x(), 284);
+        QCOMPARE(w->btnAbort->x(), 201);
         QCOMPARE(w->btnAdvanced->x(), 379);
         for (QComboBox* f : {w->cmbFileMask, w->edtSearch, w->edtReplace}) {
             QCOMPARE(f->width(), 349);
@@ -195,7 +197,7 @@ private slots:
         QCOMPARE(w->Splitter2->handleWidth(), 8);
         QCOMPARE(w->cmExit->text(), QStringLiteral("E&xit"));
         QCOMPARE(w->mmFile->actions().size(), 5);
-        QCOMPARE(w->mmOperations->actions().size(), 5);
+        QCOMPARE(w->mmOperations->actions().size(), 7);
         QCOMPARE(w->mmHelp->actions().size(), 6);
         QCOMPARE(w->pmLog->actions().size(), 7);
         QCOMPARE(w->pmFileOps->actions().size(), 5);
