@@ -34,7 +34,7 @@ void TFileWorkers::BeginRun() {
 }
 
 void TFileWorkers::Start(const TSearchRequest& request, const std::vector<TFileTask>& tasks,
-                         std::vector<TFileFacts>& facts) {
+                         std::vector<std::unique_ptr<TFileFacts>>& facts) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         request_ = &request;
@@ -52,10 +52,10 @@ void TFileWorkers::Run(size_t i, TFileSearcher& searcher, std::unique_lock<std::
     ++busy_;
     const TSearchRequest& request = *request_;
     const TFileTask& task = (*tasks_)[i];
-    std::vector<TFileFacts>& facts = *facts_;
+    std::vector<std::unique_ptr<TFileFacts>>& facts = *facts_;
     lock.unlock();
-    TFileFacts f = searcher.Examine(request, task);
-    PrepareWriteBack(request, task, f);
+    auto f = std::make_unique<TFileFacts>(searcher.Examine(request, task));
+    PrepareWriteBack(request, task, *f);
     lock.lock();
     facts[i] = std::move(f);
     ready_[i] = 1;

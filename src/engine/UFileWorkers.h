@@ -31,7 +31,7 @@ public:
     // Starts examining `tasks` into `facts` (the same size), never more than a few files
     // beyond the one the caller waits for, so the work in flight stays bounded.
     void Start(const TSearchRequest& request, const std::vector<TFileTask>& tasks,
-               std::vector<TFileFacts>& facts);
+               std::vector<std::unique_ptr<TFileFacts>>& facts);
     // Returns once task `i` is examined. While it would wait, the caller examines the next
     // tasks itself with `own`; or, when `idle` is given, calls it every `idleEvery` instead,
     // and leaves the files to the workers.
@@ -52,7 +52,7 @@ private:
     bool quit_ = false;
     const TSearchRequest* request_ = nullptr;
     const std::vector<TFileTask>* tasks_ = nullptr;
-    std::vector<TFileFacts>* facts_ = nullptr;
+    std::vector<std::unique_ptr<TFileFacts>>* facts_ = nullptr;
     std::vector<char> ready_;
     size_t next_ = 0;  // the first task not yet taken
     size_t limit_ = 0; // tasks from here on wait

@@ -228,7 +228,9 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
     TFileWorkers* const workers =
         workers_ && request.DoSearch && (tasks.size() > 1 || responsive) ? workers_.get() : nullptr;
     const std::function<void()> breathe = [this] { Breathe(); };
-    std::vector<TFileFacts> facts(workers != nullptr ? tasks.size() : 0);
+    // One slot per file, empty until its facts are ready and again once they are committed: a
+    // folder of many thousands of files costs little more than its list.
+    std::vector<std::unique_ptr<TFileFacts>> facts(workers != nullptr ? tasks.size() : 0);
     struct TStop {
         TFileWorkers* w;
         ~TStop() {
@@ -250,7 +252,10 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
             } else {
                 own = searcher_->Examine(request, tasks[i]);
             }
-            count = CommitFile(request, tasks[i], workers != nullptr ? facts[i] : own, node);
+            count = CommitFile(request, tasks[i], workers != nullptr ? *facts[i] : own, node);
+            if (workers != nullptr) {
+                facts[i].reset();
+            }
         } catch (const std::bad_alloc&) {
             // The bare "std::bad_alloc" would not say which file was too much.
             throw std::runtime_error("Not enough memory to search " + tasks[i].FullPath);

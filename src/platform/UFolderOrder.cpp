@@ -1,6 +1,7 @@
 #include "platform/UFolderOrder.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -42,10 +43,31 @@ void SortFolderEntries(std::vector<TFolderEntry>& entries, const std::function<v
         std::sort(at(i), at(std::min(i + kRun, n)), before);
         meanwhile();
     }
-    for (size_t width = kRun; width < n; width *= 2) {
-        for (size_t i = 0; i + width < n; i += 2 * width) {
-            std::inplace_merge(at(i), at(i + width), at(std::min(i + 2 * width, n)), before);
+    // Merged through a buffer a run at a time: the last merges move every entry, which takes
+    // long enough on a huge folder to be noticed if done in one step.
+    std::vector<TFolderEntry> merged;
+    merged.reserve(n);
+    const auto tick = [&](size_t moved) {
+        if ((moved & (kRun - 1)) == 0) {
             meanwhile();
+        }
+    };
+    for (size_t width = kRun; width < n; width *= 2) {
+        for (size_t lo = 0; lo + width < n; lo += 2 * width) {
+            const size_t mid = lo + width;
+            const size_t hi = std::min(lo + 2 * width, n);
+            merged.clear();
+            size_t a = lo;
+            size_t b = mid;
+            while (a < mid || b < hi) {
+                const bool takeB = a == mid || (b < hi && before(entries[b], entries[a]));
+                merged.push_back(std::move(entries[takeB ? b++ : a++]));
+                tick(merged.size());
+            }
+            for (size_t k = 0; k < merged.size(); ++k) {
+                entries[lo + k] = std::move(merged[k]);
+                tick(k + 1);
+            }
         }
     }
 }
