@@ -183,7 +183,7 @@ void TfrmMain::BuildMenus() {
     cmMoveFoundFilestoFolder = add(mmOperations, "&Move Found Files to Folder...");
     cmDeleteFoundFilesPermanently = add(mmOperations, "&Delete Found Files Permanently");
     mmOperations->addSeparator();
-    cmUndoLastReplacement = add(mmOperations, "&Undo Last Replacement...");
+    cmUndoLastReplacement = add(mmOperations, "&Undo last replacement");
     mmHelp = mmMain->addMenu(QStringLiteral("&Help"));
     mmQuickHelpHTML = add(mmHelp, "&Quick Help (HTML)");
     mmRegularExpressionHelp = add(mmHelp, "&Regular Expressions Help");

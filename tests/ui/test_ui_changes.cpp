@@ -1,6 +1,6 @@
 // A replacement reviewed before it is written and taken back after, end to end in the real
 // window: Preview writes nothing, the ticked edits are applied and the others kept, a file
-// changed since the preview is left alone, and "Undo Last Replacement" restores what Apply and
+// changed since the preview is left alone, and "Undo last replacement" restores what Apply and
 // Go wrote. The journal lives in the tests' own state folder (UiTestSupport).
 #include "UiTestSupport.h"
 
