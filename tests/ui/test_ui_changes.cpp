@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -174,6 +175,23 @@ private slots:
         QCOMPARE(ReadFile(root + "/a.txt"), "pin, edited\n");
         QVERIFY(w.Ui->Messages.back().find("edited since the replacement") != std::string::npos);
         QVERIFY(w.Ui->Messages.back().find(uitest::Bytes(root + "/a.txt")) != std::string::npos);
+    }
+
+    // Another process, after the window: the record is shared.
+    void theCommandLineUndoesWhatTheWindowWrote() {
+        const QString root = data_.filePath(QStringLiteral("cli"));
+        WriteFile(root + "/c.txt", "one needle\n");
+        TWindow w(settings_.path(), {root});
+        w.Show();
+        SetUpReplacement(*w);
+        w.Ui->Answers = {TAnswer::No};
+        w->btnGo->click();
+        QCOMPARE(ReadFile(root + "/c.txt"), "one pin\n");
+        QProcess cli;
+        cli.start(QStringLiteral(FERNSWEEP_CLI), {QStringLiteral("--undo")});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(ReadFile(root + "/c.txt"), "one needle\n");
     }
 };
 
