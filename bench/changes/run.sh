@@ -76,7 +76,7 @@ for ((i = 0; i <= RUNS; i++)); do
     lines=$(wc -l <"$OUT")
     s=$(cd "$COPY" && wall xargs -d '\n' -a "$SCRATCH/list" sd -p -s "$SEARCH" "$REPLACE")
     q=$(wall bash -c "rg -l -F -g '*.*' '$SEARCH' '$COPY' | xargs -d '\n' sd -p -s '$SEARCH' '$REPLACE'")
-    read -r _ a files < <("$BENCH" "$COPY" "$SEARCH" "$REPLACE" "$STATE")
+    read -r _ a files < <("$BENCH" "$COPY" "$SEARCH" "$REPLACE" "$STATE/fernsweep")
     fresh
     r=$(wall bash -c "rg -l -F -g '*.*' '$SEARCH' '$COPY' | xargs -d '\n' sd -s '$SEARCH' '$REPLACE'")
     if [ "$i" -gt 0 ]; then

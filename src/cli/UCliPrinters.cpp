@@ -182,14 +182,14 @@ public:
         }
         std::string diff = file->Change->Diff;
         if (diff.empty()) {
-            // Made now for a big file, read whole once more.
+            // A big file's, made now from the file read once more a piece at a time.
             std::string why;
-            if (!engine::ReadPreviewedContent(file->FullPath, *file->Change, content_, why)) {
+            if (!engine::PreviewedDiff(file->FullPath, *file->Change, "a/" + below, "b/" + below,
+                                       false, diff, why)) {
                 platform::WriteStdStream(platform::TStdStream::Error,
                                          "fernsweep-cli: " + file->FullPath + ": " + why + "\n");
                 return;
             }
-            diff = model::UnifiedDiff(content_, *file->Change, "a/" + below, "b/" + below, false);
         }
         if (!s_.Color) {
             Put(diff);
@@ -214,9 +214,6 @@ public:
             at = end;
         }
     }
-
-private:
-    std::string content_;
 };
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

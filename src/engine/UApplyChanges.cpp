@@ -1,8 +1,10 @@
 #include "engine/UApplyChanges.h"
 
 #include "engine/UReplaceJournal.h"
+#include "engine/UStreamSearch.h"
 #include "model/UTFile.h"
 #include "model/UTResultTree.h"
+#include "model/UUnifiedDiff.h"
 #include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "platform/UReplaceFile.h"
@@ -33,6 +35,10 @@ void ReadAll(platform::TFileReader& reader, std::string& content) {
     content.resize(length);
 }
 
+std::string ChangedSincePreview(const std::string& path) {
+    return "Unable to replace in file " + path + "\r\nThe file was changed after the preview";
+}
+
 class TApplier {
 public:
     TApplier(const TSearchRequest& request, const TSearchHooks& hooks)
@@ -49,6 +55,10 @@ public:
         const std::string name = text::ExtractFileName(path);
         const platform::TFolderHandle folder =
             platform::TFolderHandle::OpenPath(folderPath.empty() ? std::string(".") : folderPath);
+        if (static_cast<std::uint64_t>(change.OldSize) > StreamWindow()) {
+            Streamed(folder, folderPath, name, path, change);
+            return;
+        }
         // Read and closed before it is written: on Windows an open file cannot be replaced.
         platform::TFileIdentity identity;
         try {
@@ -66,10 +76,7 @@ public:
         }
         const std::string hash = text::ContentHash(content_);
         if (hash != change.OldHash) {
-            Refuse(path,
-                   "Unable to replace in file " + path +
-                       "\r\nThe file was changed after the preview",
-                   "", true);
+            Refuse(path, ChangedSincePreview(path), "", true);
             return;
         }
         if (folderPath != cleanedFolder_) {
@@ -89,6 +96,15 @@ public:
         check.Within = request_.StartFolder;
         const platform::TReplaceOutcome result = platform::ReplaceFileContent(
             through, newContent, request_.MakeBackups ? &backup : nullptr, check);
+        Placed(result, path, folderPath, backup, change, hash, text::ContentHash(newContent),
+               identity);
+    }
+
+    // What became of a file's write: counted and recorded, or refused and reported.
+    void Placed(const platform::TReplaceOutcome& result, const std::string& path,
+                const std::string& folderPath, const std::string& backup,
+                const model::TFileChange& change, const std::string& oldHash,
+                const std::string& newHash, const platform::TFileIdentity& identity) {
         if (result.BackupFailed) {
             Message("Unable to create backup file " + folderPath + text::ExtractFileName(backup));
         }
@@ -110,9 +126,114 @@ public:
         ++totals_.Files;
         totals_.Occurences += static_cast<int>(change.ChosenCount());
         if (request_.Journal != nullptr) {
-            request_.Journal->Written(TWrittenFile{path, hash, text::ContentHash(newContent),
-                                                   identity.Size, identity.Meta});
+            request_.Journal->Written(
+                TWrittenFile{path, oldHash, newHash, identity.Size, identity.Meta});
         }
+    }
+
+    // A big file, never held whole: its new content is made while it is written, from the
+    // original read through the descriptor the checks are made on, which is hashed on the way
+    // and must be what the preview saw, or nothing is written.
+    void Streamed(const platform::TFolderHandle& folder, const std::string& folderPath,
+                  const std::string& name, const std::string& path,
+                  const model::TFileChange& change) {
+        const platform::TFileIdentity identity = platform::IdentityAt(folder, name);
+        if (!identity.Known()) {
+            Refuse(path, "Cannot open file \"" + path + "\". " + platform::LastErrorText(), "",
+                   false);
+            return;
+        }
+        std::unique_ptr<TKeptContent> keep;
+        if (request_.Journal != nullptr) {
+            keep = request_.Journal->KeepContent();
+        }
+        std::string newHash;
+        bool changedSincePreview = false;
+        const auto make = [&](const platform::TReadBytes& read,
+                              const platform::TWriteBytes& write) -> int {
+            text::TContentHasher oldHasher;
+            text::TContentHasher newHasher;
+            const auto put = [&](std::string_view data) {
+                newHasher.Update(data);
+                return write(data);
+            };
+            // As ApplyEdits does it, a piece at a time: `copied` is how far the original has
+            // been copied or replaced; an edit starting before it, or not chosen, is passed by.
+            std::string piece(StreamWindow(), '\0');
+            std::uint64_t at = 0;
+            std::uint64_t copied = 0;
+            size_t k = 0;
+            const auto nextEdit = [&]() -> const model::TEdit* {
+                for (; k < change.Edits.size(); ++k) {
+                    const model::TEdit& e = change.Edits[k];
+                    if (change.IsChosen(k) && e.From >= copied && e.To >= e.From) {
+                        return &e;
+                    }
+                }
+                return nullptr;
+            };
+            for (;;) {
+                const std::int64_t got =
+                    read(static_cast<std::int64_t>(at), piece.data(), piece.size());
+                if (got < 0) {
+                    return static_cast<int>(-got);
+                }
+                const std::string_view bytes(piece.data(), static_cast<size_t>(got));
+                const std::uint64_t end = at + bytes.size();
+                oldHasher.Update(bytes);
+                if (keep) {
+                    keep->Append(bytes);
+                }
+                for (;;) {
+                    const std::uint64_t pos = std::min(std::max(copied, at), end);
+                    const model::TEdit* e = nextEdit();
+                    // At the end of the file, the edits that start there too.
+                    if (e == nullptr || (got > 0 ? e->From >= end : e->From > end)) {
+                        if (pos < end) {
+                            if (const int err = put(bytes.substr(pos - at)); err != 0) {
+                                return err;
+                            }
+                            copied = end;
+                        }
+                        break;
+                    }
+                    if (const int err = put(bytes.substr(pos - at, e->From - pos)); err != 0) {
+                        return err;
+                    }
+                    if (const int err = put(e->Text); err != 0) {
+                        return err;
+                    }
+                    copied = e->To;
+                    ++k;
+                }
+                if (got == 0) {
+                    break;
+                }
+                at = end;
+            }
+            const std::string oldHash = oldHasher.Finish();
+            if (oldHash != change.OldHash) {
+                changedSincePreview = true;
+                return platform::kContentChanged;
+            }
+            if (keep) {
+                keep->Finish(oldHash);
+            }
+            newHash = newHasher.Finish();
+            return 0;
+        };
+        const std::string through = platform::PathThrough(folder, name);
+        const std::string backup = text::BackupFileName(through);
+        platform::TReplaceCheck check;
+        check.Expected = &identity;
+        check.Within = request_.StartFolder;
+        const platform::TReplaceOutcome result = platform::ReplaceFileContent(
+            through, make, request_.MakeBackups ? &backup : nullptr, check);
+        if (!result.Written && changedSincePreview) {
+            Refuse(path, ChangedSincePreview(path), "", true);
+            return;
+        }
+        Placed(result, path, folderPath, backup, change, change.OldHash, newHash, identity);
     }
 
     TApplyTotals Finish() {
@@ -187,6 +308,38 @@ bool ReadPreviewedContent(const std::string& path, const model::TFileChange& cha
         return false;
     }
     if (text::ContentHash(content) != change.OldHash) {
+        why = "The file was changed after the preview";
+        return false;
+    }
+    return true;
+}
+
+bool PreviewedDiff(const std::string& path, const model::TFileChange& change,
+                   const std::string& oldLabel, const std::string& newLabel, bool onlyChosen,
+                   std::string& diff, std::string& why) {
+    const std::string folderPath = text::ExtractFilePath(path);
+    const platform::TFolderHandle folder =
+        platform::TFolderHandle::OpenPath(folderPath.empty() ? std::string(".") : folderPath);
+    text::TContentHasher hasher;
+    try {
+        if (!folder.Valid()) {
+            throw platform::EPlatformError("Cannot open file \"" + path + "\". " +
+                                           platform::LastErrorText());
+        }
+        platform::TFileReader reader;
+        reader.Open(folder, text::ExtractFileName(path), path);
+        const model::TReadPiece read = [&reader](std::uint64_t at, char* into, size_t n) {
+            return reader.ReadAt(static_cast<std::int64_t>(at), into, n);
+        };
+        diff = model::UnifiedDiffStreamed(
+            read, static_cast<std::uint64_t>(std::max<std::int64_t>(change.OldSize, 0)), change,
+            oldLabel, newLabel, onlyChosen, 3, [&hasher](std::string_view s) { hasher.Update(s); });
+    } catch (const platform::EPlatformError& e) {
+        why = e.what();
+        return false;
+    }
+    if (hasher.Finish() != change.OldHash) {
+        diff.clear();
         why = "The file was changed after the preview";
         return false;
     }

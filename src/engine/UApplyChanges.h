@@ -42,4 +42,11 @@ TApplyTotals ApplyFileChanges(const TSearchRequest& request, const model::TTreeN
 bool ReadPreviewedContent(const std::string& path, const model::TFileChange& change,
                           std::string& content, std::string& why);
 
+// The unified diff of the file's edits (the chosen ones, or every one), made from the file read
+// a piece at a time and checked on the way to hold what the preview saw: a big file is never
+// held whole. False (and `why` set) when it cannot be read or has changed since.
+bool PreviewedDiff(const std::string& path, const model::TFileChange& change,
+                   const std::string& oldLabel, const std::string& newLabel, bool onlyChosen,
+                   std::string& diff, std::string& why);
+
 } // namespace engine

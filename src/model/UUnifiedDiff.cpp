@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
@@ -164,7 +165,9 @@ std::string UnifiedDiff(std::string_view original, const TFileChange& change,
                 if (e.From < copied) {
                     continue; // overlaps the one before: left out, as ApplyEdits does
                 }
-                if (any && lines.LineOf(e.From) >= c.EndLine) {
+                // (A cluster at the end of a text that ends in a break has no line of its own:
+                // every edit there joins it.)
+                if (any && lines.LineOf(e.From) >= std::max(c.EndLine, c.FirstLine + 1)) {
                     break;
                 }
                 c.NewText.append(original.substr(copied, e.From - copied));
@@ -242,6 +245,252 @@ std::string UnifiedDiff(std::string_view original, const TFileChange& change,
         delta += static_cast<std::int64_t>(newCount) - static_cast<std::int64_t>(oldCount);
         i = j;
     }
+    return out;
+}
+
+} // namespace model
+
+namespace model {
+
+namespace {
+
+// The lines of a text read a piece at a time, each with its break; a view is good until the
+// next call.
+class TLineReader {
+public:
+    TLineReader(const TReadPiece& read, const std::function<void(std::string_view)>& seen)
+        : read_(read), seen_(seen) {}
+
+    bool Next(std::string_view& line, std::uint64_t& at) {
+        for (;;) {
+            const size_t lf = buf_.find('\n', pos_);
+            if (lf != std::string::npos || (eof_ && pos_ < buf_.size())) {
+                const size_t end = lf != std::string::npos ? lf + 1 : buf_.size();
+                line = std::string_view(buf_).substr(pos_, end - pos_);
+                at = bufAt_ + pos_;
+                pos_ = end;
+                return true;
+            }
+            if (eof_) {
+                return false;
+            }
+            buf_.erase(0, pos_);
+            bufAt_ += pos_;
+            pos_ = 0;
+            const size_t had = buf_.size();
+            buf_.resize(had + kPiece);
+            const size_t got = read_(bufAt_ + had, buf_.data() + had, kPiece);
+            buf_.resize(had + got);
+            if (seen_ && got > 0) {
+                seen_(std::string_view(buf_).substr(had, got));
+            }
+            eof_ = got == 0; // a short piece is not yet the end
+        }
+    }
+
+private:
+    static constexpr size_t kPiece = 64 * 1024;
+    const TReadPiece& read_;
+    const std::function<void(std::string_view)>& seen_;
+    std::string buf_;
+    std::uint64_t bufAt_ = 0; // the file offset of buf_[0]
+    size_t pos_ = 0;
+    bool eof_ = false;
+};
+
+// Hunks put together as the lines go by: the unchanged lines since the last change wait in
+// `pending` until it is known whether they are context between two changes, after the last
+// one, or before the next hunk.
+class THunkWriter {
+public:
+    THunkWriter(std::string& out, std::string header, size_t context)
+        : out_(out), header_(std::move(header)), ctx_(context) {}
+
+    void Unchanged(std::string_view line) {
+        ++lineNo_;
+        pending_.emplace_back(line);
+        if (open_ && pending_.size() > 2 * ctx_) {
+            Close();
+        }
+        while (!open_ && pending_.size() > ctx_) {
+            pending_.pop_front();
+        }
+    }
+
+    // Lines [first, first + CountLines(oldText)) become newText.
+    void Changed(std::string_view oldText, std::string_view newText) {
+        if (!open_) {
+            open_ = true;
+            oldFirst_ = lineNo_ - pending_.size();
+            oldCount_ = newCount_ = 0;
+            body_.clear();
+        } else if (!pending_.empty()) {
+            FlushBlock();
+        }
+        for (const std::string& l : pending_) {
+            PutLines(body_, ' ', l);
+        }
+        oldCount_ += pending_.size();
+        newCount_ += pending_.size();
+        pending_.clear();
+        blockOld_.append(oldText);
+        blockNew_.append(newText);
+        const size_t lines = CountLines(oldText);
+        lineNo_ += lines;
+        oldCount_ += lines;
+        newCount_ += CountLines(newText);
+    }
+
+    void Finish() {
+        if (open_) {
+            Close();
+        }
+    }
+
+private:
+    void FlushBlock() {
+        PutLines(body_, '-', blockOld_);
+        PutLines(body_, '+', blockNew_);
+        blockOld_.clear();
+        blockNew_.clear();
+    }
+
+    void Close() {
+        FlushBlock();
+        const size_t trailing = std::min(ctx_, pending_.size());
+        for (size_t i = 0; i < trailing; ++i) {
+            PutLines(body_, ' ', pending_[i]);
+        }
+        oldCount_ += trailing;
+        newCount_ += trailing;
+        const auto head = [](std::int64_t first, size_t count) {
+            return std::to_string(count == 0 ? first : first + 1) + "," + std::to_string(count);
+        };
+        if (!header_.empty()) {
+            out_ += header_;
+            header_.clear();
+        }
+        out_ += "@@ -" + head(static_cast<std::int64_t>(oldFirst_), oldCount_) + " +" +
+                head(static_cast<std::int64_t>(oldFirst_) + delta_, newCount_) + " @@\n";
+        out_ += body_;
+        delta_ += static_cast<std::int64_t>(newCount_) - static_cast<std::int64_t>(oldCount_);
+        open_ = false;
+    }
+
+    std::string& out_;
+    std::string header_; // written before the first hunk
+    const size_t ctx_;
+    std::deque<std::string> pending_;
+    size_t lineNo_ = 0; // lines seen so far
+    bool open_ = false;
+    size_t oldFirst_ = 0;
+    size_t oldCount_ = 0;
+    size_t newCount_ = 0;
+    std::int64_t delta_ = 0;
+    std::string body_;
+    std::string blockOld_;
+    std::string blockNew_;
+};
+
+} // namespace
+
+std::string UnifiedDiffStreamed(const TReadPiece& read, std::uint64_t size,
+                                const TFileChange& change, const std::string& oldLabel,
+                                const std::string& newLabel, bool onlyChosen, int context,
+                                const std::function<void(std::string_view)>& seen) {
+    std::vector<size_t> picked;
+    for (size_t i = 0; i < change.Edits.size(); ++i) {
+        const TEdit& e = change.Edits[i];
+        if ((!onlyChosen || change.IsChosen(i)) && e.From <= e.To && e.To <= size) {
+            picked.push_back(i);
+        }
+    }
+    std::string out;
+    THunkWriter hunks(out, "--- " + oldLabel + "\n+++ " + newLabel + "\n",
+                      static_cast<size_t>(std::max(context, 0)));
+    TLineReader lines(read, seen);
+    size_t k = 0;
+    std::string_view line;
+    std::uint64_t at = 0;
+    std::uint64_t end = 0; // the end of the lines read so far
+    bool more = lines.Next(line, at);
+    // Whether edit `e` starts in the line [lineAt, lineEnd) whose last byte is `last`; an edit
+    // at the very end belongs to a last line without a break.
+    const auto startsIn = [&](const TEdit& e, std::uint64_t lineEnd, bool broken) {
+        return e.From < lineEnd || (e.From == lineEnd && lineEnd == size && !broken);
+    };
+    while (more || k < picked.size()) {
+        if (more && (k == picked.size() || !startsIn(change.Edits[picked[k]], at + line.size(),
+                                                     !line.empty() && line.back() == '\n'))) {
+            hunks.Unchanged(line);
+            end = at + line.size();
+            more = lines.Next(line, at);
+            continue;
+        }
+        // A cluster: whole lines, from the one where the edit starts.
+        std::string oldText;
+        std::uint64_t start = more ? at : end;
+        std::uint64_t clusterEnd = start;
+        const auto take = [&] {
+            oldText.append(line);
+            clusterEnd = at + line.size();
+            end = clusterEnd;
+            more = lines.Next(line, at);
+        };
+        if (more) {
+            take();
+        }
+        std::string newText;
+        std::uint64_t copied = start;
+        bool any = false;
+        for (;;) {
+            for (; k < picked.size(); ++k) {
+                const TEdit& e = change.Edits[picked[k]];
+                if (e.From < copied) {
+                    continue; // overlaps the one before: left out, as ApplyEdits does
+                }
+                const bool broken = !oldText.empty() && oldText.back() == '\n';
+                // At the end of a text that ends in a break every edit joins the cluster there.
+                if (any && clusterEnd > start && !startsIn(e, clusterEnd, broken)) {
+                    break;
+                }
+                const std::uint64_t last = e.To > e.From ? e.To - 1 : e.From;
+                while (clusterEnd <= last && clusterEnd < size && more) {
+                    take();
+                }
+                if (e.To > start + oldText.size()) {
+                    k = picked.size(); // past what the file holds now
+                    break;
+                }
+                newText.append(oldText, copied - start, e.From - copied);
+                newText.append(e.Text);
+                copied = e.To;
+                any = true;
+            }
+            if (clusterEnd < size && clusterEnd == copied && more && !newText.empty() &&
+                newText.back() != '\n') {
+                take(); // the break was eaten: the next line joins
+                continue;
+            }
+            break;
+        }
+        newText.append(oldText, copied - start, std::string::npos);
+        if (newText == oldText) {
+            size_t p = 0;
+            while (p < oldText.size()) {
+                const size_t lf = oldText.find('\n', p);
+                const size_t e = lf == std::string::npos ? oldText.size() : lf + 1;
+                hunks.Unchanged(std::string_view(oldText).substr(p, e - p));
+                p = e;
+            }
+        } else {
+            hunks.Changed(oldText, newText);
+        }
+        if (!more && clusterEnd == start) {
+            k = picked.size(); // the edits at the very end are all in
+        }
+    }
+    hunks.Finish();
     return out;
 }
 

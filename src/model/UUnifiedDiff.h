@@ -5,6 +5,8 @@
 
 #include "model/UTFileChange.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +18,17 @@ namespace model {
 std::string UnifiedDiff(std::string_view original, const TFileChange& change,
                         const std::string& oldLabel, const std::string& newLabel,
                         bool onlyChosen = true, int context = 3);
+
+// The bytes of a file from `offset` on into `into`, at most `n`; 0 only at its end.
+using TReadPiece = std::function<size_t(std::uint64_t offset, char* into, size_t n)>;
+
+// The same diff made from the original read a piece at a time, so that a big file is never held
+// whole: memory grows with the changed lines and their context only. The file (`size` bytes)
+// is read once, in order, each piece handed to `seen` when set (to hash it on the way).
+std::string UnifiedDiffStreamed(const TReadPiece& read, std::uint64_t size,
+                                const TFileChange& change, const std::string& oldLabel,
+                                const std::string& newLabel, bool onlyChosen = true,
+                                int context = 3,
+                                const std::function<void(std::string_view)>& seen = {});
 
 } // namespace model

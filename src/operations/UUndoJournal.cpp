@@ -146,22 +146,87 @@ void RemoveRun(const std::string& runFolder) {
     platform::RemoveFolder(runFolder.substr(0, runFolder.size() - 1));
 }
 
-void ReadAll(platform::TFileReader& reader, std::string& content) {
-    content.assign(static_cast<size_t>(std::max<std::int64_t>(reader.Identity().Size, 0)) + 1,
-                   '\0');
-    size_t length = 0;
-    for (;;) {
-        if (length == content.size()) {
-            content.resize(content.size() * 2 + 4096);
-        }
-        const size_t got = reader.ReadSome(static_cast<std::int64_t>(length),
-                                           content.data() + length, content.size() - length);
-        if (got == 0) {
-            break;
-        }
-        length += got;
+// Gives one file its old content back, streamed from the kept copy, when it still holds what
+// the run wrote: the file is read through the descriptor the replacement checks, and neither
+// file is ever held whole.
+void UndoFile(const TJournalFile& f, const std::string& objectPath, TUndoResult& result) {
+    const std::string folderPath = text::ExtractFilePath(f.Path);
+    const std::string name = text::ExtractFileName(f.Path);
+    const platform::TFolderHandle folder = platform::TFolderHandle::OpenPath(folderPath);
+    const platform::TFileIdentity identity =
+        folder.Valid() ? platform::IdentityAt(folder, name) : platform::TFileIdentity{};
+    if (!identity.Known()) {
+        result.LeftAlone.push_back(f.Path); // gone
+        return;
     }
-    content.resize(length);
+    enum class TFound { Unread, Written, Old, Other } found = TFound::Unread;
+    std::string failure;
+    constexpr size_t kPiece = 256 * 1024;
+    const auto make = [&](const platform::TReadBytes& read,
+                          const platform::TWriteBytes& write) -> int {
+        std::string piece(kPiece, '\0');
+        text::TContentHasher hasher;
+        for (std::int64_t at = 0;;) {
+            const std::int64_t got = read(at, piece.data(), piece.size());
+            if (got < 0) {
+                return static_cast<int>(-got);
+            }
+            if (got == 0) {
+                break;
+            }
+            hasher.Update(std::string_view(piece.data(), static_cast<size_t>(got)));
+            at += got;
+        }
+        const std::string now = hasher.Finish();
+        found = now == f.NewHash ? TFound::Written : now == f.OldHash ? TFound::Old : TFound::Other;
+        if (found != TFound::Written) {
+            return platform::kContentChanged; // nothing to write
+        }
+        try {
+            platform::TFileReader kept;
+            const platform::TFolderHandle keptFolder =
+                platform::TFolderHandle::OpenPath(text::ExtractFilePath(objectPath));
+            kept.Open(keptFolder, text::ExtractFileName(objectPath), objectPath);
+            for (std::int64_t at = 0;;) {
+                const size_t got = kept.ReadAt(at, piece.data(), piece.size());
+                if (got == 0) {
+                    break;
+                }
+                const std::string_view bytes(piece.data(), got);
+                hasher.Update(bytes);
+                if (const int err = write(bytes); err != 0) {
+                    return err;
+                }
+                at += static_cast<std::int64_t>(got);
+            }
+        } catch (const platform::EPlatformError& e) {
+            failure = e.what();
+            return EIO;
+        }
+        if (hasher.Finish() != f.OldHash) {
+            failure = "the kept content is damaged";
+            return EIO;
+        }
+        return 0;
+    };
+    const std::string through = platform::PathThrough(folder, name);
+    platform::TReplaceCheck check;
+    check.Expected = &identity;
+    const platform::TReplaceOutcome out =
+        platform::ReplaceFileContent(through, make, nullptr, check);
+    if (out.Written) {
+        platform::RestoreFileMeta(through, f.Meta);
+        result.Restored.push_back(f.Path);
+    } else if (found == TFound::Old) {
+        result.Restored.push_back(f.Path); // given back already by an undo cut short
+    } else if (found == TFound::Other) {
+        result.LeftAlone.push_back(f.Path);
+    } else {
+        result.Failed.push_back(f.Path + ": " +
+                                (!failure.empty() ? failure
+                                 : out.Changed    ? std::string("changed while it was being undone")
+                                                  : platform::TIoResult{out.Error}.Reason()));
+    }
 }
 
 class TKeptFile : public engine::TKeptContent {
@@ -316,58 +381,8 @@ TUndoResult TUndoJournal::Undo(const std::string& id) {
         throw EJournalError("The replacement " + id + " was undone already");
     }
     TUndoResult result;
-    std::string current;
-    std::string old;
     for (const TJournalFile& f : found->Files) {
-        const std::string folderPath = text::ExtractFilePath(f.Path);
-        const std::string name = text::ExtractFileName(f.Path);
-        const platform::TFolderHandle folder = platform::TFolderHandle::OpenPath(folderPath);
-        // Read and closed before it is written: on Windows an open file cannot be replaced.
-        platform::TFileIdentity identity;
-        try {
-            if (!folder.Valid()) {
-                throw platform::EPlatformError(platform::LastErrorText());
-            }
-            platform::TFileReader reader;
-            reader.Open(folder, name, f.Path);
-            ReadAll(reader, current);
-            identity = reader.Identity();
-        } catch (const platform::EPlatformError&) {
-            result.LeftAlone.push_back(f.Path);
-            continue;
-        }
-        const std::string hash = text::ContentHash(current);
-        if (hash == f.OldHash) {
-            result.Restored.push_back(f.Path); // given back already by an undo cut short
-            continue;
-        }
-        if (hash != f.NewHash) {
-            result.LeftAlone.push_back(f.Path);
-            continue;
-        }
-        try {
-            platform::ReadWholeFile(ObjectPath(id, f.OldHash), old);
-        } catch (const platform::EPlatformError& e) {
-            result.Failed.push_back(f.Path + ": " + e.what());
-            continue;
-        }
-        if (text::ContentHash(old) != f.OldHash) {
-            result.Failed.push_back(f.Path + ": the kept content is damaged");
-            continue;
-        }
-        const std::string through = platform::PathThrough(folder, name);
-        platform::TReplaceCheck check;
-        check.Expected = &identity;
-        const platform::TReplaceOutcome out =
-            platform::ReplaceFileContent(through, old, nullptr, check);
-        if (!out.Written) {
-            result.Failed.push_back(f.Path + ": " +
-                                    (out.Changed ? std::string("changed while it was being undone")
-                                                 : platform::TIoResult{out.Error}.Reason()));
-            continue;
-        }
-        platform::RestoreFileMeta(through, f.Meta);
-        result.Restored.push_back(f.Path);
+        UndoFile(f, ObjectPath(id, f.OldHash), result);
     }
     found->Undone = true;
     const platform::TIoResult r =

@@ -122,6 +122,8 @@ protected:
         return out;
     }
 
+    void ChangedAfterPreview();
+
     fs::path dir_;
     settings::TSearchOptions options_;
 };
@@ -213,6 +215,7 @@ TEST_F(PreviewApply, ApplyingSomeChangesKeepsTheUntickedMatches) {
     // Several finds per line, each chosen or not at random, against the slow way.
     std::mt19937 rng(99);
     for (int round = 0; round < 20; ++round) {
+        engine::SetStreamWindow(round % 2 == 0 ? 0 : 5); // odd rounds apply a piece at a time
         const fs::path root = dir_ / ("r" + std::to_string(round));
         LayTree(root, rng);
         const auto original = Contents(root);
@@ -235,6 +238,7 @@ TEST_F(PreviewApply, ApplyingSomeChangesKeepsTheUntickedMatches) {
                 << name;
         }
     }
+    engine::SetStreamWindow(0);
     // A pattern with groups: the second of three matches on one line kept.
     WriteAll(dir_ / "pairs.txt", "a=1 b=2 c=3\nd=4\n");
     engine::TSearchRequest request = Request(dir_, "(\\w)=(\\d)", "$2=$1", true);
@@ -253,6 +257,13 @@ TEST_F(PreviewApply, ApplyingSomeChangesKeepsTheUntickedMatches) {
 }
 
 TEST_F(PreviewApply, AFileChangedAfterThePreviewIsRefusedAndTheOthersWritten) {
+    for (const size_t window : {size_t{0}, size_t{3}}) {
+        engine::SetStreamWindow(window); // 3: each file applied a piece at a time
+        ChangedAfterPreview();
+    }
+}
+
+void PreviewApply::ChangedAfterPreview() {
     WriteAll(dir_ / "a.txt", "old a\n");
     WriteAll(dir_ / "b.txt", "old b\n");
     WriteAll(dir_ / "c.txt", "old c\n");

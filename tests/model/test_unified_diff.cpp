@@ -54,8 +54,23 @@ TEST(UnifiedDiff, PatchTurnsTheOriginalIntoTheEditedText) {
             c = static_cast<std::uint8_t>(rng() % 3 != 0);
         }
         const std::string edited = model::ApplyEdits(original, change);
+        const int context = static_cast<int>(rng() % 4);
         const std::string diff =
-            model::UnifiedDiff(original, change, "a/file.txt", "b/file.txt", true, rng() % 4);
+            model::UnifiedDiff(original, change, "a/file.txt", "b/file.txt", true, context);
+        // Made from the text read a few bytes at a time, it is the same, and every byte is
+        // seen once, in order.
+        std::string seen;
+        const size_t piece = 1 + rng() % 5;
+        const model::TReadPiece read = [&](std::uint64_t at, char* into, size_t n) {
+            const size_t got = std::min({n, piece, original.size() - static_cast<size_t>(at)});
+            original.copy(into, got, static_cast<size_t>(at));
+            return got;
+        };
+        EXPECT_EQ(model::UnifiedDiffStreamed(read, original.size(), change, "a/file.txt",
+                                             "b/file.txt", true, context,
+                                             [&seen](std::string_view s) { seen.append(s); }),
+                  diff);
+        EXPECT_EQ(seen, original);
         SCOPED_TRACE("original: " + ::testing::PrintToString(original) + "\ndiff:\n" + diff);
         if (edited == original) {
             EXPECT_EQ(diff, "");
