@@ -21,13 +21,13 @@ MAKE_CORPUS=${MAKE_CORPUS:-$(dirname "$FS_ROOT")/shared/bench/make-corpus.sh}
 BUILD=${BUILD:-$FS_ROOT/build-bench}
 SCRATCH=${SCRATCH:-/tmp/fs-bench-changes}
 
-for p in ripgrep sd time; do
+for p in ripgrep sd; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
         sudo=""
         [ "$(id -u)" -eq 0 ] || sudo=sudo
         $sudo apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-            ripgrep sd time
+            ripgrep sd
         break
     fi
 done
@@ -60,10 +60,12 @@ fresh
 
 median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }'; }
-# wall CMD...: the command's wall seconds.
+# wall CMD...: the command's wall seconds, to the millisecond.
 wall() {
-    /usr/bin/time -f '%e' -o "$SCRATCH/time" "$@" >"$OUT" 2>/dev/null || true
-    tail -1 "$SCRATCH/time"
+    local t0=$EPOCHREALTIME
+    "$@" >"$OUT" 2>/dev/null || true
+    local t1=$EPOCHREALTIME
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
 }
 
 direct=() peer=() preview=() sdp=() rgsdp=() apply=() undo=()
