@@ -2,6 +2,9 @@
 
 #include "platform/UPlatform.h"
 #include "platform/UShell.h"
+#ifdef _WIN32
+#include "platform/UShellLink.h"
+#endif
 #include "text/UTextHelpers.h"
 
 #include <cerrno>
@@ -63,6 +66,7 @@ bool HasControl(std::string_view s) {
     return false;
 }
 
+#ifndef _WIN32
 // A value of type string or localestring: backslash escaped, nothing else needs it once
 // control characters are refused.
 bool EscapeValue(std::string_view value, std::string& out) {
@@ -166,6 +170,7 @@ std::string LinkName(const std::string& linkPath) {
     }
     return name;
 }
+#endif
 
 } // namespace
 
@@ -201,6 +206,14 @@ int CreateShellLink(const std::string& target, const std::string& linkPath,
     if (linkPath.empty() || linkPath.size() + 1 > kMaxLinkPath) {
         return ENAMETOOLONG;
     }
+#ifdef _WIN32
+    (void)options;
+    std::string folder = text::ExtractFilePath(target);
+    if (folder.size() > 3 && folder.back() == '\\') {
+        folder.pop_back(); // "C:\Program Files", but "C:\" stays
+    }
+    return platform::WriteShellLink(linkPath, {target, std::string(), description, folder});
+#else
     std::string exec;
     std::string name;
     std::string comment;
@@ -238,6 +251,7 @@ int CreateShellLink(const std::string& target, const std::string& linkPath,
         return made.Error;
     }
     return 0;
+#endif
 }
 
 void CreateShortcut(TUserInterface& ui, const std::string& displayName, const std::string& target,
@@ -278,6 +292,9 @@ std::string JoinFolder(const std::string& folder, const std::string& sub) {
 }
 
 std::string GetShellFolder(const std::string& name) {
+#ifdef _WIN32
+    return platform::ShellFolderPath(name);
+#else
     if (name == "AppData") {
         return text::WithTrailingSeparator(BaseDir("XDG_DATA_HOME", ".local/share"));
     }
@@ -290,6 +307,7 @@ std::string GetShellFolder(const std::string& name) {
         dir = home.empty() ? std::string() : home + "/Desktop";
     }
     return text::WithTrailingSeparator(dir);
+#endif
 }
 
 std::string GetDesktopFolder() {
@@ -301,7 +319,11 @@ std::string GetSendToFolder() {
 }
 
 std::string GetQuickLaunchFolder() {
+#ifdef _WIN32
+    return JoinFolder(GetShellFolder("AppData"), "Microsoft\\Internet Explorer\\Quick Launch");
+#else
     return JoinFolder(GetShellFolder("AppData"), "applications");
+#endif
 }
 
 void ShortcutOnDesktop(TUserInterface& ui, const std::string& target) {
@@ -315,6 +337,11 @@ void ShortcutOnSendTo(TUserInterface& ui, const std::string& target) {
     if (!folder.empty()) {
         platform::ForceDirectories(folder);
     }
+#ifdef _WIN32
+    // Send To hands the chosen folder over as the program's argument by itself.
+    CreateShortcut(ui, kShortcutDisplayName, target, kShortcutDescription, kSendToLinkFileName,
+                   folder);
+#else
     TLinkOptions options;
     options.FieldCode = "%f";
     options.MimeType = "inode/directory;";
@@ -326,6 +353,7 @@ void ShortcutOnSendTo(TUserInterface& ui, const std::string& target) {
     if (!folder.empty()) {
         platform::RunProgram({"update-desktop-database", "-q", folder}, 10000);
     }
+#endif
 }
 
 void ShortcutOnTaskbar(TUserInterface& ui, const std::string& target) {

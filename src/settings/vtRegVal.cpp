@@ -1,6 +1,9 @@
 #include "settings/vtRegVal.h"
 
 #include "platform/UPlatform.h"
+#ifdef _WIN32
+#include "platform/URegistry.h"
+#endif
 
 #include <algorithm>
 #include <charconv>
@@ -77,8 +80,9 @@ std::string BoolText(bool value) {
     return value ? "1" : "0";
 }
 
-// Keeps only the components of a key path that name a folder below the root.
-void AppendKeyComponents(std::string& out, const std::string& keyPath) {
+// Keeps only the components of a key path that name a key below the root ('\\' or '/' between
+// them; empty, "." and ".." dropped), each appended after `separator`.
+void AppendKeyComponents(std::string& out, const std::string& keyPath, char separator = '/') {
     size_t pos = 0;
     while (pos <= keyPath.size()) {
         size_t sep = keyPath.find_first_of("\\/", pos);
@@ -87,11 +91,15 @@ void AppendKeyComponents(std::string& out, const std::string& keyPath) {
         }
         const std::string part = keyPath.substr(pos, sep - pos);
         if (!part.empty() && part != "." && part != "..") {
-            out += '/';
+            out += separator;
             out += part;
         }
         pos = sep + 1;
     }
+}
+
+const char* RootName(TRegRoot root) {
+    return root == rgLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
 } // namespace
@@ -193,12 +201,86 @@ std::string RegistryKeyFilePath(TRegRoot root, const std::string& keyPath,
     if (config.empty()) {
         return std::string();
     }
-    std::string path = config + "registry/" +
-                       (root == rgLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER");
+    std::string path = config + "registry/" + RootName(root);
     AppendKeyComponents(path, keyPath);
     AppendKeyComponents(path, subKey);
     return path + ".ini";
 }
+
+// ---- backends -----------------------------------------------------------------------------
+
+class TStoreBackend {
+public:
+    virtual ~TStoreBackend() = default;
+    virtual std::string ReadString(const std::string& section, const std::string& ident,
+                                   const std::string& defaultValue) const = 0;
+    virtual void WriteString(const std::string& section, const std::string& ident,
+                             const std::string& value) = 0;
+};
+
+namespace {
+
+class TIniBackend final : public TStoreBackend {
+public:
+    TIniBackend(const std::string& path, bool createFolder) : file_(path, createFolder) {}
+    std::string ReadString(const std::string& section, const std::string& ident,
+                           const std::string& defaultValue) const override {
+        return file_.ReadString(section, ident, defaultValue);
+    }
+    void WriteString(const std::string& section, const std::string& ident,
+                     const std::string& value) override {
+        file_.WriteString(section, ident, value);
+    }
+
+private:
+    TvtIniFile file_;
+};
+
+#ifdef _WIN32
+// The key below its root: IniFileName, then IniSection, '\\' between the key names.
+std::string RegistryKeyPath(const std::string& keyPath, const std::string& subKey) {
+    std::string path;
+    AppendKeyComponents(path, keyPath, '\\');
+    AppendKeyComponents(path, subKey, '\\');
+    return path.empty() ? path : path.substr(1);
+}
+
+// A registry key whose sub-keys are the sections, each value a REG_SZ. The keys are opened for
+// each access and created by the first write, so loading never leaves an empty key behind.
+// Values that another tool wrote as numbers (REG_DWORD, REG_QWORD) read as their decimal text.
+class TRegistryBackend final : public TStoreBackend {
+public:
+    TRegistryBackend(TRegRoot root, std::string path, std::string name)
+        : root_(root == rgLocalMachine ? platform::TRegistryRoot::LocalMachine
+                                       : platform::TRegistryRoot::CurrentUser),
+          path_(std::move(path)), name_(std::move(name)) {}
+    std::string ReadString(const std::string& section, const std::string& ident,
+                           const std::string& defaultValue) const override {
+        const platform::TRegistryKey key =
+            platform::TRegistryKey::Open(root_, SubKey(section), platform::TRegistryAccess::Read);
+        return key.ReadValue(ident).value_or(defaultValue);
+    }
+    void WriteString(const std::string& section, const std::string& ident,
+                     const std::string& value) override {
+        platform::TRegistryKey key = platform::TRegistryKey::Open(
+            root_, SubKey(section), platform::TRegistryAccess::ReadWrite);
+        if (!key.IsOpen() || !key.WriteString(ident, value)) {
+            throw ESettingsError("Unable to write to " + name_ + '\\' + section);
+        }
+    }
+
+private:
+    std::string SubKey(const std::string& section) const {
+        return path_.empty() || section.empty() ? path_ + section : path_ + '\\' + section;
+    }
+
+    platform::TRegistryRoot root_;
+    std::string path_;
+    std::string name_;
+};
+#endif
+
+} // namespace
 
 // ---- the store ----------------------------------------------------------------------------
 
@@ -230,14 +312,21 @@ TStoreLocation TvtRegVal::Location() const {
 namespace {
 
 struct TBackendPlace {
-    std::string path;
+    std::string path; // the file, or the registry key's full name
     bool createFolder = false;
+    bool registry = false;
 };
 
 TBackendPlace PlaceOf(const TvtRegVal& store, const TStoreLocation& loc) {
     if (store.UseRegistry) {
+#ifdef _WIN32
+        const std::string key = RegistryKeyPath(store.IniFileName, store.IniSection);
+        return {std::string(RootName(store.RegistryRoot)) + (key.empty() ? "" : "\\") + key, false,
+                true};
+#else
         return {RegistryKeyFilePath(store.RegistryRoot, store.IniFileName, store.IniSection, loc),
                 true};
+#endif
     }
     TBackendPlace place{IniFilePath(store.IniFileName, store.UseStartUpDir, loc), false};
     if (store.UseStartUpDir) {
@@ -261,7 +350,14 @@ bool TvtRegVal::OpenStore() {
         if (place.path.empty()) {
             return false;
         }
-        backend_ = std::make_unique<TvtIniFile>(place.path, place.createFolder);
+        if (place.registry) {
+#ifdef _WIN32
+            backend_ = std::make_unique<TRegistryBackend>(
+                RegistryRoot, RegistryKeyPath(IniFileName, IniSection), place.path);
+#endif
+        } else {
+            backend_ = std::make_unique<TIniBackend>(place.path, place.createFolder);
+        }
         sectionPrefix_ = UseRegistry || IniSection.empty() ? std::string() : IniSection + '\\';
         return true;
     } catch (const std::exception&) {

@@ -1,7 +1,8 @@
 // The typed settings store: four ordered lists of name=value lines (booleans, floats, integers,
-// strings), copied to and from an INI file or, on request, a registry-like store kept as INI
-// files in the user's configuration folder. It also saves and restores window placement, and
-// it never touches a window itself: the GUI binds TPlacementTarget and the message hook.
+// strings), copied to and from an INI file or, on request, a registry key (on Windows the
+// registry itself, elsewhere INI files in the user's configuration folder standing for its
+// keys). It also saves and restores window placement, and it never touches a window itself:
+// the GUI binds TPlacementTarget and the message hook.
 #pragma once
 
 #include "settings/vtIniFile.h"
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace settings {
+
+// Where an open store reads and writes its values (defined in vtRegVal.cpp).
+class TStoreBackend;
 
 enum TRegRoot : std::int32_t { rgCurrentUser = 0, rgLocalMachine = 1 };
 
@@ -110,7 +114,8 @@ public:
     // Replaces the program and user folders the store looks at (portable setups, tests).
     void SetLocationProvider(std::function<TStoreLocation()> provider);
 
-    // The file the INI or registry backend would use now; empty when there is none.
+    // The file the INI or registry backend would use now (in registry mode on Windows, the
+    // key's full name, "HKEY_CURRENT_USER\Software\..."); empty when there is none.
     std::string BackendFileName() const;
 
     // Backend to lists and lists to backend, for every entry of every list, in list order.
@@ -173,7 +178,7 @@ private:
     std::vector<std::string> strings_;
     TSettingsMessageHook hook_;
     std::function<TStoreLocation()> location_;
-    std::unique_ptr<TvtIniFile> backend_;
+    std::unique_ptr<TStoreBackend> backend_;
     std::string sectionPrefix_; // IniSection and a backslash towards an INI file, else empty
 };
 
