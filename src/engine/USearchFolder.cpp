@@ -197,7 +197,8 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
         TListedEntry listed(dir, e);
         const TEntryOutcome outcome = selection.Classify(e.Name, listed);
         if (outcome == TEntryOutcome::Selected) {
-            files.push_back(TFileTask{&dir, &e.Name, directory + e.Name});
+            files.push_back(TFileTask{&dir, &e.Name, directory + e.Name,
+                                      e.Kind == platform::TEntryKind::PlainFile});
         } else {
             account_.Add(outcome);
         }

@@ -7,10 +7,10 @@
 #include "engine/UTSearchRequest.h"
 #include "model/UTOccurence.h"
 #include "model/UUnifiedDiff.h"
-#include "text/UContentHash.h"
 #include "platform/UPlatform.h"
 #include "regex/URegExpr.h"
 #include "settings/UTSearchOptions.h"
+#include "text/UContentHash.h"
 
 #include <algorithm>
 #include <new>
@@ -86,6 +86,10 @@ void TFileSearcher::BeginRun() {
 TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask& task) {
     TFileFacts facts;
     try {
+        if (task.PlainFile && request.DoSearch) {
+            Search(request, task, facts); // the attributes come with the open file
+            return Examined(std::move(facts));
+        }
         // A file gone since it was listed has no attributes, and its read fails.
         facts.Attributes = std::max(platform::EntryAttributes(*task.Folder, *task.Name), 0);
         // A FIFO, a device, a socket or a dangling link is no file to search: opening one
@@ -101,12 +105,20 @@ TFileFacts TFileSearcher::Examine(const TSearchRequest& request, const TFileTask
             facts.Outcome = LooksBinary(Bytes()) ? TEntryOutcome::Binary : facts.Outcome;
         }
     } catch (...) {
-        facts.Occurences.clear();
-        facts.NewContent.clear();
-        facts.Change.reset();
-        facts.Streamed = false;
-        facts.Error = std::current_exception();
+        Failed(facts);
     }
+    return Examined(std::move(facts));
+}
+
+void TFileSearcher::Failed(TFileFacts& facts) {
+    facts.Occurences.clear();
+    facts.NewContent.clear();
+    facts.Change.reset();
+    facts.Streamed = false;
+    facts.Error = std::current_exception();
+}
+
+TFileFacts TFileSearcher::Examined(TFileFacts facts) {
     // The window a long line grew is not kept for the next file.
     if (stream_.size() > 4 * StreamWindow() + 4096) {
         std::string().swap(stream_);
@@ -120,6 +132,14 @@ void TFileSearcher::Search(const TSearchRequest& request, const TFileTask& task,
     try {
         reader.Open(*task.Folder, *task.Name, task.FullPath);
         facts.Identity = reader.Identity();
+        if (task.PlainFile) {
+            facts.Attributes = reader.Attributes(*task.Folder, *task.Name);
+            if (!reader.Regular()) {
+                // Something else took the name since the listing: not read.
+                facts.Outcome = TEntryOutcome::NotRegular;
+                return;
+            }
+        }
         if (reader.Regular() &&
             static_cast<std::uint64_t>(reader.Identity().Size) > StreamWindow()) {
             if (SkipsBinary(request)) {

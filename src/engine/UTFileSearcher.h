@@ -56,6 +56,9 @@ struct TFileTask {
     const platform::TFolderHandle* Folder = nullptr;
     const std::string* Name = nullptr;
     std::string FullPath;
+    // The listing called it a regular file (not a link): its content is opened at once and its
+    // attributes taken from the open file, a look-up by name saved.
+    bool PlainFile = false;
 };
 
 // The path through which a file's new content is written.
@@ -88,6 +91,9 @@ public:
                        const platform::TReadBytes& read, const platform::TWriteBytes& write);
 
 private:
+    // What Examine gives back, the buffers it grew trimmed; a failure caught into the facts.
+    TFileFacts Examined(TFileFacts facts);
+    static void Failed(TFileFacts& facts);
     void Search(const TSearchRequest& request, const TFileTask& task, TFileFacts& facts);
     // Opens the file, then reads it whole into the buffer (or, with `headOnly`, its first
     // bytes when it is big); false with the outcome set when it cannot be read (with

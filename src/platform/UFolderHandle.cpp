@@ -190,6 +190,14 @@ void TFileReader::Open(const TFolderHandle& folder, const std::string& name,
     }
     identity_ = posix::IdentityOf(st);
     regular_ = S_ISREG(st.st_mode);
+    mode_ = st.st_mode;
+}
+
+int TFileReader::Attributes(const TFolderHandle& folder, const std::string& name) const {
+    struct stat st {};
+    st.st_mode = static_cast<mode_t>(mode_);
+    st.st_dev = static_cast<dev_t>(identity_.Device);
+    return posix::EntryAttributes(st, folder.Fd(), name.c_str(), name);
 }
 
 size_t TFileReader::ReadSome(std::int64_t offset, char* into, size_t n) {

@@ -92,6 +92,9 @@ public:
     // Of what was opened.
     const TFileIdentity& Identity() const { return identity_; }
     bool Regular() const { return regular_; }
+    // Its attribute bits, as EntryAttributes gives them for the name it was opened by (a link
+    // followed), from what opening it learnt.
+    int Attributes(const TFolderHandle& folder, const std::string& name) const;
     // Reads the bytes from `offset` on into [into, into + n); fewer (0 at the end) when the file
     // ends first. Throws like Open.
     size_t ReadAt(std::int64_t offset, char* into, size_t n);
@@ -106,6 +109,7 @@ private:
 #endif
     TFileIdentity identity_;
     bool regular_ = false;
+    std::uint32_t mode_ = 0; // the file's type and permission bits
     std::string displayPath_;
 };
 

@@ -182,6 +182,10 @@ TFileReader::~TFileReader() {
     }
 }
 
+int TFileReader::Attributes(const TFolderHandle& folder, const std::string& name) const {
+    return EntryAttributes(folder, name);
+}
+
 void TFileReader::Open(const TFolderHandle& folder, const std::string& name,
                        const std::string& displayPath) {
     if (handle_ != nullptr) {
