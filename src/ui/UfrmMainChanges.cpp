@@ -310,6 +310,9 @@ void TfrmMain::cmUndoLastReplacementClick() {
             return;
         }
         const operations::TUndoResult result = journal.Undo(last->Id);
+        if (Previewing() && !result.Restored.empty()) {
+            LeavePreview(); // what it found may no longer be what the files hold
+        }
         const auto count = [](const std::vector<std::string>& v) {
             return static_cast<std::int32_t>(v.size());
         };

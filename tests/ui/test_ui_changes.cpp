@@ -139,10 +139,14 @@ private slots:
         QVERIFY(!(m.flags(first) & Qt::ItemIsUserCheckable));
         QVERIFY(!first.data(Qt::CheckStateRole).isValid());
 
-        // Undo, asked first; then nothing is left to undo.
+        // Undo, asked first, ends a preview made since (its findings no longer hold); then
+        // nothing is left to undo.
+        w->btnPreviewReplace->click();
+        QVERIFY(w->Previewing());
         w.Ui->Questions.clear();
         w.Ui->Answers = {TAnswer::Yes};
         w->cmUndoLastReplacement->trigger();
+        QVERIFY(!w->Previewing());
         QCOMPARE(w.Ui->Questions.size(), size_t{1});
         const std::string& question = w.Ui->Questions.front();
         QVERIFY(question.find("needle") != std::string::npos);
