@@ -10,12 +10,14 @@
 #include "engine/UStreamSearch.h"
 #include "platform/UReplaceFile.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <map>
 #include <set>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+#include <thread>
 
 using settings::TSearchOptions;
 
@@ -243,7 +245,22 @@ protected:
                     EXPECT_TRUE(platform::IsReplaceTempName(name)) << "left over: " << name;
                 }
             }
-            platform::CleanStaleReplaceTemps(folder, 0);
+            // The killed writer may still be seen alive for a moment after its kill (on a busy
+            // machine its process takes a while to go): the cleaner is given a second.
+            const auto tempsLeft = [&folder] {
+                int n = 0;
+                for (const auto& e : fs::directory_iterator(folder)) {
+                    n += platform::IsReplaceTempName(e.path().filename().string()) ? 1 : 0;
+                }
+                return n;
+            };
+            for (int tries = 0; tries < 20; ++tries) {
+                platform::CleanStaleReplaceTemps(folder, 0);
+                if (tempsLeft() == 0) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
             for (const auto& e : fs::directory_iterator(folder)) {
                 EXPECT_FALSE(platform::IsReplaceTempName(e.path().filename().string()))
                     << "not cleaned up: " << e.path();
@@ -322,9 +339,8 @@ TEST_F(KillSweepTest, RealSystemCallFailuresLeaveTheOriginals) {
     // The calls for the first file: its temporary file's write, flush and rename, and the
     // opening of the file itself for reading.
     for (const TCase& c :
-         {TCase{"write", "ENOSPC", "O_TMPFILE", ""},
-          TCase{"fdatasync", "EIO", "O_TMPFILE", ""}, TCase{"renameat", "EPERM", "", ".fstmp"},
-          TCase{"openat", "EACCES", "", "\"a.txt\""}}) {
+         {TCase{"write", "ENOSPC", "O_TMPFILE", ""}, TCase{"fdatasync", "EIO", "O_TMPFILE", ""},
+          TCase{"renameat", "EPERM", "", ".fstmp"}, TCase{"openat", "EACCES", "", "\"a.txt\""}}) {
         const int k = callNumber(c.syscall, c.after, c.mentioning);
         EXPECT_GT(k, 0) << c.syscall << " not seen in the trace";
         if (k < 0) {
