@@ -8,7 +8,7 @@
 namespace platform {
 
 // What a shortcut starts.
-struct TShellLinkSpec {
+struct TShellLinkFields {
     std::string Target;           // the program's full path
     std::string Arguments;        // its command line after the program, may be empty
     std::string Description;      // the tooltip
@@ -19,7 +19,7 @@ struct TShellLinkSpec {
 // IPersistFile), replacing one already there. Returns 0, the file then existing, or an errno
 // value: ENAMETOOLONG for a path of MAX_PATH or more, EILSEQ for a link path the ANSI code page
 // cannot convert, EINVAL for an empty target, else the system's reason.
-int WriteShellLink(const std::string& linkPath, const TShellLinkSpec& spec);
+int WriteShellLink(const std::string& linkPath, const TShellLinkFields& fields);
 
 // The user's shell folder "Desktop", "AppData" (the roaming application data) or "SendTo", with
 // a trailing '\'; empty for any other name or when the shell does not know it.

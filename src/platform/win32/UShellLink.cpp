@@ -78,12 +78,12 @@ bool ToWide(const std::string& text, std::wstring& wide) {
 
 } // namespace
 
-int WriteShellLink(const std::string& linkPath, const TShellLinkSpec& spec) {
-    if (linkPath.empty() || linkPath.size() >= MAX_PATH || spec.Target.size() >= MAX_PATH ||
-        spec.WorkingDirectory.size() >= MAX_PATH) {
+int WriteShellLink(const std::string& linkPath, const TShellLinkFields& fields) {
+    if (linkPath.empty() || linkPath.size() >= MAX_PATH || fields.Target.size() >= MAX_PATH ||
+        fields.WorkingDirectory.size() >= MAX_PATH) {
         return ENAMETOOLONG;
     }
-    if (spec.Target.empty()) {
+    if (fields.Target.empty()) {
         return EINVAL;
     }
     std::wstring widePath;
@@ -101,10 +101,10 @@ int WriteShellLink(const std::string& linkPath, const TShellLinkSpec& spec) {
         return ErrnoOfResult(hr);
     }
     TComRef<IPersistFile> file;
-    if (FAILED(hr = link->SetPath(spec.Target.c_str())) ||
-        FAILED(hr = link->SetArguments(spec.Arguments.c_str())) ||
-        FAILED(hr = link->SetDescription(spec.Description.c_str())) ||
-        FAILED(hr = link->SetWorkingDirectory(spec.WorkingDirectory.c_str())) ||
+    if (FAILED(hr = link->SetPath(fields.Target.c_str())) ||
+        FAILED(hr = link->SetArguments(fields.Arguments.c_str())) ||
+        FAILED(hr = link->SetDescription(fields.Description.c_str())) ||
+        FAILED(hr = link->SetWorkingDirectory(fields.WorkingDirectory.c_str())) ||
         FAILED(hr = link->QueryInterface(IID_IPersistFile, file.Out())) ||
         FAILED(hr = file->Save(widePath.c_str(), TRUE))) {
         return ErrnoOfResult(hr);
