@@ -15,28 +15,16 @@ namespace engine {
 
 namespace {
 
-// Reads the file whole through `reader`, which gives the identity it was read with.
-void ReadAll(platform::TFileReader& reader, std::string& content) {
-    content.clear();
-    const auto size = static_cast<size_t>(std::max<std::int64_t>(reader.Identity().Size, 0));
-    content.resize(size + 1);
-    size_t length = 0;
-    for (;;) {
-        if (length == content.size()) {
-            content.resize(content.size() * 2 + 4096);
-        }
-        const size_t got = reader.ReadSome(static_cast<std::int64_t>(length),
-                                           content.data() + length, content.size() - length);
-        if (got == 0) {
-            break;
-        }
-        length += got;
-    }
-    content.resize(length);
+const char* const kChangedSincePreview = "The file was changed after the preview";
+
+// The folder a path lies in, opened.
+platform::TFolderHandle FolderOf(const std::string& path) {
+    const std::string folderPath = text::ExtractFilePath(path);
+    return platform::TFolderHandle::OpenPath(folderPath.empty() ? std::string(".") : folderPath);
 }
 
 std::string ChangedSincePreview(const std::string& path) {
-    return "Unable to replace in file " + path + "\r\nThe file was changed after the preview";
+    return "Unable to replace in file " + path + "\r\n" + kChangedSincePreview;
 }
 
 class TApplier {
@@ -53,28 +41,22 @@ public:
         const std::string& path = file->FullPath;
         const std::string folderPath = text::ExtractFilePath(path);
         const std::string name = text::ExtractFileName(path);
-        const platform::TFolderHandle folder =
-            platform::TFolderHandle::OpenPath(folderPath.empty() ? std::string(".") : folderPath);
+        const platform::TFolderHandle folder = FolderOf(path);
         if (static_cast<std::uint64_t>(change.OldSize) > StreamWindow()) {
             Streamed(folder, folderPath, name, path, change);
             return;
         }
         // Read and closed before it is written: on Windows an open file cannot be replaced.
         platform::TFileIdentity identity;
+        size_t length = 0;
         try {
-            if (!folder.Valid()) {
-                throw platform::EPlatformError("Cannot open file \"" + path + "\". " +
-                                               platform::LastErrorText());
-            }
-            platform::TFileReader reader;
-            reader.Open(folder, name, path);
-            ReadAll(reader, content_);
-            identity = reader.Identity();
+            length = platform::ReadWholeFileInto(path, buffer_, -1, &identity);
         } catch (const platform::EPlatformError& e) {
             Refuse(path, e.what(), "", false);
             return;
         }
-        const std::string hash = text::ContentHash(content_);
+        const std::string_view content(buffer_.data(), length);
+        const std::string hash = text::ContentHash(content);
         if (hash != change.OldHash) {
             Refuse(path, ChangedSincePreview(path), "", true);
             return;
@@ -85,10 +67,10 @@ public:
         }
         if (request_.Journal != nullptr) {
             auto keep = request_.Journal->KeepContent();
-            keep->Append(content_);
+            keep->Append(content);
             keep->Finish(hash);
         }
-        const std::string newContent = model::ApplyEdits(content_, change);
+        const std::string newContent = model::ApplyEdits(content, change);
         const std::string through = platform::PathThrough(folder, name);
         const std::string backup = text::BackupFileName(through);
         platform::TReplaceCheck check;
@@ -275,7 +257,7 @@ private:
     const TSearchRequest& request_;
     const TSearchHooks& hooks_;
     TApplyTotals totals_;
-    std::string content_;
+    std::string buffer_; // only grows; the file read last is its first bytes
     std::string cleanedFolder_;
 };
 
@@ -308,7 +290,7 @@ bool ReadPreviewedContent(const std::string& path, const model::TFileChange& cha
         return false;
     }
     if (text::ContentHash(content) != change.OldHash) {
-        why = "The file was changed after the preview";
+        why = kChangedSincePreview;
         return false;
     }
     return true;
@@ -317,9 +299,7 @@ bool ReadPreviewedContent(const std::string& path, const model::TFileChange& cha
 bool PreviewedDiff(const std::string& path, const model::TFileChange& change,
                    const std::string& oldLabel, const std::string& newLabel, bool onlyChosen,
                    std::string& diff, std::string& why) {
-    const std::string folderPath = text::ExtractFilePath(path);
-    const platform::TFolderHandle folder =
-        platform::TFolderHandle::OpenPath(folderPath.empty() ? std::string(".") : folderPath);
+    const platform::TFolderHandle folder = FolderOf(path);
     text::TContentHasher hasher;
     try {
         if (!folder.Valid()) {
@@ -340,7 +320,7 @@ bool PreviewedDiff(const std::string& path, const model::TFileChange& change,
     }
     if (hasher.Finish() != change.OldHash) {
         diff.clear();
-        why = "The file was changed after the preview";
+        why = kChangedSincePreview;
         return false;
     }
     return true;
