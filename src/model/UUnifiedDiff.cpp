@@ -130,6 +130,15 @@ void PutLines(std::string& out, char mark, std::string_view text) {
     }
 }
 
+// "@@ -a,b +c,d @@": lines counted from 1, an empty side numbered by the line before it.
+std::string HunkHead(std::int64_t oldFirst, size_t oldCount, std::int64_t newFirst,
+                     size_t newCount) {
+    const auto side = [](std::int64_t first, size_t count) {
+        return std::to_string(count == 0 ? first : first + 1) + "," + std::to_string(count);
+    };
+    return "@@ -" + side(oldFirst, oldCount) + " +" + side(newFirst, newCount) + " @@\n";
+}
+
 size_t CountLines(std::string_view text) {
     const auto n = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     return n + (!text.empty() && text.back() != '\n' ? 1 : 0);
@@ -236,11 +245,7 @@ std::string UnifiedDiff(std::string_view original, const TFileChange& change,
         }
         const size_t oldCount = oldEnd - oldFirst;
         const auto newFirst = static_cast<std::int64_t>(oldFirst) + delta;
-        const auto head = [](std::int64_t first, size_t count) {
-            return std::to_string(count == 0 ? first : first + 1) + "," + std::to_string(count);
-        };
-        out += "@@ -" + head(static_cast<std::int64_t>(oldFirst), oldCount) + " +" +
-               head(newFirst, newCount) + " @@\n";
+        out += HunkHead(static_cast<std::int64_t>(oldFirst), oldCount, newFirst, newCount);
         out += body;
         delta += static_cast<std::int64_t>(newCount) - static_cast<std::int64_t>(oldCount);
         i = j;
@@ -363,15 +368,12 @@ private:
         }
         oldCount_ += trailing;
         newCount_ += trailing;
-        const auto head = [](std::int64_t first, size_t count) {
-            return std::to_string(count == 0 ? first : first + 1) + "," + std::to_string(count);
-        };
         if (!header_.empty()) {
             out_ += header_;
             header_.clear();
         }
-        out_ += "@@ -" + head(static_cast<std::int64_t>(oldFirst_), oldCount_) + " +" +
-                head(static_cast<std::int64_t>(oldFirst_) + delta_, newCount_) + " @@\n";
+        out_ += HunkHead(static_cast<std::int64_t>(oldFirst_), oldCount_,
+                         static_cast<std::int64_t>(oldFirst_) + delta_, newCount_);
         out_ += body_;
         delta_ += static_cast<std::int64_t>(newCount_) - static_cast<std::int64_t>(oldCount_);
         open_ = false;
