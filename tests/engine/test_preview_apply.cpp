@@ -1,6 +1,8 @@
 // A preview writes nothing; applying every change it found gives exactly what a replacement run
 // writes; applying some keeps the others' matched text; a file changed after the preview is
 // not written.
+#include "FileBytes.h"
+#include "ScratchFolder.h"
 #include "engine/UApplyChanges.h"
 #include "engine/UStreamSearch.h"
 #include "engine/UTSearchEngine.h"
@@ -10,7 +12,6 @@
 #include "platform/UPlatform.h"
 #include "settings/UTSearchOptions.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -20,18 +21,10 @@
 
 namespace fs = std::filesystem;
 
+using testsupport::ReadAll;
+using testsupport::WriteAll;
+
 namespace {
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path& p, const std::string& data) {
-    std::ofstream(p, std::ios::binary) << data;
-}
 
 struct TState {
     std::string Content;
@@ -62,14 +55,7 @@ std::map<std::string, std::string> Contents(const fs::path& root) {
 
 class PreviewApply : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("fs-preview-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
+    void SetUp() override { dir_ = MakeScratchFolder("fs-preview-"); }
     void TearDown() override {
         engine::SetStreamWindow(0);
         fs::remove_all(dir_);

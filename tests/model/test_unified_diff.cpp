@@ -1,6 +1,7 @@
 // The diff of a file's chosen edits, fed to patch, turns the original into exactly what
 // applying those edits gives: random texts with every kind of line end and none at the end,
 // random edits that eat, add and split lines.
+#include "FileBytes.h"
 #include "model/UTFileChange.h"
 #include "model/UUnifiedDiff.h"
 
@@ -13,14 +14,9 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+using testsupport::ReadAll;
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+namespace {
 
 TEST(UnifiedDiff, PatchTurnsTheOriginalIntoTheEditedText) {
     if (std::system("patch --version >/dev/null 2>&1") != 0) {

@@ -1,6 +1,8 @@
 // The undo record: a replacement taken back by another process gives every untouched file its
 // bytes, mode and times back and leaves an edited one alone; the oldest runs go past the limit;
 // a kill at any point of an apply or an undo leaves every file and the record old or new.
+#include "FileBytes.h"
+#include "ScratchFolder.h"
 #include "engine/UApplyChanges.h"
 #include "engine/UTSearchEngine.h"
 #include "model/UTFile.h"
@@ -24,18 +26,10 @@
 
 namespace fs = std::filesystem;
 
+using testsupport::ReadAll;
+using testsupport::WriteAll;
+
 namespace {
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path& p, const std::string& data) {
-    std::ofstream(p, std::ios::binary) << data;
-}
 
 engine::TSearchRequest Request(const std::string& root, settings::TSearchOptions& options) {
     engine::TSearchRequest r;
@@ -101,11 +95,7 @@ std::string Replace(const std::string& root, operations::TUndoJournal& journal, 
 class UndoJournal : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("fs-journal-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        dir_ = MakeScratchFolder("fs-journal-");
         fs::create_directories(Tree() + "/sub");
     }
     void TearDown() override { fs::remove_all(dir_); }
