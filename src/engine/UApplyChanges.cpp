@@ -274,13 +274,6 @@ TApplyTotals ApplyChanges(const TSearchRequest& request, const model::TResultTre
     return applier.Finish();
 }
 
-TApplyTotals ApplyFileChanges(const TSearchRequest& request, const model::TTreeNode& fileNode,
-                              const TSearchHooks& hooks) {
-    TApplier applier(request, hooks);
-    applier.File(fileNode);
-    return applier.Finish();
-}
-
 bool ReadPreviewedContent(const std::string& path, const model::TFileChange& change,
                           std::string& content, std::string& why) {
     try {

@@ -13,7 +13,6 @@
 namespace model {
 struct TFileChange;
 class TResultTree;
-class TTreeNode;
 } // namespace model
 
 namespace engine {
@@ -32,10 +31,6 @@ struct TApplyTotals {
 // hooks.ShowWriteFailure (or ShowMessage) and the summary through hooks.ShowStatus.
 TApplyTotals ApplyChanges(const TSearchRequest& request, const model::TResultTree& tree,
                           const TSearchHooks& hooks);
-
-// The same for one file node.
-TApplyTotals ApplyFileChanges(const TSearchRequest& request, const model::TTreeNode& fileNode,
-                              const TSearchHooks& hooks);
 
 // The file's content when it is still what the preview saw; false (and `why` set) when it
 // cannot be read or has changed since. For showing a diff.

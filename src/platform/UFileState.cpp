@@ -10,21 +10,6 @@
 
 namespace platform {
 
-bool FileMetaOf(const std::string& path, TFileMeta& meta) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    meta.Mode = st.st_mode & 07777;
-    meta.Owner = st.st_uid;
-    meta.Group = st.st_gid;
-    meta.AccessedNs =
-        static_cast<std::int64_t>(st.st_atim.tv_sec) * 1'000'000'000 + st.st_atim.tv_nsec;
-    meta.ModifiedNs =
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    return true;
-}
-
 TIoResult RestoreFileMeta(const std::string& path, const TFileMeta& meta) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

@@ -12,8 +12,6 @@
 
 namespace platform {
 
-// The file's (a link is followed); false when it cannot be looked up.
-bool FileMetaOf(const std::string& path, TFileMeta& meta);
 // Gives the file these permission bits and times, and this owner and group where it has others
 // and the process may change them.
 TIoResult RestoreFileMeta(const std::string& path, const TFileMeta& meta);

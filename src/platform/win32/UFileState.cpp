@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::int64_t kEpochDelta = 116444736000000000LL; // 1601 to 1970 in 100 ns
 
-std::int64_t ToNs(const FILETIME& ft) {
-    const std::int64_t ticks =
-        (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return (ticks - kEpochDelta) * 100;
-}
-
 FILETIME FromNs(std::int64_t ns) {
     const std::int64_t ticks = ns / 100 + kEpochDelta;
     FILETIME ft;
@@ -27,19 +21,6 @@ FILETIME FromNs(std::int64_t ns) {
 }
 
 } // namespace
-
-bool FileMetaOf(const std::string& path, TFileMeta& meta) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        return false;
-    }
-    meta.Mode = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644;
-    meta.Owner = 0;
-    meta.Group = 0;
-    meta.AccessedNs = ToNs(data.ftLastAccessTime);
-    meta.ModifiedNs = ToNs(data.ftLastWriteTime);
-    return true;
-}
 
 TIoResult RestoreFileMeta(const std::string& path, const TFileMeta& meta) {
     const DWORD attrs = GetFileAttributesA(path.c_str());
