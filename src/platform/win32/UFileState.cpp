@@ -10,10 +10,8 @@ namespace platform {
 
 namespace {
 
-constexpr std::int64_t kEpochDelta = 116444736000000000LL; // 1601 to 1970 in 100 ns
-
 FILETIME FromNs(std::int64_t ns) {
-    const std::int64_t ticks = ns / 100 + kEpochDelta;
+    const std::int64_t ticks = ns / 100 + win32::kFileTimeEpochDelta;
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
     ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);

@@ -120,10 +120,9 @@ bool IdentityOf(HANDLE file, TFileIdentity& identity) {
         join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime) * 100);
     identity.Links = info.nNumberOfLinks;
     // Times as the rest of the program counts them, from 1970.
-    constexpr std::int64_t kEpochDelta = 116444736000000000LL;
     const auto unixNs = [&join](const FILETIME& ft) {
         return (static_cast<std::int64_t>(join(ft.dwHighDateTime, ft.dwLowDateTime)) -
-                kEpochDelta) *
+                kFileTimeEpochDelta) *
                100;
     };
     identity.Meta.Mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644;

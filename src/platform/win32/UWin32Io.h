@@ -18,6 +18,9 @@
 
 namespace platform::win32 {
 
+// FILETIME counts 100 ns from 1601; the rest of the program counts from 1970.
+constexpr std::int64_t kFileTimeEpochDelta = 116444736000000000LL;
+
 // The errno value nearest to a Win32 error, so TIoResult and the replacement outcome carry the
 // same kind of number on every platform.
 int ErrnoOf(DWORD error);
