@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/UTSearchRequest.h"
+#include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "settings/UTSearchOptions.h"
 
@@ -119,5 +120,44 @@ TEntryOutcome TFileSelection::Classify(std::string_view name, Entry& entry) cons
     }
     return TEntryOutcome::Selected;
 }
+
+// A listed entry as the file selection asks about it; what costs a system call is looked up
+// only when asked for, once.
+class TListedEntry {
+public:
+    TListedEntry(const platform::TFolderHandle& dir, const platform::TFolderEntry& entry)
+        : dir_(dir), entry_(entry) {}
+    bool IsPlainFile() const { return entry_.Kind == platform::TEntryKind::PlainFile; }
+    int Attributes() {
+        if (attr_ == kUnknown) {
+            attr_ = platform::EntryAttributes(dir_, entry_.Name);
+            if (attr_ < 0) {
+                attr_ = platform::faSysFile; // gone since the listing: neither file nor folder
+            }
+        }
+        return attr_;
+    }
+    std::int64_t Size() { return Identity().Size; }
+    std::int64_t ModifiedTime() {
+        // Whole seconds, rounded down, as the limits are given.
+        const std::int64_t ns = Identity().ModifiedNs;
+        return ns >= 0 ? ns / 1000000000 : -((-ns + 999999999) / 1000000000);
+    }
+
+private:
+    static constexpr int kUnknown = -2;
+    const platform::TFileIdentity& Identity() {
+        if (!identityKnown_) {
+            identity_ = platform::IdentityAt(dir_, entry_.Name);
+            identityKnown_ = true;
+        }
+        return identity_;
+    }
+    const platform::TFolderHandle& dir_;
+    const platform::TFolderEntry& entry_;
+    int attr_ = kUnknown;
+    bool identityKnown_ = false;
+    platform::TFileIdentity identity_;
+};
 
 } // namespace engine

@@ -11,11 +11,14 @@
 #include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "platform/UReplaceFile.h"
+#include "platform/UTempName.h"
 #include "settings/UTSearchOptions.h"
 #include "text/UMasks.h"
 #include "text/UTextHelpers.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -35,51 +38,39 @@ void Add(TSearchTotals& totals, const TSearchTotals& more) {
     totals.FileCount = WrapAdd(totals.FileCount, more.FileCount);
 }
 
-// A listed entry as the file selection asks about it; what costs a system call is looked up
-// only when asked for, once.
-class TListedEntry {
-public:
-    TListedEntry(const platform::TFolderHandle& dir, const platform::TFolderEntry& entry)
-        : dir_(dir), entry_(entry) {}
-    bool IsPlainFile() const { return entry_.Kind == platform::TEntryKind::PlainFile; }
-    int Attributes() {
-        if (attr_ == kUnknown) {
-            attr_ = platform::EntryAttributes(dir_, entry_.Name);
-            if (attr_ < 0) {
-                attr_ = platform::faSysFile; // gone since the listing: neither file nor folder
-            }
-        }
-        return attr_;
-    }
-    std::int64_t Size() { return Identity().Size; }
-    std::int64_t ModifiedTime() {
-        // Whole seconds, rounded down, as the limits are given.
-        const std::int64_t ns = Identity().ModifiedNs;
-        return ns >= 0 ? ns / 1000000000 : -((-ns + 999999999) / 1000000000);
-    }
-
-private:
-    static constexpr int kUnknown = -2;
-    const platform::TFileIdentity& Identity() {
-        if (!identityKnown_) {
-            identity_ = platform::IdentityAt(dir_, entry_.Name);
-            identityKnown_ = true;
-        }
-        return identity_;
-    }
-    const platform::TFolderHandle& dir_;
-    const platform::TFolderEntry& entry_;
-    int attr_ = kUnknown;
-    bool identityKnown_ = false;
-    platform::TFileIdentity identity_;
-};
-
 // The absolute form of the start folder, as the folder paths below it are built from.
 std::string StartDirectory(const std::string& folderName) {
     const std::string abs = !folderName.empty() && folderName[0] == platform::PathDelim
                                 ? folderName
                                 : platform::ExpandFileName(folderName);
     return text::WithTrailingSeparator(abs);
+}
+
+// Whether two listings of a folder hold the same entries; a replacement's own temporary files,
+// made beside the files it writes, left out when `ownTemps`.
+bool SameEntries(const std::vector<platform::TFolderEntry>& a,
+                 const std::vector<platform::TFolderEntry>& b, bool ownTemps) {
+    const auto counted = [ownTemps](const platform::TFolderEntry& e) {
+        return !ownTemps || !platform::IsReplaceTempName(e.Name);
+    };
+    auto i = a.begin();
+    auto j = b.begin();
+    for (;;) {
+        while (i != a.end() && !counted(*i)) {
+            ++i;
+        }
+        while (j != b.end() && !counted(*j)) {
+            ++j;
+        }
+        if (i == a.end() || j == b.end()) {
+            return i == a.end() && j == b.end();
+        }
+        if (i->Name != j->Name || i->Kind != j->Kind || !(i->Id == j->Id)) {
+            return false;
+        }
+        ++i;
+        ++j;
+    }
 }
 
 bool StopsOnError(const TSearchRequest& request) {
@@ -112,7 +103,22 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         CannotEnter(request, folderName, folderName, platform::LastErrorText());
         return TSearchTotals();
     }
-    return WalkFolder(request, dir, folderName, StartDirectory(folderName), parent, share);
+    const std::string directory = StartDirectory(folderName);
+    // Folders are listed and files read ahead of the walk, across folders, by other threads;
+    // whatever they made that the walk did not take is dropped when it ends, however it ends.
+    struct TStopAhead {
+        TFileWorkers* Workers = nullptr;
+        ~TStopAhead() {
+            if (Workers != nullptr) {
+                Workers->Stop();
+            }
+        }
+    } stopAhead;
+    if (workers_ && request.DoSearch) {
+        workers_->WalkAhead(request, folderName, directory);
+        stopAhead.Workers = workers_.get();
+    }
+    return WalkFolder(request, dir, folderName, directory, parent, share);
 }
 
 TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
@@ -134,10 +140,31 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
         hooks_.PumpMessages();
     }
 
-    // One listing serves the sub-folders and the files.
-    std::string listError;
-    const std::vector<platform::TFolderEntry> entries =
-        platform::ListFolder(dir, &listError, listingMeanwhile_);
+    // One listing serves the sub-folders and the files: the one made ahead when it is of this
+    // folder as it is now, else the walk's own.
+    const bool writes = request.DoReplace && !request.Preview;
+    std::shared_ptr<const TListingAhead> ahead;
+    if (workers_ && workers_->WalkingAhead()) {
+        const std::function<void()> breathe = [this] { Breathe(); };
+        ahead =
+            workers_->TakeListing(dir.Id(), *searcher_, CallingThreadReads ? nullptr : &breathe);
+    }
+    std::string ownError;
+    std::vector<platform::TFolderEntry> ownEntries;
+    bool listed = false;
+    if (ahead && dir.Stamp() != ahead->Folder.Stamp()) {
+        ownEntries = platform::ListFolder(dir, &ownError, listingMeanwhile_);
+        listed = true;
+        if (!SameEntries(ownEntries, ahead->Entries, writes)) {
+            workers_->Stop(); // the tree changes under the run: no more walking ahead
+            ahead.reset();
+        }
+    }
+    if (!ahead && !listed) {
+        ownEntries = platform::ListFolder(dir, &ownError, listingMeanwhile_);
+    }
+    const std::vector<platform::TFolderEntry>& entries = ahead ? ahead->Entries : ownEntries;
+    const std::string& listError = ahead ? ahead->Error : ownError;
     // --- accounting: the folder itself, and a listing that failed, reported once
     account_.Add(TEntryOutcome::FolderWalked);
     if (!listError.empty() && !StopsOnError(request)) {
@@ -203,6 +230,13 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
             account_.Add(outcome);
         }
     }
+    // Files read ahead are taken only while their folder is as it was listed: when its entries
+    // changed meanwhile its files are read again, now, as a walk without threads would.
+    if (ahead && !files.empty() && workers_->WalkingAhead() &&
+        dir.ReadStamp() != ahead->Folder.Stamp() &&
+        !SameEntries(platform::ListFolder(dir), ahead->Entries, writes)) {
+        workers_->Stop();
+    }
     if (files.empty()) {
         DoneFraction += ownShare;
         UpdateProgress();
@@ -227,36 +261,46 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
     // calling thread must not read, one file is read by itself.
     const bool responsive = !CallingThreadReads;
     TFileWorkers* const workers =
-        workers_ && request.DoSearch && (tasks.size() > 1 || responsive) ? workers_.get() : nullptr;
+        workers_ && request.DoSearch && (tasks.size() > 1 || responsive || workers_->WalkingAhead())
+            ? workers_.get()
+            : nullptr;
     const std::function<void()> breathe = [this] { Breathe(); };
-    // One slot per file, empty until its facts are ready and again once they are committed: a
-    // folder of many thousands of files costs little more than its list.
-    std::vector<std::unique_ptr<TFileFacts>> facts(workers != nullptr ? tasks.size() : 0);
+    // Files this folder queued itself (not read ahead across folders) are dropped when it is
+    // done, as are the results of those the walk does not reach.
     struct TStop {
-        TFileWorkers* w;
+        TFileWorkers* Workers = nullptr;
         ~TStop() {
-            if (w != nullptr) {
-                w->Stop(); // results of files the walk does not reach are dropped unused
+            if (Workers != nullptr) {
+                Workers->Stop();
             }
         }
-    } stop{workers};
-    if (workers != nullptr) {
-        workers->Start(request, tasks, facts);
+    } stop;
+    const auto queue = [&](size_t first) {
+        workers->Queue(request, tasks, first);
+        stop.Workers = workers;
+    };
+    if (workers != nullptr && !workers->WalkingAhead()) {
+        queue(0);
     }
     for (size_t i = 0; i < tasks.size(); ++i) {
         TFileFacts own;
+        std::unique_ptr<TFileFacts> ready;
         int count = 0;
         const int nodesBefore = node->Count();
         try {
             if (workers != nullptr) {
-                workers->WaitFor(i, *searcher_, responsive ? &breathe : nullptr);
+                const std::function<void()>* idle = responsive ? &breathe : nullptr;
+                ready = workers->Take(tasks[i], *searcher_, idle);
+                if (!ready) {
+                    // Not what was read ahead (the tree changed under the run): from here on
+                    // the folder's files are queued by the walk.
+                    queue(i);
+                    ready = workers->Take(tasks[i], *searcher_, idle);
+                }
             } else {
                 own = searcher_->Examine(request, tasks[i]);
             }
-            count = CommitFile(request, tasks[i], workers != nullptr ? *facts[i] : own, node);
-            if (workers != nullptr) {
-                facts[i].reset();
-            }
+            count = CommitFile(request, tasks[i], ready ? *ready : own, node);
         } catch (const std::bad_alloc&) {
             // The bare "std::bad_alloc" would not say which file was too much.
             throw std::runtime_error("Not enough memory to search " + tasks[i].FullPath);
@@ -273,6 +317,9 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
         if (Aborted) {
             account_.Add(TEntryOutcome::NotReached,
                          static_cast<std::int64_t>(tasks.size() - i - 1));
+            if (workers != nullptr) {
+                workers->Stop(); // nothing read ahead is needed any more
+            }
             break;
         }
     }

@@ -77,7 +77,7 @@ void TFileSearcher::BeginRun() {
     regex_.reset();
     prefilterOn_ = false;
     byLines_ = false;
-    Release(storage_);
+    storage_.Release(kKeepCapacity);
     length_ = 0;
     Release(joined_);
     Release(chunk_);

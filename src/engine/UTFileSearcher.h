@@ -7,6 +7,7 @@
 
 #include "engine/UByteScan.h"
 #include "engine/UFileSelection.h"
+#include "engine/UReadBuffer.h"
 #include "model/UTFileChange.h"
 #include "model/UTOccurence.h"
 #include "platform/UFolderHandle.h"
@@ -116,7 +117,7 @@ private:
     bool SearchStreamed(const TSearchRequest& request, const TFileTask& task,
                         platform::TFileReader& reader, TFileFacts& facts);
 
-    std::string storage_; // holds the file's bytes in its first length_ bytes; only grows
+    TReadBuffer storage_; // holds the file's bytes in its first length_ bytes; only grows
     size_t length_ = 0;
     std::string_view Bytes() const { return std::string_view(storage_.data(), length_); }
     std::string joined_; // its lines joined with CR LF, for the pattern

@@ -23,6 +23,10 @@ TFileId IdOf(const struct stat& st) {
     return TFileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+std::int64_t StampOf(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 [[noreturn]] void CannotOpen(const std::string& displayPath) {
     throw EPlatformError("Cannot open file \"" + displayPath + "\". " + LastErrorText());
 }
@@ -35,7 +39,8 @@ TFolderHandle::~TFolderHandle() {
     }
 }
 
-TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept : fd_(other.fd_), id_(other.id_) {
+TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept
+    : fd_(other.fd_), id_(other.id_), stamp_(other.stamp_) {
     other.fd_ = -1;
 }
 
@@ -46,6 +51,7 @@ TFolderHandle& TFolderHandle::operator=(TFolderHandle&& other) noexcept {
         }
         fd_ = other.fd_;
         id_ = other.id_;
+        stamp_ = other.stamp_;
         other.fd_ = -1;
     }
     return *this;
@@ -60,10 +66,16 @@ TFolderHandle TFolderHandle::OpenPath(const std::string& path) {
     struct stat st;
     if (h.fd_ >= 0 && ::fstat(h.fd_, &st) == 0) {
         h.id_ = IdOf(st);
+        h.stamp_ = StampOf(st);
     } else {
         h = TFolderHandle();
     }
     return h;
+}
+
+std::int64_t TFolderHandle::ReadStamp() const {
+    struct stat st;
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? StampOf(st) : -1;
 }
 
 TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& expected) const {
@@ -75,6 +87,7 @@ TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& exp
     struct stat st;
     if (h.fd_ >= 0 && ::fstat(h.fd_, &st) == 0 && IdOf(st) == expected) {
         h.id_ = expected;
+        h.stamp_ = StampOf(st);
     } else {
         h = TFolderHandle();
     }

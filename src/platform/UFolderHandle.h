@@ -37,6 +37,11 @@ public:
     bool Valid() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
     const TFileId& Id() const { return id_; }
+    // The folder's modification time when it was opened: a listing made after one opening is
+    // still current at a later opening that finds the same time.
+    std::int64_t Stamp() const { return stamp_; }
+    // Its modification time now.
+    std::int64_t ReadStamp() const;
 #ifdef _WIN32
     // Windows has no calls relative to a folder: the handle, opened without delete sharing,
     // keeps the folder from being moved or removed, so its full path stays valid.
@@ -46,6 +51,7 @@ public:
 private:
     int fd_ = -1; // on Windows 0 while the handle is open
     TFileId id_;
+    std::int64_t stamp_ = 0;
 #ifdef _WIN32
     void Close();
     void* handle_ = nullptr;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using settings::TSearchOptions;
@@ -25,6 +26,7 @@ struct TScenario {
     engine::TSearchRequest Request;
     int AbortAtPump = 0;   // 0: never
     int RemoveAtEnter = 0; // 0: never; else the folder entry at which "gone.txt" vanishes
+    bool AddLate = false;  // and "late.txt" appears in every folder
 };
 
 std::string Pick(std::mt19937& rng, const std::vector<std::string>& from) {
@@ -78,6 +80,7 @@ TScenario MakeScenario(std::mt19937& rng) {
     r.Recurse = Roll(rng, 5) != 0;
     s.AbortAtPump = Roll(rng, 3) == 0 ? 1 + Roll(rng, 6) : 0;
     s.RemoveAtEnter = Roll(rng, 4) == 0 ? 1 + Roll(rng, 6) : 0;
+    s.AddLate = Roll(rng, 2) == 0;
     return s;
 }
 
@@ -109,7 +112,17 @@ std::string RunAndDump(const TScenario& s, const fs::path& root, int threads) {
     int enters = 0;
     e.OnEnterFolder = [&](const std::string& path) {
         if (++enters == s.RemoveAtEnter) {
+            if (threads > 1) {
+                // Time for the threads to list and read ahead, and for folder times to move on.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
             fs::remove(fs::path(path).parent_path() / "gone.txt");
+            // A file appears in every folder: those the walk has listed do not show it.
+            for (const auto& entry : fs::recursive_directory_iterator(root)) {
+                if (s.AddLate && entry.is_directory()) {
+                    std::ofstream(entry.path() / "late.txt") << "foo Foo\n";
+                }
+            }
         }
     };
     TSearchOptions options;

@@ -23,7 +23,7 @@ HANDLE OpenFolder(const std::string& path, bool noFollow) {
 }
 
 // False also for a link (a reparse point), which a walk never enters.
-bool FolderId(HANDLE h, TFileId& id) {
+bool FolderId(HANDLE h, TFileId& id, std::int64_t& stamp) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!::GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -32,6 +32,9 @@ bool FolderId(HANDLE h, TFileId& id) {
     }
     id.Device = info.dwVolumeSerialNumber;
     id.Inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
     return true;
 }
 
@@ -58,7 +61,8 @@ TFolderHandle::~TFolderHandle() {
 }
 
 TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept
-    : fd_(other.fd_), id_(other.id_), handle_(other.handle_), path_(std::move(other.path_)) {
+    : fd_(other.fd_), id_(other.id_), stamp_(other.stamp_), handle_(other.handle_),
+      path_(std::move(other.path_)) {
     other.handle_ = nullptr;
     other.fd_ = -1;
 }
@@ -70,6 +74,7 @@ TFolderHandle& TFolderHandle::operator=(TFolderHandle&& other) noexcept {
         handle_ = other.handle_;
         path_ = std::move(other.path_);
         id_ = other.id_;
+        stamp_ = other.stamp_;
         other.handle_ = nullptr;
         other.fd_ = -1;
     }
@@ -88,10 +93,16 @@ TFolderHandle TFolderHandle::OpenPath(const std::string& path) {
     h.fd_ = 0;
     h.handle_ = folder;
     h.path_ = ExpandFileName(path);
-    if (!FolderId(folder, h.id_)) {
+    if (!FolderId(folder, h.id_, h.stamp_)) {
         h = TFolderHandle();
     }
     return h;
+}
+
+std::int64_t TFolderHandle::ReadStamp() const {
+    TFileId id;
+    std::int64_t stamp = -1;
+    return Valid() && FolderId(static_cast<HANDLE>(handle_), id, stamp) ? stamp : -1;
 }
 
 TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& expected) const {
@@ -108,7 +119,7 @@ TFolderHandle TFolderHandle::OpenSub(const std::string& name, const TFileId& exp
     h.handle_ = folder;
     h.path_ = path;
     TFileId id;
-    if (!FolderId(folder, id) || !(id == expected)) {
+    if (!FolderId(folder, id, h.stamp_) || !(id == expected)) {
         return TFolderHandle();
     }
     h.id_ = id;
@@ -142,7 +153,8 @@ std::vector<TFolderEntry> ListFolder(const TFolderHandle& folder, std::string* e
         } else if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             // Folders need their identity, to be opened later as the same folder.
             const THandle sub(OpenFolder(win32::Join(folder.Path(), entry.Name), true));
-            if (!sub.Valid() || !FolderId(sub.Get(), entry.Id)) {
+            std::int64_t stamp = 0;
+            if (!sub.Valid() || !FolderId(sub.Get(), entry.Id, stamp)) {
                 continue; // gone since it was listed
             }
             entry.Kind = TEntryKind::Folder;
