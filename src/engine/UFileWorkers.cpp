@@ -24,7 +24,7 @@ bool SameFile(const TFileTask& a, const TFileTask& b) {
 
 TFileWorkers::TFileWorkers(int threads) {
     const size_t n = static_cast<size_t>(std::max(threads, 1));
-    ahead_ = 4 * n + 4;
+    ahead_ = 64 * n;
     for (size_t i = 0; i < n; ++i) {
         searchers_.push_back(std::make_unique<TFileSearcher>());
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 
 namespace engine {
@@ -14,6 +15,13 @@ namespace {
 // 1 MiB at 2633 and 3291, 64 KiB and 4 MiB slower, reading the file whole at 1153 and 1173.
 constexpr size_t kDefaultWindow = 256 << 10;
 std::atomic<size_t> gWindow{0};
+
+constexpr size_t kAlign = 64;
+
+// How far past `p` the next 64-byte boundary is.
+size_t AlignPad(const char* p) {
+    return (kAlign - reinterpret_cast<std::uintptr_t>(p) % kAlign) % kAlign;
+}
 
 } // namespace
 
@@ -104,13 +112,17 @@ bool TLineWindows::Cut() {
 }
 
 void TLineWindows::Fill() {
-    if (begin_ > 0) {
-        std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
-        end_ -= begin_;
-        begin_ = 0;
+    // The bytes carried over are put where the read that follows them starts on a 64-byte
+    // boundary: the system copies into an unaligned destination at about half the speed.
+    const size_t carry = end_ - begin_;
+    if (buf_.size() < carry + window_ + kAlign) {
+        buf_.resize(carry + window_ + kAlign);
     }
-    if (buf_.size() < end_ + window_) {
-        buf_.resize(end_ + window_);
+    const size_t pad = AlignPad(buf_.data() + carry);
+    if (begin_ != pad) {
+        std::memmove(buf_.data() + pad, buf_.data() + begin_, carry);
+        begin_ = pad;
+        end_ = pad + carry;
     }
     const size_t got = read_(fileAt_, buf_.data() + end_, window_);
     fileAt_ += static_cast<std::int64_t>(got);
@@ -176,18 +188,19 @@ size_t StreamPlainReplace(const TReadAt& read, const std::function<void(std::str
                           std::string& buffer, size_t window) {
     const size_t m = finder.Length();
     window = std::max<size_t>(window, 1);
-    if (buffer.size() < window + m) {
-        buffer.resize(window + m);
+    if (buffer.size() < window + m + kAlign) {
+        buffer.resize(window + m + kAlign);
     }
     size_t found = 0;
     size_t carry = 0; // bytes kept from the last window: the start of a find it may cut
+    size_t start = AlignPad(buffer.data()); // where they are, so the read lands aligned
     std::int64_t at = 0;
     for (;;) {
-        const size_t got = read(at, buffer.data() + carry, window);
+        const size_t got = read(at, buffer.data() + start + carry, window);
         at += static_cast<std::int64_t>(got);
         const size_t size = carry + got;
         const bool end = got < window;
-        const std::string_view hay(buffer.data(), size);
+        const std::string_view hay(buffer.data() + start, size);
         size_t copied = 0;
         for (size_t hit = finder.Find(hay, 0); hit != TSubstringFinder::npos;
              hit = finder.Find(hay, copied)) {
@@ -203,7 +216,9 @@ size_t StreamPlainReplace(const TReadAt& read, const std::function<void(std::str
         const size_t keep = std::max(copied, size >= m ? size - (m - 1) : size_t{0});
         write(hay.substr(copied, keep - copied));
         carry = size - keep;
-        std::memmove(buffer.data(), buffer.data() + keep, carry);
+        const size_t to = AlignPad(buffer.data() + carry);
+        std::memmove(buffer.data() + to, buffer.data() + start + keep, carry);
+        start = to;
     }
 }
 
