@@ -97,7 +97,7 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
     if (Aborted) {
         return TSearchTotals();
     }
-    seen_.clear();
+    seen_.Clear();
     const platform::TFolderHandle dir = platform::TFolderHandle::OpenPath(folderName);
     if (!dir.Valid()) {
         CannotEnter(request, folderName, folderName, platform::LastErrorText());
@@ -114,7 +114,7 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
             }
         }
     } stopAhead;
-    if (workers_ && request.DoSearch) {
+    if (workers_) {
         workers_->WalkAhead(request, folderName, directory);
         stopAhead.Workers = workers_.get();
     }
@@ -257,11 +257,13 @@ TSearchTotals TSearchEngine::SearchFiles(const TSearchRequest& request,
                                          double share) {
     TSearchTotals totals;
     const double fileShare = share / static_cast<double>(tasks.size());
-    // Without content to read there is nothing worth handing to another thread; unless the
-    // calling thread must not read, one file is read by itself.
+    // Files listed ahead were looked up ahead. Otherwise, without content to read there is
+    // nothing worth handing to another thread; unless the calling thread must not read, one
+    // file is read by itself.
     const bool responsive = !CallingThreadReads;
     TFileWorkers* const workers =
-        workers_ && request.DoSearch && (tasks.size() > 1 || responsive || workers_->WalkingAhead())
+        workers_ &&
+                (workers_->WalkingAhead() || (request.DoSearch && (tasks.size() > 1 || responsive)))
             ? workers_.get()
             : nullptr;
     const std::function<void()> breathe = [this] { Breathe(); };

@@ -28,10 +28,6 @@ platform::TFileId IdOf(const platform::TFileIdentity& identity) {
 
 } // namespace
 
-size_t TFileIdHash::operator()(const platform::TFileId& id) const {
-    return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
-}
-
 TSearchEngine::TSearchEngine(TSearchHooks hooks, model::TResultTree& tree)
     : hooks_(std::move(hooks)), tree_(tree), searcher_(std::make_unique<TFileSearcher>()) {}
 
@@ -86,7 +82,7 @@ void TSearchEngine::BeginRun() {
     if (workers_) {
         workers_->BeginRun();
     }
-    seen_.clear();
+    seen_.Clear();
     cleanedFolder_.clear();
     writes_ = TWriteCounts{};
     account_.Clear();
@@ -108,24 +104,21 @@ int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& 
     }
     TFileFacts facts = searcher_->Examine(request, task);
     // A file handed over by itself is searched each time; only a walk knows its other names.
-    seen_.clear();
+    seen_.Clear();
     return CommitFile(request, task, facts, folderNode);
 }
 
 // The same file, not merely the same inode number: a number freed by a file deleted during the
 // run may come back for a new file, which is not written at the same moment. The change time
 // is left out: making a backup as a hard link changes it.
-const TSearchEngine::TSeenFile* TSearchEngine::SeenBefore(const platform::TFileIdentity& id) const {
-    const auto it = seen_.find(IdOf(id));
-    if (it == seen_.end()) {
-        return nullptr;
-    }
-    const platform::TFileIdentity& was = it->second.Identity;
-    return was.Size == id.Size && was.ModifiedNs == id.ModifiedNs ? &it->second : nullptr;
+const TSeenFiles::TEntry* TSearchEngine::SeenBefore(const platform::TFileIdentity& id) const {
+    const TSeenFiles::TEntry* was = seen_.Find(IdOf(id));
+    return was != nullptr && was->Size == id.Size && was->ModifiedNs == id.ModifiedNs ? was
+                                                                                      : nullptr;
 }
 
 void TSearchEngine::Remember(const platform::TFileIdentity& id, const model::TFile* file) {
-    seen_[IdOf(id)] = TSeenFile{id, file};
+    seen_.Set(id, file);
 }
 
 void TSearchEngine::NoteFailure(const std::string& text) {
@@ -160,7 +153,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     if (!facts.Searched) {
         return 0;
     }
-    if (const TSeenFile* seen = SeenBefore(facts.Identity)) {
+    if (const TSeenFiles::TEntry* seen = SeenBefore(facts.Identity)) {
         // Another name of a file already searched in this run.
         if (const model::TFile* first = seen->File) {
             file->SameFileAs = first->FullPath;
@@ -182,7 +175,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         // What was read ahead is written only when the name still leads to that file,
         // unchanged; else the file is read and searched again now.
         if (!(platform::IdentityAt(*task.Folder, *task.Name) == facts.Identity)) {
-            seen_.erase(IdOf(facts.Identity));
+            seen_.Erase(IdOf(facts.Identity));
             facts = searcher_->Examine(request, task);
             if (facts.Error) {
                 std::rethrow_exception(facts.Error);

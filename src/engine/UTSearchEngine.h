@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/UFileSelection.h"
+#include "engine/USeenFiles.h"
 #include "engine/UTSearchRequest.h"
 #include "platform/UFolderHandle.h"
 
@@ -10,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 namespace model {
 class TFile;
@@ -24,10 +24,6 @@ class TFileSearcher;
 class TFileWorkers;
 struct TFileFacts;
 struct TFileTask;
-
-struct TFileIdHash {
-    size_t operator()(const platform::TFileId& id) const;
-};
 
 class TSearchEngine {
 public:
@@ -109,13 +105,9 @@ private:
     std::function<void()> listingMeanwhile_; // Breathe, when there is a hook to call
     // Every file searched in this run, with its node's file when it had finds: a file met
     // again under another name is not searched or replaced again.
-    struct TSeenFile {
-        platform::TFileIdentity Identity;
-        const model::TFile* File = nullptr;
-    };
-    const TSeenFile* SeenBefore(const platform::TFileIdentity& id) const;
+    const TSeenFiles::TEntry* SeenBefore(const platform::TFileIdentity& id) const;
     void Remember(const platform::TFileIdentity& id, const model::TFile* file);
-    std::unordered_map<platform::TFileId, TSeenFile, TFileIdHash> seen_;
+    TSeenFiles seen_;
     // The folder last cleared of temporary files that killed replacements left behind.
     std::string cleanedFolder_;
     TWriteCounts writes_;

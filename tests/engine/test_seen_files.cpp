@@ -1,0 +1,44 @@
+// The table of files met in a run, against std::map over random inserts, updates and erasures
+// crowded onto few home slots, so probe runs wrap and erasures must move entries back.
+#include "engine/USeenFiles.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <utility>
+
+TEST(SeenFiles, AgreesWithAMapOverRandomChanges) {
+    std::mt19937 rng(7);
+    engine::TSeenFiles table;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::int64_t> reference;
+    for (int round = 0; round < 200000; ++round) {
+        const std::uint64_t inode = rng() % 3000;
+        const std::uint64_t device = rng() % 2;
+        const platform::TFileId id{device, inode};
+        switch (rng() % 4) {
+        case 0:
+            table.Erase(id);
+            reference.erase({device, inode});
+            break;
+        default: {
+            platform::TFileIdentity identity;
+            identity.Device = device;
+            identity.Inode = inode;
+            identity.Size = round;
+            table.Set(identity, nullptr);
+            reference[{device, inode}] = round;
+        }
+        }
+        if (round % 50000 == 49999) {
+            table.Clear();
+            reference.clear();
+        }
+        const platform::TFileId probe{rng() % 2, rng() % 3000};
+        const auto it = reference.find({probe.Device, probe.Inode});
+        const engine::TSeenFiles::TEntry* found = table.Find(probe);
+        ASSERT_EQ(found != nullptr, it != reference.end()) << "round " << round;
+        if (found != nullptr) {
+            ASSERT_EQ(found->Size, it->second) << "round " << round;
+        }
+    }
+}
