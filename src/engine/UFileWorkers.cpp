@@ -223,12 +223,6 @@ void TFileWorkers::Scout(const TSearchRequest& request, std::string startPath,
             }
         }
     }
-    const std::lock_guard<std::mutex> lock(mutex_);
-    scoutDone_ = true;
-    WakeWorker();
-    if (callerWaiting_) {
-        done_.notify_one();
-    }
 }
 
 std::shared_ptr<const TListingAhead>
