@@ -13,6 +13,9 @@ namespace {
 // keep the workers busy across many small folders; little memory beside a listing.
 constexpr size_t kMaxQueued = 4096;
 constexpr size_t kMaxListings = 1024;
+// The walk ahead holds a descriptor per level, as the walk does: it stops at this depth rather
+// than need twice the descriptors a very deep tree takes.
+constexpr size_t kMaxDepth = 256;
 // Files classified at a time before they are queued together.
 constexpr size_t kQueueBatch = 64;
 
@@ -127,8 +130,19 @@ void TFileWorkers::WalkAhead(const TSearchRequest& request, const std::string& s
         scoutDone_ = false;
         scoutStop_ = false;
     }
-    scout_ = std::thread(
-        [this, &request, startPath, directory] { Scout(request, startPath, directory); });
+    scout_ = std::thread([this, &request, startPath, directory] {
+        try {
+            Scout(request, startPath, directory);
+        } catch (...) {
+            // Out of memory, say: the walk meets what it meets for itself.
+        }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        scoutDone_ = true;
+        WakeWorker();
+        if (callerWaiting_) {
+            done_.notify_one();
+        }
+    });
 }
 
 bool TFileWorkers::WaitForRoom(std::unique_lock<std::mutex>& lock) {
@@ -184,6 +198,9 @@ void TFileWorkers::Scout(const TSearchRequest& request, std::string startPath,
                 ++i;
             }
             if (i < entries.size()) {
+                if (stack.size() >= kMaxDepth) {
+                    break; // the walk goes on below by itself
+                }
                 const platform::TFolderEntry& e = entries[i++];
                 platform::TFolderHandle sub = listing->Folder.OpenSub(e.Name, e.Id);
                 if (sub.Valid()) {

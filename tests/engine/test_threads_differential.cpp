@@ -191,3 +191,27 @@ TEST(ThreadsDifferential, WindowedAndWholeReadingShowAndWriteTheSame) {
     }
     fs::remove_all(base);
 }
+
+// A tree deeper than the threads walk ahead: the walk goes on below by itself.
+TEST(ThreadsDifferential, ATreeDeeperThanTheWalkAheadIsWalkedWhole) {
+    const fs::path base = fs::temp_directory_path() / ("fs-deep-" + std::to_string(::getpid()));
+    fs::remove_all(base);
+    fs::path dir = base / "one";
+    for (int level = 0; level < 300; ++level) {
+        fs::create_directories(dir);
+        if (level % 7 == 0) {
+            std::ofstream(dir / "a.txt") << "foo\n";
+        }
+        dir /= "d";
+    }
+    fs::copy(base / "one", base / "four", fs::copy_options::recursive);
+    TScenario s;
+    s.Request.Masks = {"*.*"};
+    s.Request.DoSearch = true;
+    s.Request.SearchText = "foo";
+    s.Request.Recurse = true;
+    const std::string one = RunAndDump(s, base / "one", 1);
+    EXPECT_EQ(one, RunAndDump(s, base / "four", 4));
+    EXPECT_NE(one.find("totals 43 43"), std::string::npos) << one.substr(0, 300);
+    fs::remove_all(base);
+}
