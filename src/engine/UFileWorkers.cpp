@@ -13,6 +13,7 @@ namespace {
 // keep the workers busy across many small folders; little memory beside a listing.
 constexpr size_t kMaxQueued = 4096;
 constexpr size_t kMaxListings = 1024;
+constexpr size_t kMaxListed = 256 * 1024; // entries of those listings
 // The walk ahead holds a descriptor per level, as the walk does: it stops at this depth rather
 // than need twice the descriptors a very deep tree takes.
 constexpr size_t kMaxDepth = 256;
@@ -71,11 +72,16 @@ void TFileWorkers::WakeWorker() {
 }
 
 bool TFileWorkers::Roomy() const {
-    return slots_.size() <= kMaxQueued / 2 && listings_.size() <= kMaxListings / 2;
+    return slots_.size() <= kMaxQueued / 2 && listings_.size() <= kMaxListings / 2 &&
+           listed_ <= kMaxListed / 2;
 }
 
 void TFileWorkers::Push(std::unique_lock<std::mutex>& /*lock*/, TSlot slot) {
     slots_.push_back(std::move(slot));
+    TSlot& placed = slots_.back();
+    if (!placed.Name.empty()) {
+        placed.Task.Name = &placed.Name; // a deque's elements stay where they are put
+    }
     WakeWorker();
 }
 
@@ -116,7 +122,7 @@ void TFileWorkers::Queue(const TSearchRequest& request, const std::vector<TFileT
     std::unique_lock<std::mutex> lock(mutex_);
     request_ = &request;
     for (size_t i = first; i < tasks.size(); ++i) {
-        Push(lock, TSlot{nullptr, tasks[i], nullptr});
+        Push(lock, TSlot{nullptr, std::string(), tasks[i], nullptr});
     }
 }
 
@@ -146,7 +152,7 @@ void TFileWorkers::WalkAhead(const TSearchRequest& request, const std::string& s
 }
 
 bool TFileWorkers::WaitForRoom(std::unique_lock<std::mutex>& lock) {
-    if (slots_.size() >= kMaxQueued || listings_.size() >= kMaxListings) {
+    if (slots_.size() >= kMaxQueued || listings_.size() >= kMaxListings || listed_ >= kMaxListed) {
         // Once full, the walk ahead goes on when half the room is free again, not each time
         // one file is taken.
         scoutWaiting_ = true;
@@ -168,13 +174,14 @@ void TFileWorkers::Scout(const TSearchRequest& request, std::string startPath,
     // Lists a folder and hands the listing on; false once the walk ahead is to stop.
     const auto enter = [&](platform::TFolderHandle folder, std::string path) {
         auto listing = std::make_shared<TListingAhead>();
-        listing->Folder = std::move(folder);
-        listing->Entries = platform::ListFolder(listing->Folder, &listing->Error);
+        listing->Folder = std::make_shared<const platform::TFolderHandle>(std::move(folder));
+        listing->Entries = platform::ListFolder(*listing->Folder, &listing->Error);
         std::unique_lock<std::mutex> lock(mutex_);
         if (!WaitForRoom(lock)) {
             return false;
         }
         listings_.push_back(listing);
+        listed_ += listing->Entries.size();
         if (callerWaiting_) {
             done_.notify_one();
         }
@@ -202,7 +209,7 @@ void TFileWorkers::Scout(const TSearchRequest& request, std::string startPath,
                     break; // the walk goes on below by itself
                 }
                 const platform::TFolderEntry& e = entries[i++];
-                platform::TFolderHandle sub = listing->Folder.OpenSub(e.Name, e.Id);
+                platform::TFolderHandle sub = listing->Folder->OpenSub(e.Name, e.Id);
                 if (sub.Valid()) {
                     go = enter(std::move(sub), frame.Directory + e.Name + platform::PathDelim);
                 }
@@ -219,10 +226,11 @@ void TFileWorkers::Scout(const TSearchRequest& request, std::string startPath,
                 if (e.Kind == platform::TEntryKind::Folder) {
                     continue;
                 }
-                TListedEntry listed(listing->Folder, e);
+                TListedEntry listed(*listing->Folder, e);
                 if (selection.Classify(e.Name, listed) == TEntryOutcome::Selected) {
-                    batch.push_back(TSlot{listing,
-                                          TFileTask{&listing->Folder, &e.Name, path + e.Name,
+                    // The slot holds the folder and the name, not the whole listing.
+                    batch.push_back(TSlot{listing->Folder, e.Name,
+                                          TFileTask{listing->Folder.get(), nullptr, path + e.Name,
                                                     e.Kind == platform::TEntryKind::PlainFile},
                                           nullptr});
                 }
@@ -247,7 +255,9 @@ TFileWorkers::TakeListing(const platform::TFileId& id, TFileSearcher& own,
                           const std::function<void()>* idle, std::chrono::milliseconds idleEvery) {
     std::unique_lock<std::mutex> lock(mutex_);
     auto breath = std::chrono::steady_clock::now() + idleEvery;
-    while (walking_ && listings_.empty() && !scoutDone_) {
+    // A walk ahead waiting for room while the caller waits for a listing is full of what the
+    // caller passed over (folders it did not enter): it is given up.
+    while (walking_ && listings_.empty() && !scoutDone_ && !scoutWaiting_) {
         if (idle == nullptr && CanStart()) {
             RunNext(own, lock);
             continue;
@@ -265,9 +275,10 @@ TFileWorkers::TakeListing(const platform::TFileId& id, TFileSearcher& own,
         }
         callerWaiting_ = false;
     }
-    if (walking_ && !listings_.empty() && listings_.front()->Folder.Id() == id) {
+    if (walking_ && !listings_.empty() && listings_.front()->Folder->Id() == id) {
         std::shared_ptr<const TListingAhead> listing = std::move(listings_.front());
         listings_.pop_front();
+        listed_ -= listing->Entries.size();
         if (scoutWaiting_ && Roomy()) {
             room_.notify_one();
         }
@@ -298,8 +309,8 @@ std::unique_ptr<TFileFacts> TFileWorkers::Take(const TFileTask& task, TFileSearc
                 }
                 return facts;
             }
-        } else if (!walking_ || scoutDone_) {
-            break; // nothing more is coming
+        } else if (!walking_ || scoutDone_ || scoutWaiting_) {
+            break; // nothing more is coming, or not before what the caller passed over
         }
         if (idle == nullptr && CanStart()) {
             RunNext(own, lock);
@@ -339,6 +350,7 @@ void TFileWorkers::Drop(std::unique_lock<std::mutex>& lock) {
     }
     slots_.clear();
     listings_.clear();
+    listed_ = 0;
     front_ = next_ = 0;
     walking_ = false;
     scoutDone_ = false;

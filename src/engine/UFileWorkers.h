@@ -26,7 +26,8 @@ struct TSearchRequest;
 
 // A folder listed ahead of the walk, through a descriptor of its own.
 struct TListingAhead {
-    platform::TFolderHandle Folder;
+    // Shared with the files queued from it, which outlive the listing itself.
+    std::shared_ptr<const platform::TFolderHandle> Folder;
     std::vector<platform::TFolderEntry> Entries;
     std::string Error; // why the listing failed, as ListFolder gives it
 };
@@ -72,7 +73,8 @@ public:
 
 private:
     struct TSlot {
-        std::shared_ptr<const void> Keep; // what the task's folder and name live in
+        std::shared_ptr<const void> Keep; // what the task's folder lives in
+        std::string Name;                 // the task's name, when the slot holds it itself
         TFileTask Task;
         std::unique_ptr<TFileFacts> Facts;
         enum : unsigned char { Queued, Busy, Ready } State = Queued;
@@ -112,6 +114,7 @@ private:
     // The walk ahead: its listings in the walk's order, whether it runs, and whether it is done
     // or asked to stop.
     std::deque<std::shared_ptr<const TListingAhead>> listings_;
+    size_t listed_ = 0; // the entries of those listings
     bool walking_ = false;
     bool scoutDone_ = false;
     bool scoutStop_ = false;

@@ -152,7 +152,7 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     std::string ownError;
     std::vector<platform::TFolderEntry> ownEntries;
     bool listed = false;
-    if (ahead && dir.Stamp() != ahead->Folder.Stamp()) {
+    if (ahead && dir.Stamp() != ahead->Folder->Stamp()) {
         ownEntries = platform::ListFolder(dir, &ownError, listingMeanwhile_);
         listed = true;
         if (!SameEntries(ownEntries, ahead->Entries, writes)) {
@@ -191,6 +191,9 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
             }
             if (Aborted) {
                 account_.Add(TEntryOutcome::NotReached);
+                if (workers_) {
+                    workers_->Stop(); // nothing made ahead is needed any more
+                }
                 continue;
             }
             subDirectory = directory + e.Name;
@@ -233,7 +236,7 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     // Files read ahead are taken only while their folder is as it was listed: when its entries
     // changed meanwhile its files are read again, now, as a walk without threads would.
     if (ahead && !files.empty() && workers_->WalkingAhead() &&
-        dir.ReadStamp() != ahead->Folder.Stamp() &&
+        dir.ReadStamp() != ahead->Folder->Stamp() &&
         !SameEntries(platform::ListFolder(dir), ahead->Entries, writes)) {
         workers_->Stop();
     }

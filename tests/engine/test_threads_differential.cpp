@@ -215,3 +215,24 @@ TEST(ThreadsDifferential, ATreeDeeperThanTheWalkAheadIsWalkedWhole) {
     EXPECT_NE(one.find("totals 43 43"), std::string::npos) << one.substr(0, 300);
     fs::remove_all(base);
 }
+
+// Abort in a folder of many sub-folders without files: the walk ahead has listed more of them
+// than it may hold while the walk passes them over for the folder's own files.
+TEST(ThreadsDifferential, AnAbortPassingOverManyListedFoldersEnds) {
+    const fs::path base = fs::temp_directory_path() / ("fs-many-" + std::to_string(::getpid()));
+    fs::remove_all(base);
+    for (int i = 0; i < 1200; ++i) {
+        fs::create_directories(base / "one" / "x" / ("s" + std::to_string(i)));
+    }
+    std::ofstream(base / "one" / "x" / "a.txt") << "foo\n";
+    fs::copy(base / "one", base / "four", fs::copy_options::recursive);
+    TScenario s;
+    s.Request.Masks = {"*.*"};
+    s.Request.DoSearch = true;
+    s.Request.SearchText = "foo";
+    s.Request.Recurse = true;
+    s.AbortAtPump = 2; // on entering x
+    const std::string one = RunAndDump(s, base / "one", 1);
+    EXPECT_EQ(one, RunAndDump(s, base / "four", 4));
+    fs::remove_all(base);
+}
