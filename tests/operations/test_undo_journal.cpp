@@ -8,6 +8,7 @@
 #include "model/UTFile.h"
 #include "model/UTResultTree.h"
 #include "operations/UUndoJournal.h"
+#include "platform/UFolderHandle.h"
 #include "platform/UPlatform.h"
 #include "settings/UTSearchOptions.h"
 #include "text/UContentHash.h"
@@ -126,16 +127,20 @@ protected:
     struct TFileState {
         std::string Content;
         fs::perms Mode;
-        fs::file_time_type Modified;
+        std::int64_t ModifiedNs;
         bool operator==(const TFileState& o) const = default;
     };
+    // Times as the system gives them: MinGW's std::filesystem converts them through the clock
+    // of the moment, so two readings a second apart could differ.
     std::map<std::string, TFileState> States() const {
         std::map<std::string, TFileState> out;
         for (const auto& e : fs::recursive_directory_iterator(Tree())) {
             if (e.is_regular_file()) {
+                const platform::TFolderHandle folder =
+                    platform::TFolderHandle::OpenPath(e.path().parent_path().string());
                 out[fs::relative(e.path(), Tree()).generic_string()] = {
                     ReadAll(e.path()), fs::status(e.path()).permissions(),
-                    fs::last_write_time(e.path())};
+                    platform::IdentityAt(folder, e.path().filename().string()).Meta.ModifiedNs};
             }
         }
         return out;
