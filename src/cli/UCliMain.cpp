@@ -9,7 +9,6 @@
 #include "cli/UCliReport.h"
 #include "engine/UTSearchEngine.h"
 #include "engine/vtStringTokenizer.h"
-#include "model/UTFile.h"
 #include "model/UTResultTree.h"
 #include "operations/UResultsFile.h"
 #include "operations/UUndoJournal.h"
@@ -201,30 +200,22 @@ int RunOnce(const cli::TCliOptions& o) {
     };
     // Between files too, so Ctrl-C ends a folder of many files after the file in progress.
     hooks.KeepResponsive = hooks.PumpMessages;
-    // Nothing after the run needs a printed file's occurrences unless the tree or the report
-    // is wanted whole, so they are let go as soon as they are printed: memory stays bounded.
+    // Nothing after the run needs a printed file unless the tree or the report is wanted whole.
     const bool keepTree = o.Tree || o.HasReport;
-    hooks.FileFound = [&](model::TTreeNode& file, int count) {
-        if (count > 0) {
-            ++counted.FileCount;
-            counted.OccurenceCount += count;
-        }
-        if (streamFiles) {
-            printer->File(file);
-            if (!keepTree) {
-                tree.DropChildren(&file);
-                if (model::TFile* f = file.File()) {
-                    f->Change.reset(); // a preview's edits and diff, printed
-                }
-            }
-            // A terminal sees each file at once; a pipe or a file gets full buffers.
-            if (interactive) {
-                out.Flush();
-            } else {
-                out.FlushIfFull();
-            }
-        }
-    };
+    cli::StreamFiles(hooks, tree, streamFiles ? printer.get() : nullptr, keepTree,
+                     [&](model::TTreeNode&, int count) {
+                         if (count > 0) {
+                             ++counted.FileCount;
+                             counted.OccurenceCount += count;
+                         }
+                         // A terminal sees each file at once; a pipe or a file gets full
+                         // buffers.
+                         if (streamFiles && interactive) {
+                             out.Flush();
+                         } else if (streamFiles) {
+                             out.FlushIfFull();
+                         }
+                     });
     engine::TSearchEngine engine(hooks, tree);
     enginePtr = &engine;
 

@@ -1,6 +1,7 @@
 #include "cli/UCliPrinters.h"
 
 #include "engine/UApplyChanges.h"
+#include "engine/UTSearchRequest.h"
 #include "model/UTFile.h"
 #include "model/UTFolder.h"
 #include "model/UTOccurence.h"
@@ -372,6 +373,32 @@ std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shown
     }
     return shownRoot.back() == platform::PathDelim ? shownRoot + below
                                                    : shownRoot + platform::PathDelim + below;
+}
+
+void StreamFiles(engine::TSearchHooks& hooks, model::TResultTree& tree, TPrinter* printer,
+                 bool keepTree,
+                 std::function<void(model::TTreeNode& file, int counted)> afterFile) {
+    hooks.FileFound = [&tree, printer, keepTree,
+                       afterFile = std::move(afterFile)](model::TTreeNode& file, int counted) {
+        if (printer != nullptr) {
+            printer->File(file);
+        }
+        if (afterFile) {
+            afterFile(file, counted);
+        }
+        if (!keepTree) {
+            tree.KeepOnlyWalkPath();
+        }
+    };
+    if (!keepTree) {
+        // The walk calls it as it enters a folder: the folders before it are done.
+        hooks.PumpMessages = [&tree, pump = std::move(hooks.PumpMessages)]() {
+            tree.KeepOnlyWalkPath();
+            if (pump) {
+                pump();
+            }
+        };
+    }
 }
 
 std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out,

@@ -9,7 +9,12 @@
 #include <string>
 
 namespace model {
+class TResultTree;
 class TTreeNode;
+} // namespace model
+
+namespace engine {
+struct TSearchHooks;
 }
 
 namespace cli {
@@ -45,6 +50,14 @@ public:
 // `flush`, which writes `out` and empties it, a long line text is handed over a piece at a time.
 std::unique_ptr<TPrinter> MakePrinter(const TPrintSettings& settings, std::string& out,
                                       std::function<void()> flush = {});
+
+// Hooks a run up to `printer` (none: nothing is printed as the run goes): each found file is
+// printed as soon as it is in the tree, then handed to `afterFile` with what it adds to the
+// totals. Unless the tree is kept whole, a printed file is let go of at once, and every folder
+// the walk has left when it enters the next one: the tree holds the folders the walk is in and
+// no more, however much is found. Sets FileFound and wraps PumpMessages.
+void StreamFiles(engine::TSearchHooks& hooks, model::TResultTree& tree, TPrinter* printer,
+                 bool keepTree, std::function<void(model::TTreeNode& file, int counted)> afterFile);
 
 // The path of a found file as grep -r prints it: the start folder as given, a separator and the
 // path below the start folder (only the latter when no folder was given).

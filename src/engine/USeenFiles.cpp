@@ -39,7 +39,7 @@ void TSeenFiles::Grow() {
     }
 }
 
-void TSeenFiles::Set(const platform::TFileIdentity& identity, const model::TFile* file) {
+void TSeenFiles::Put(const platform::TFileIdentity& identity, std::uint64_t found) {
     // At most half full, so probes stay short.
     if (2 * (count_ + 1) > slots_.size()) {
         Grow();
@@ -50,7 +50,74 @@ void TSeenFiles::Set(const platform::TFileIdentity& identity, const model::TFile
         i = (i + 1) & (slots_.size() - 1);
     }
     count_ += slots_[i].Used ? 0 : 1;
-    slots_[i] = TEntry{id, identity.Size, identity.ModifiedNs, file, true};
+    slots_[i] = TEntry{id, identity.Size, identity.ModifiedNs, found, true};
+}
+
+namespace {
+
+void PutNumber(std::string& out, std::uint64_t n) {
+    for (; n >= 0x80; n >>= 7) {
+        out += static_cast<char>(0x80 | (n & 0x7F));
+    }
+    out += static_cast<char>(n);
+}
+
+std::uint64_t GetNumber(const std::string& in, size_t& at) {
+    std::uint64_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto b = static_cast<unsigned char>(in[at++]);
+        n |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+        if (b < 0x80) {
+            return n;
+        }
+    }
+}
+
+// The text at `at`, after its length.
+std::string_view GetText(const std::string& in, size_t at) {
+    const auto n = static_cast<size_t>(GetNumber(in, at));
+    return std::string_view(in).substr(at, n);
+}
+
+// Where the folder of the file at `at` is kept; `at` moves on to the file's name.
+size_t FolderOf(const std::string& in, size_t& at) {
+    const size_t record = at;
+    return record - static_cast<size_t>(GetNumber(in, at));
+}
+
+} // namespace
+
+std::uint64_t TSeenFiles::KeepPath(std::string_view folder, std::string_view name) {
+    // A file written anew is recorded under its new identity too, by the same path.
+    if (lastPath_ != 0) {
+        size_t at = lastPath_ - 1;
+        const size_t folderAt = FolderOf(paths_, at);
+        if (GetText(paths_, at) == name && GetText(paths_, folderAt) == folder) {
+            return lastPath_;
+        }
+    }
+    if (lastFolder_ == 0 || GetText(paths_, lastFolder_ - 1) != folder) {
+        lastFolder_ = paths_.size() + 1;
+        PutNumber(paths_, folder.size());
+        paths_.append(folder);
+    }
+    const size_t at = paths_.size();
+    PutNumber(paths_, at - (lastFolder_ - 1));
+    PutNumber(paths_, name.size());
+    paths_.append(name);
+    lastPath_ = at + 1;
+    return lastPath_;
+}
+
+std::string TSeenFiles::FoundPath(const TEntry& entry) const {
+    if (entry.Found == 0) {
+        return {};
+    }
+    size_t at = static_cast<size_t>(entry.Found - 1);
+    const size_t folderAt = FolderOf(paths_, at);
+    std::string path(GetText(paths_, folderAt));
+    path += GetText(paths_, at);
+    return path;
 }
 
 void TSeenFiles::Erase(const platform::TFileId& id) {
@@ -84,6 +151,9 @@ void TSeenFiles::Clear() {
         std::vector<TEntry>().swap(slots_);
         count_ = 0;
     }
+    std::string().swap(paths_);
+    lastFolder_ = 0;
+    lastPath_ = 0;
 }
 
 } // namespace engine

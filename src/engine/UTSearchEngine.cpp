@@ -117,8 +117,15 @@ const TSeenFiles::TEntry* TSearchEngine::SeenBefore(const platform::TFileIdentit
                                                                                       : nullptr;
 }
 
-void TSearchEngine::Remember(const platform::TFileIdentity& id, const model::TFile* file) {
-    seen_.Set(id, file);
+void TSearchEngine::Remember(const platform::TFileIdentity& id, const TFileTask* found) {
+    if (found == nullptr) {
+        seen_.Set(id);
+    } else {
+        // Kept as folder and name, so that a folder's path is kept once for all its files.
+        const std::string_view path = found->FullPath;
+        const std::string_view name = path.ends_with(*found->Name) ? *found->Name : "";
+        seen_.SetFound(id, path.substr(0, path.size() - name.size()), name);
+    }
 }
 
 void TSearchEngine::NoteFailure(const std::string& text) {
@@ -155,8 +162,8 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     }
     if (const TSeenFiles::TEntry* seen = SeenBefore(facts.Identity)) {
         // Another name of a file already searched in this run.
-        if (const model::TFile* first = seen->File) {
-            file->SameFileAs = first->FullPath;
+        if (seen->Found != 0) {
+            file->SameFileAs = seen_.FoundPath(*seen);
             FileDone(*tree_.AddFile(folderNode, std::move(file)));
         }
         return 0;
@@ -165,7 +172,6 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     if (facts.Occurences.empty()) {
         return 0;
     }
-    const model::TFile* const fileObj = file.get();
     // A file whose new content was not written keeps its node and occurrences, but adds
     // nothing to the totals.
     bool counted = true;
@@ -197,12 +203,12 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
             // The name now leads to a new file: it is the same one for the rest of the run.
             const platform::TFileIdentity now = platform::IdentityAt(*task.Folder, *task.Name);
             if (now.Known()) {
-                Remember(now, fileObj);
+                Remember(now, &task);
             }
         }
         facts.NewContent.clear();
     }
-    Remember(facts.Identity, fileObj);
+    Remember(facts.Identity, &task);
 
     const auto count = static_cast<std::int32_t>(facts.Occurences.size());
     file->OccurenceCount = count;

@@ -103,10 +103,10 @@ private:
     int workerCount_ = 0;
     std::chrono::steady_clock::time_point lastBreath_;
     std::function<void()> listingMeanwhile_; // Breathe, when there is a hook to call
-    // Every file searched in this run, with its node's file when it had finds: a file met
-    // again under another name is not searched or replaced again.
+    // Every file searched in this run, with the path it had finds under when it had any: a
+    // file met again under another name is not searched or replaced again.
     const TSeenFiles::TEntry* SeenBefore(const platform::TFileIdentity& id) const;
-    void Remember(const platform::TFileIdentity& id, const model::TFile* file);
+    void Remember(const platform::TFileIdentity& id, const TFileTask* found);
     TSeenFiles seen_;
     // The folder last cleared of temporary files that killed replacements left behind.
     std::string cleanedFolder_;

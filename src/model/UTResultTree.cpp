@@ -114,21 +114,27 @@ TResultTree::~TResultTree() {
 }
 
 void TResultTree::Clear() {
-    // Iterative, so a very deep tree cannot exhaust the stack.
-    std::vector<std::unique_ptr<TTreeNode>> pending = std::move(roots_);
+    Delete(std::move(roots_));
     roots_.clear();
-    while (!pending.empty()) {
-        std::unique_ptr<TTreeNode> n = std::move(pending.back());
-        pending.pop_back();
-        if (n->branch_) {
-            for (auto& k : n->branch_->Children) {
-                pending.push_back(std::move(k));
-            }
-        }
-    }
     count_ = 0;
     flat_.clear();
     flatValid_ = true;
+}
+
+void TResultTree::Delete(std::vector<std::unique_ptr<TTreeNode>> nodes) {
+    // A stack of its own, so no depth can exhaust the call stack.
+    while (!nodes.empty()) {
+        std::unique_ptr<TTreeNode> n = std::move(nodes.back());
+        nodes.pop_back();
+        --count_;
+        if (n->branch_) {
+            count_ -= static_cast<int>(n->branch_->Occurences.size());
+            for (auto& k : n->branch_->Children) {
+                nodes.push_back(std::move(k));
+            }
+        }
+    }
+    flatValid_ = false;
 }
 
 TTreeNode* TResultTree::AddBranch(TTreeNode* parent, TNodeKind kind,
@@ -238,19 +244,28 @@ void TResultTree::DropChildren(TTreeNode* node) {
     count_ -= static_cast<int>(b.Occurences.size());
     std::vector<TTreeNode>().swap(b.Occurences);
     std::string().swap(b.Lines);
-    // A stack of its own, so no depth can exhaust the call stack.
-    std::vector<std::unique_ptr<TTreeNode>> pending = std::move(b.Children);
+    Delete(std::move(b.Children));
     b.Children.clear();
-    while (!pending.empty()) {
-        std::unique_ptr<TTreeNode> n = std::move(pending.back());
-        pending.pop_back();
-        --count_;
-        count_ -= static_cast<int>(n->branch_->Occurences.size());
-        for (auto& k : n->branch_->Children) {
-            pending.push_back(std::move(k));
+}
+
+void TResultTree::KeepOnlyWalkPath() {
+    // Once a folder's node has a later sibling, or a file after it, its walk is over.
+    std::vector<std::unique_ptr<TTreeNode>>* list = &roots_;
+    while (!list->empty()) {
+        std::unique_ptr<TTreeNode> last;
+        if (list->back()->IsFolder()) {
+            last = std::move(list->back());
+            list->pop_back();
         }
+        Delete(std::move(*list));
+        list->clear();
+        if (!last) {
+            break;
+        }
+        last->index_ = 0;
+        list->push_back(std::move(last));
+        list = &list->back()->branch_->Children;
     }
-    flatValid_ = false;
 }
 
 void TResultTree::ForEach(const std::function<void(TTreeNode&)>& visit) const {

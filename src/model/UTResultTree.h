@@ -132,6 +132,11 @@ public:
     // Deletes the children of `node` (and their subtrees), freeing their objects: for a front
     // end that has shown them and needs them no more.
     void DropChildren(TTreeNode* node);
+    // For a front end that needs no node again once it has shown it, while a walk adds folders
+    // depth first (a folder's node when the walk enters it): deletes every node but the chain
+    // of folders from the last root down through last children, the folders the walk is in.
+    // Every other node pointer is left dangling.
+    void KeepOnlyWalkPath();
 
     // Number of nodes in all.
     int Count() const { return count_; }
@@ -145,6 +150,8 @@ public:
     void ForEach(const std::function<void(TTreeNode&)>& visit) const;
 
 private:
+    // Deletes `nodes` with their subtrees, without recursion, and takes them off the count.
+    void Delete(std::vector<std::unique_ptr<TTreeNode>> nodes);
     TTreeNode* AddBranch(TTreeNode* parent, TNodeKind kind, std::unique_ptr<TResultObject> obj);
     static void AppendOccurence(TTreeNode* file, std::string_view text, bool sameLine,
                                 const TOccurence& occurence);

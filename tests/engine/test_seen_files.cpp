@@ -1,16 +1,19 @@
 // The table of files met in a run, against std::map over random inserts, updates and erasures
-// crowded onto few home slots, so probe runs wrap and erasures must move entries back.
+// crowded onto few home slots, so probe runs wrap and erasures must move entries back; with the
+// paths of files with finds, kept folder by folder.
 #include "engine/USeenFiles.h"
 
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <string>
 #include <utility>
 
 TEST(SeenFiles, AgreesWithAMapOverRandomChanges) {
     std::mt19937 rng(7);
     engine::TSeenFiles table;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::int64_t> reference;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::pair<std::int64_t, std::string>>
+        reference;
     for (int round = 0; round < 200000; ++round) {
         const std::uint64_t inode = rng() % 3000;
         const std::uint64_t device = rng() % 2;
@@ -25,8 +28,17 @@ TEST(SeenFiles, AgreesWithAMapOverRandomChanges) {
             identity.Device = device;
             identity.Inode = inode;
             identity.Size = round;
-            table.Set(identity, nullptr);
-            reference[{device, inode}] = round;
+            // Some with the path they had finds under: folders of a few names to hundreds.
+            std::string path;
+            if (rng() % 3 == 0) {
+                const std::string folder = "/f" + std::string(round / 997 % 200, 'x') + "/";
+                const std::string name = "n" + std::to_string(inode);
+                table.SetFound(identity, folder, name);
+                path = folder + name;
+            } else {
+                table.Set(identity);
+            }
+            reference[{device, inode}] = {round, path};
         }
         }
         if (round % 50000 == 49999) {
@@ -38,7 +50,8 @@ TEST(SeenFiles, AgreesWithAMapOverRandomChanges) {
         const engine::TSeenFiles::TEntry* found = table.Find(probe);
         ASSERT_EQ(found != nullptr, it != reference.end()) << "round " << round;
         if (found != nullptr) {
-            ASSERT_EQ(found->Size, it->second) << "round " << round;
+            ASSERT_EQ(found->Size, it->second.first) << "round " << round;
+            ASSERT_EQ(table.FoundPath(*found), it->second.second) << "round " << round;
         }
     }
 }
