@@ -40,7 +40,6 @@ int main() {
         for (int f = 0; f < 100; ++f) {
             auto file = std::make_unique<TFile>();
             const std::string fname = "file" + std::to_string(f) + ".c";
-            file->FileName = fname;
             file->FullPath = "/corpus/dir" + std::to_string(d) + "/" + fname;
             file->OccurenceCount = 100;
             TTreeNode* filenode = tree.AddFile(fn, std::move(file));

@@ -73,7 +73,6 @@ void BuildTree(model::TResultTree& tree, const std::string& base,
         }
         auto f = std::make_unique<model::TFile>();
         f->FullPath = base + "/" + rel;
-        f->FileName = rel.substr(rel.rfind('/') + 1);
         f->Attributes = platform::faArchive;
         tree.AddFile(folder, std::move(f));
     }
@@ -153,7 +152,6 @@ int main(int argc, char** argv) {
             if (i % 1000 == 0) {
                 auto f = std::make_unique<model::TFile>();
                 f->FullPath = "/srv/corpus/drivers/net/file" + std::to_string(i / 1000) + ".c";
-                f->FileName = "f";
                 file = tree.AddFile(root, std::move(f));
             }
             if (i % 4 == 0) {

@@ -359,7 +359,7 @@ bool AppendJsonString(std::string& out, std::string_view bytes) {
 std::string ShownPath(const model::TTreeNode& fileNode, const std::string& shownRoot) {
     std::string below;
     if (const model::TFile* f = FileOf(fileNode)) {
-        below = f->FileName;
+        below = f->FileName();
     }
     // The folder names between the start folder (the root node) and the file.
     for (const model::TTreeNode* n = fileNode.Parent(); n != nullptr && n->Parent() != nullptr;

@@ -149,7 +149,6 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
         return 0;
     }
     auto file = std::make_unique<model::TFile>();
-    file->FileName = *task.Name;
     file->FullPath = task.FullPath;
     file->Attributes = facts.Attributes;
     if (!request.DoSearch) {

@@ -43,12 +43,13 @@ std::string TTreeNode::Caption() const {
     case TNodeKind::File: {
         const TFile* f = File();
         if (!f->SameFileAs.empty()) {
-            return f->FileName + " - same file as " + f->SameFileAs;
+            return std::string(f->FileName()) + " - same file as " + f->SameFileAs;
         }
         if (f->OccurenceCount > 0) {
-            return f->FileName + " - " + text::PluralCount(f->OccurenceCount, "occurence");
+            return std::string(f->FileName()) + " - " +
+                   text::PluralCount(f->OccurenceCount, "occurence");
         }
-        return f->FileName;
+        return std::string(f->FileName());
     }
     case TNodeKind::Occurence:
         break;

@@ -202,7 +202,6 @@ void BuildTree(model::TResultTree& tree) {
     subFolder->FolderName = "sub";
     tree.AddFolder(start, std::move(subFolder));
     auto file = std::make_unique<model::TFile>();
-    file->FileName = "a.txt";
     file->FullPath = "/r/a.txt";
     file->OccurenceCount = 2;
     auto* f = tree.AddFile(start, std::move(file));
@@ -211,7 +210,6 @@ void BuildTree(model::TResultTree& tree) {
         tree.AddOccurence(f, model::TOccurence(text, 0, col, 2));
     }
     auto other = std::make_unique<model::TFile>();
-    other->FileName = "b.txt";
     other->FullPath = "/r/b.txt";
     tree.AddFile(start, std::move(other));
 }

@@ -42,7 +42,7 @@ TEST_F(PlainSearchTest, OverlappingFindsAllCountWithoutReplacing) {
     EXPECT_EQ(node->Item(0)->ImageIndex(), 6);
     EXPECT_EQ(node->Item(0)->SelectedIndex(), 7);
     const auto* file = node->File();
-    EXPECT_EQ(file->FileName, "a.txt");
+    EXPECT_EQ(file->FileName(), "a.txt");
     EXPECT_EQ(file->FullPath, P("a.txt"));
     EXPECT_EQ(file->OccurenceCount, 3);
     EXPECT_EQ(Read("a.txt"), "aaaa\n");

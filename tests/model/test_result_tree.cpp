@@ -17,7 +17,6 @@ TTreeNode* AddFolder(TResultTree& t, TTreeNode* parent, const std::string& name)
 
 TTreeNode* AddFile(TResultTree& t, TTreeNode* parent, const std::string& name) {
     auto f = std::make_unique<TFile>();
-    f->FileName = name;
     f->FullPath = "/w/" + name;
     return t.AddFile(parent, std::move(f));
 }

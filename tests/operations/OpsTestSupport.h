@@ -141,7 +141,6 @@ public:
                            int attributes = platform::faArchive) {
         auto f = std::make_unique<model::TFile>();
         f->FullPath = fullPath;
-        f->FileName = fullPath.substr(fullPath.rfind('/') + 1);
         f->Attributes = attributes;
         return tree_.AddFile(parent, std::move(f));
     }

@@ -32,7 +32,7 @@ TTreeNode* AddFolder(TResultTree& tree, TTreeNode* parent, const std::string& na
 
 TTreeNode* AddFile(TResultTree& tree, TTreeNode* parent, const std::string& name, int occurences) {
     auto file = std::make_unique<model::TFile>();
-    file->FileName = name;
+    file->FullPath = "/start/" + name;
     file->OccurenceCount = occurences;
     return tree.AddFile(parent, std::move(file));
 }
