@@ -2,6 +2,7 @@
 
 #include "text/UTextHelpers.h"
 
+#include <iterator>
 #include <stdexcept>
 
 namespace model {
@@ -253,19 +254,19 @@ void TResultTree::KeepOnlyWalkPath() {
     // Once a folder's node has a later sibling, or a file after it, its walk is over.
     std::vector<std::unique_ptr<TTreeNode>>* list = &roots_;
     while (!list->empty()) {
-        std::unique_ptr<TTreeNode> last;
-        if (list->back()->IsFolder()) {
-            last = std::move(list->back());
-            list->pop_back();
+        const bool descend = list->back()->IsFolder();
+        const auto done = list->end() - (descend ? 1 : 0);
+        if (done != list->begin()) {
+            std::vector<std::unique_ptr<TTreeNode>> dropped(std::make_move_iterator(list->begin()),
+                                                            std::make_move_iterator(done));
+            list->erase(list->begin(), done);
+            Delete(std::move(dropped));
         }
-        Delete(std::move(*list));
-        list->clear();
-        if (!last) {
+        if (!descend) {
             break;
         }
-        last->index_ = 0;
-        list->push_back(std::move(last));
-        list = &list->back()->branch_->Children;
+        list->front()->index_ = 0;
+        list = &list->front()->branch_->Children;
     }
 }
 
