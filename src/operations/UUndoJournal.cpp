@@ -229,28 +229,6 @@ void UndoFile(const TJournalFile& f, const std::string& objectPath, TUndoResult&
     }
 }
 
-class TKeptFile : public engine::TKeptContent {
-public:
-    explicit TKeptFile(const std::string& folder) : file_(folder) {}
-    void Append(std::string_view data) override { Check(file_.Append(data)); }
-    void Finish(const std::string& hash) override {
-        // Flushed together before the entry that names it is written.
-        const platform::TIoResult r = file_.Place(hash, false, false);
-        if (r.Error != EEXIST) { // the same content kept twice in one run
-            Check(r);
-        }
-    }
-
-private:
-    static void Check(const platform::TIoResult& r) {
-        if (!r) {
-            throw EJournalError("Cannot keep the content for undoing the replacement. " +
-                                r.Reason());
-        }
-    }
-    platform::TNewFile file_;
-};
-
 } // namespace
 
 TUndoJournal::TUndoJournal(std::string folder)
@@ -405,17 +383,20 @@ TJournalRecorder::~TJournalRecorder() {
     }
 }
 
-std::unique_ptr<engine::TKeptContent> TJournalRecorder::KeepContent() {
-    {
-        const std::lock_guard<std::mutex> guard(mutex_);
-        if (entry_.Id.empty()) {
-            entry_.Id = journal_.BeginRun();
-            // Held while the run lives: its folder is not taken for a dead run's.
-            writerLock_ =
-                std::make_unique<platform::TFileLock>(journal_.RunFolder(entry_.Id) + kLockName);
-        }
+std::string TJournalRecorder::KeepPath(const std::string& hash) {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    if (entry_.Id.empty()) {
+        entry_.Id = journal_.BeginRun();
+        // Held while the run lives: its folder is not taken for a dead run's.
+        writerLock_ =
+            std::make_unique<platform::TFileLock>(journal_.RunFolder(entry_.Id) + kLockName);
     }
-    return std::make_unique<TKeptFile>(journal_.RunFolder(entry_.Id));
+    // Flushed together before the entry that names it is written.
+    return journal_.ObjectPath(entry_.Id, hash);
+}
+
+void TJournalRecorder::KeepFailed(const std::string& reason) {
+    throw EJournalError("Cannot keep the content for undoing the replacement. " + reason);
 }
 
 void TJournalRecorder::Written(const engine::TWrittenFile& file) {

@@ -1,6 +1,7 @@
 // The undo record: a replacement taken back by another process gives every untouched file its
 // bytes, mode and times back and leaves an edited one alone; the oldest runs go past the limit;
-// a kill at any point of an apply or an undo leaves every file and the record old or new.
+// a kill at any point of a replacement, an apply or an undo leaves every file and the record old
+// or new.
 #include "FileBytes.h"
 #include "ScratchFolder.h"
 #include "engine/UApplyChanges.h"
@@ -67,13 +68,17 @@ std::string Replace(const std::string& root, operations::TUndoJournal& journal, 
         engine::ApplyChanges(request, tree, hooks);
     } else {
         request.Journal = &recorder;
+#ifndef _WIN32
+        [[maybe_unused]] const pid_t marker = ::getppid();
+#endif
         engine.StartRun(request);
     }
     return recorder.Commit();
 }
 
 #ifndef _WIN32
-// The program started again by the kill sweep: applies or undoes in FS_SWEEP_DIR, then ends.
+// The program started again by the kill sweep: replaces, applies or undoes in FS_SWEEP_DIR, then
+// ends.
 [[maybe_unused]] const bool kHelper = [] {
     const char* dir = std::getenv("FS_SWEEP_DIR");
     if (dir == nullptr) {
@@ -81,8 +86,9 @@ std::string Replace(const std::string& root, operations::TUndoJournal& journal, 
     }
     {
         operations::TUndoJournal journal(std::string(dir) + "/state");
-        if (std::string(std::getenv("FS_SWEEP_MODE")) == "apply") {
-            Replace(std::string(dir) + "/tree", journal, true);
+        const std::string mode = std::getenv("FS_SWEEP_MODE");
+        if (mode == "apply" || mode == "replace") {
+            Replace(std::string(dir) + "/tree", journal, mode == "apply");
         } else if (const auto last = journal.Last()) {
             [[maybe_unused]] const pid_t marker = ::getppid();
             journal.Undo(last->Id);
@@ -260,10 +266,11 @@ TEST_F(UndoJournal, KilledAtAnyPointOfApplyOrUndoEveryFileAndTheRecordAreOldOrNe
                                 self + "' >/dev/null 2>&1";
         return std::system(cmd.c_str());
     };
-    const std::vector<std::string> syscalls = {"openat",    "write",  "fdatasync", "linkat",
-                                               "renameat2", "rename", "unlinkat",  "fsetxattr"};
+    const std::vector<std::string> syscalls = {"openat",    "write",    "fdatasync",
+                                               "linkat",    "rename",   "renameat",
+                                               "renameat2", "unlinkat", "fsetxattr"};
     int points = 0;
-    for (const std::string mode : {"apply", "undo"}) {
+    for (const std::string mode : {"replace", "apply", "undo"}) {
         // The calls of one whole run, counted before and after the marker.
         const auto lay = [&] {
             Lay();
