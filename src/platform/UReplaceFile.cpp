@@ -205,7 +205,7 @@ struct TOldContent {
     const std::string* Keep = nullptr;
 };
 
-enum class TKept { None, Made, There };
+enum class TKept { None, Linked, Copied, There };
 
 // Keeps the content of the file open as `fd` under the keep name: the file itself, linked
 // there, when `mayLink` and it has no other name (it is about to lose its own, so nothing can
@@ -217,7 +217,7 @@ int KeepOld(int fd, const struct stat& st, int dirfd, const std::string& name, b
         // Through the descriptor: what is linked is the file that was checked.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         if (::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            kept = TKept::Made;
+            kept = TKept::Linked;
             return 0;
         }
         if (errno == EEXIST) {
@@ -230,7 +230,7 @@ int KeepOld(int fd, const struct stat& st, int dirfd, const std::string& name, b
     int err = copy.Create(0600);
     err = err != 0 ? err : copy.CopyFrom(fd);
     err = err != 0 ? err : copy.PlaceNew(name);
-    kept = err == 0 ? TKept::Made : err == EEXIST ? TKept::There : TKept::None;
+    kept = err == 0 ? TKept::Copied : err == EEXIST ? TKept::There : TKept::None;
     return kept != TKept::None ? 0 : err;
 }
 
@@ -249,7 +249,7 @@ struct TPreparedReplace::TPrepared {
     std::unique_ptr<TPendingFlush> Flushing;
     bool OwnerKept = true;
     bool Ready = false;
-    bool Renamed = false; // the original lost its name to the new content
+    bool Freed = false; // the original lost its last name to the new content
     TReplaceOutcome Out;
 
     TPrepared() = default;
@@ -258,7 +258,7 @@ struct TPreparedReplace::TPrepared {
     ~TPrepared() {
         Flushing.reset();
         // Its last close frees the old content's blocks: that wait is not the caller's.
-        if (Renamed && Original.Valid()) {
+        if (Freed && Original.Valid()) {
             posix::CloseLater(Original.Release());
         }
     }
@@ -337,6 +337,8 @@ bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expe
     }
     err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &p.OwnerKept, false);
     if (err == 0 && flushBehind) {
+        // The data starts for the disk now; the background flush then mostly waits for it.
+        ::sync_file_range(temp.Fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
         p.Flushing = std::make_unique<TPendingFlush>([&temp] { return temp.Sync(); });
     } else {
         err = err != 0 ? err : temp.Sync();
@@ -395,7 +397,7 @@ TReplaceOutcome PlaceAt(TPrepared& p, const TOldContent& old) {
     TKept kept = TKept::None;
     const auto undo = [&] {
         UndoBackup(backup, backupDirfd, backupName);
-        if (kept == TKept::Made) {
+        if (kept == TKept::Linked || kept == TKept::Copied) {
             ::unlinkat(old.KeepDir, old.Keep->c_str(), 0);
         }
     };
@@ -466,7 +468,7 @@ TReplaceOutcome PlaceAt(TPrepared& p, const TOldContent& old) {
         undo();
         return fail(err);
     }
-    p.Renamed = true;
+    p.Freed = st.st_nlink == 1 && kept != TKept::Linked;
     out.Written = true;
     return out;
 }

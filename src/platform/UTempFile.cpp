@@ -174,12 +174,22 @@ void KeepAnchor(int fd, int dirfd, const std::string& marker) {
         return;
     }
     HoldWhileUsed(static_cast<std::uint64_t>(st.st_dev), [dirfd, &marker] {
-        const int anchor = ::openat(dirfd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (anchor >= 0 && ::fsetxattr(anchor, kMarkerAttr, marker.data(), marker.size(), 0) != 0) {
-            ::close(anchor);
-            return -1;
+        std::function<int()> open;
+        // A descriptor of its own for the folder: the caller's may be closed before it is used.
+        const int folder = ::fcntl(dirfd, F_DUPFD_CLOEXEC, 0);
+        if (folder >= 0) {
+            open = [folder, marker] {
+                const int anchor = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+                ::close(folder);
+                if (anchor >= 0 &&
+                    ::fsetxattr(anchor, kMarkerAttr, marker.data(), marker.size(), 0) != 0) {
+                    ::close(anchor);
+                    return -1;
+                }
+                return anchor;
+            };
         }
-        return anchor;
+        return open;
     });
 }
 

@@ -39,21 +39,15 @@ public:
             return false;
         }
         tasks_.push_back(std::move(task));
-        if (tasks_.size() > idle_ && threads_.size() < kMaxThreads) {
-            try {
-                threads_.emplace_back([this] { Work(); });
-            } catch (const std::system_error&) {
-                if (threads_.empty()) {
-                    tasks_.pop_back();
-                    return false;
-                }
-            }
+        if (!Staffed()) {
+            tasks_.pop_back();
+            return false;
         }
         wake_.notify_one();
         return true;
     }
 
-    void Hold(std::uint64_t key, const std::function<int()>& open) {
+    void Hold(std::uint64_t key, const std::function<std::function<int()>()>& opener) {
         if (::getpid() != owner_) {
             return;
         }
@@ -66,18 +60,35 @@ public:
         if (quit_) {
             return;
         }
+        // The watch takes a thread of its own as long as anything is held.
         if (!watching_) {
-            // The watch takes a thread of its own; without one nothing would be let go.
+            watching_ = true;
             tasks_.push_back([this] { Watch(); });
-            try {
-                threads_.emplace_back([this] { Work(); });
-            } catch (const std::system_error&) {
+            if (!Staffed()) {
                 tasks_.pop_back();
+                watching_ = false;
                 return;
             }
-            watching_ = true;
         }
-        held_[key] = THeld{open(), now};
+        // Opened on a background thread, so that the caller's own calls are the same however
+        // the timing goes.
+        std::function<int()> open = opener();
+        if (!open) {
+            return;
+        }
+        held_[key] = THeld{-1, now};
+        tasks_.push_back([this, key, open = std::move(open)] {
+            const int fd = open();
+            const std::lock_guard<std::mutex> lock(mutex_);
+            const auto it = held_.find(key);
+            if (it != held_.end() && it->second.Fd < 0) {
+                it->second.Fd = fd;
+            } else if (fd >= 0) {
+                ::close(fd); // let go meanwhile
+            }
+        });
+        Staffed();
+        wake_.notify_all();
     }
 
     // What was handed over is done before the process ends.
@@ -132,8 +143,24 @@ private:
         watching_ = false;
     }
 
+    // Starts a thread when the tasks waiting outnumber the idle threads; false when there is none
+    // to take them.
+    bool Staffed() {
+        const size_t most = kMaxThreads + (watching_ ? 1 : 0);
+        if (tasks_.size() > idle_ + starting_ && threads_.size() < most) {
+            try {
+                threads_.emplace_back([this] { Work(); });
+                ++starting_;
+            } catch (const std::system_error&) {
+                return !threads_.empty();
+            }
+        }
+        return true;
+    }
+
     void Work() {
         std::unique_lock<std::mutex> lock(mutex_);
+        --starting_;
         for (;;) {
             ++idle_;
             wake_.wait(lock, [this] { return quit_ || !tasks_.empty(); });
@@ -156,6 +183,7 @@ private:
     std::deque<std::function<void()>> tasks_;
     std::vector<std::thread> threads_;
     size_t idle_ = 0;
+    size_t starting_ = 0; // threads started that have not taken the lock yet
     bool quit_ = false;
     struct THeld {
         int Fd;
@@ -171,21 +199,32 @@ struct TPendingFlush::TState {
     std::function<int()> Flush;
     std::mutex Mutex;
     std::condition_variable Done;
+    bool Started = false;
     bool Finished = false;
     int Result = 0;
+
+    // Runs the flush unless it was started already; false when it was.
+    bool Run() {
+        {
+            const std::lock_guard<std::mutex> lock(Mutex);
+            if (Started) {
+                return false;
+            }
+            Started = true;
+        }
+        const int result = Flush();
+        const std::lock_guard<std::mutex> lock(Mutex);
+        Result = result;
+        Finished = true;
+        Done.notify_all();
+        return true;
+    }
 };
 
 TPendingFlush::TPendingFlush(std::function<int()> flush) : state_(std::make_shared<TState>()) {
     state_->Flush = std::move(flush);
-    const auto run = [state = state_] {
-        const int result = state->Flush();
-        const std::lock_guard<std::mutex> lock(state->Mutex);
-        state->Result = result;
-        state->Finished = true;
-        state->Done.notify_all();
-    };
-    if (!TPool::Get().Post(run)) {
-        run();
+    if (!TPool::Get().Post([state = state_] { state->Run(); })) {
+        state_->Run();
     }
 }
 
@@ -194,8 +233,12 @@ TPendingFlush::~TPendingFlush() {
 }
 
 int TPendingFlush::Wait() {
-    std::unique_lock<std::mutex> lock(state_->Mutex);
-    state_->Done.wait(lock, [this] { return state_->Finished; });
+    // One that no background thread has taken up yet is not left waiting for one: on a busy
+    // machine that can take longer than the flush itself.
+    if (!state_->Run()) {
+        std::unique_lock<std::mutex> lock(state_->Mutex);
+        state_->Done.wait(lock, [this] { return state_->Finished; });
+    }
     return state_->Result;
 }
 
@@ -205,8 +248,8 @@ void CloseLater(int fd) {
     }
 }
 
-void HoldWhileUsed(std::uint64_t key, const std::function<int()>& open) {
-    TPool::Get().Hold(key, open);
+void HoldWhileUsed(std::uint64_t key, const std::function<std::function<int()>()>& opener) {
+    TPool::Get().Hold(key, opener);
 }
 
 } // namespace platform::posix

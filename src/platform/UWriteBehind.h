@@ -22,7 +22,8 @@ public:
     TPendingFlush(const TPendingFlush&) = delete;
     TPendingFlush& operator=(const TPendingFlush&) = delete;
 
-    // Waits for the flush to end; gives its result (the same on every call).
+    // Waits for the flush to end, or runs it when no background thread has started it yet;
+    // gives its result (the same on every call).
     int Wait();
 
     struct TState;
@@ -34,10 +35,11 @@ private:
 // Closes `fd` on a background thread.
 void CloseLater(int fd);
 
-// Keeps a descriptor open for `key` while it serves: `open` makes it (or gives -1 when it
-// cannot be made, which is then not tried again for a while), and it is closed once no call has
-// named its key for a moment, so that an open file does not keep a drive from being unmounted.
-// Not kept in a forked child.
-void HoldWhileUsed(std::uint64_t key, const std::function<int()>& open);
+// Keeps a descriptor open for `key` while it serves, closed once no call has named its key for a
+// moment (so that an open file does not keep a drive from being unmounted). For a key not held,
+// `opener` is called (on this thread) for what opens it, which then runs on a background thread
+// and gives the descriptor or -1 (not tried again for a while); an empty one holds nothing. Not
+// kept in a forked child.
+void HoldWhileUsed(std::uint64_t key, const std::function<std::function<int()>()>& opener);
 
 } // namespace platform::posix
