@@ -308,7 +308,11 @@ std::string TUndoJournal::BeginRun() {
         throw EJournalError("Cannot keep the content for undoing the replacement: no home folder");
     }
     const std::string id = NewId();
-    if (!platform::ForceDirectories(RunFolder(id))) {
+    // The contents kept there may be replaced files themselves, with their own permissions:
+    // the folder keeps them to its owner.
+    const std::string runs = folder_ + "runs";
+    if (!platform::ForceDirectories(runs) ||
+        !platform::CreatePrivateFolder(RunFolder(id).substr(0, RunFolder(id).size() - 1))) {
         throw EJournalError("Cannot create the folder " + RunFolder(id) + ". " +
                             platform::LastErrorText());
     }

@@ -57,6 +57,10 @@ TIoResult FlushFileSystem(const std::string& folder) {
     return {};
 }
 
+bool CreatePrivateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0700) == 0;
+}
+
 bool RemoveFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0;
 }

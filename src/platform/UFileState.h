@@ -23,6 +23,9 @@ std::string StateFolder();
 // instead of a flush per file, for many files written together. A no-op on Windows.
 TIoResult FlushFileSystem(const std::string& folder);
 
+// Creates the folder `path` (its parent must exist) that only its owner may enter.
+bool CreatePrivateFolder(const std::string& path);
+
 // Removes an empty folder.
 bool RemoveFolder(const std::string& path);
 

@@ -68,6 +68,11 @@ TIoResult FlushFileSystem(const std::string& /*folder*/) {
     return {}; // each file was flushed as it was placed
 }
 
+// The folders under the local application data are the user's own already.
+bool CreatePrivateFolder(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
 bool RemoveFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
