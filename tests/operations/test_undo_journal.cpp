@@ -21,6 +21,7 @@
 #include <map>
 #include <sstream>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -48,9 +49,11 @@ engine::TSearchRequest Request(const std::string& root, settings::TSearchOptions
 
 // A replacement run (or, with `preview`, a preview and an apply of all it found) recorded in
 // `journal` as the window records it; gives the entry's id.
-std::string Replace(const std::string& root, operations::TUndoJournal& journal, bool preview) {
+std::string Replace(const std::string& root, operations::TUndoJournal& journal, bool preview,
+                    bool backups = false) {
     settings::TSearchOptions options;
     engine::TSearchRequest request = Request(root, options);
+    request.MakeBackups = backups;
     model::TResultTree tree;
     engine::TSearchHooks hooks;
     engine::TSearchEngine engine(hooks, tree);
@@ -203,6 +206,43 @@ TEST_F(UndoJournal, AnotherProcessUndoesEveryUntouchedFileAndLeavesAnEditedOneAl
     EXPECT_NE(err.find("was undone already"), std::string::npos) << err;
 #endif
 }
+
+#ifndef _WIN32
+// The record keeps a replaced file itself where nothing else can change it any more, and a copy
+// where something can: its other name, or its backup.
+TEST_F(UndoJournal, WhatIsKeptOutlivesChangesThroughTheOldFilesOtherNames) {
+    for (const bool backups : {false, true}) {
+        SCOPED_TRACE(backups ? "with backups" : "without");
+        Lay();
+        fs::remove(dir_ / "other-name");
+        fs::create_hard_link(Tree() + "/a.txt", dir_ / "other-name");
+        const auto before = States();
+        const auto inodeOf = [](const fs::path& p) {
+            struct stat st {};
+            return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+        };
+        const ino_t c = inodeOf(Tree() + "/c.txt");
+        operations::TUndoJournal journal(State());
+        const std::string id = Replace(Tree(), journal, false, backups);
+        ASSERT_FALSE(id.empty());
+        bool linked = false;
+        for (const auto& e : fs::directory_iterator(journal.RunFolder(id))) {
+            linked = linked || inodeOf(e.path()) == c;
+        }
+        EXPECT_EQ(linked, !backups);
+        WriteAll((dir_ / "other-name").string(), "changed through the other name");
+        if (backups) {
+            WriteAll(Tree() + "/sub/b.~txt", "changed backup");
+        }
+        const operations::TUndoResult undone = journal.Undo(id);
+        EXPECT_EQ(undone.Restored.size(), 3u);
+        const auto after = States();
+        for (const char* name : {"a.txt", "sub/b.txt", "c.txt"}) {
+            EXPECT_EQ(after.at(name).Content, before.at(name).Content) << name;
+        }
+    }
+}
+#endif
 
 TEST_F(UndoJournal, TheOldestRunsGoPastTheLimits) {
     operations::TUndoJournal journal(State());
