@@ -65,11 +65,7 @@ public:
             platform::CleanStaleReplaceTemps(platform::PathThrough(folder, "."));
             cleanedFolder_ = folderPath;
         }
-        if (request_.Journal != nullptr) {
-            auto keep = request_.Journal->KeepContent();
-            keep->Append(content);
-            keep->Finish(hash);
-        }
+        const std::string keep = KeepPath(hash);
         const std::string newContent = model::ApplyEdits(content, change);
         const std::string through = platform::PathThrough(folder, name);
         const std::string backup = text::BackupFileName(through);
@@ -77,7 +73,8 @@ public:
         check.Expected = &identity;
         check.Within = request_.StartFolder;
         const platform::TReplaceOutcome result = platform::ReplaceFileContent(
-            through, newContent, request_.MakeBackups ? &backup : nullptr, check);
+            through, newContent, request_.MakeBackups ? &backup : nullptr, check,
+            keep.empty() ? nullptr : &keep);
         Placed(result, path, folderPath, backup, change, hash, text::ContentHash(newContent),
                identity);
     }
@@ -87,6 +84,9 @@ public:
                 const std::string& folderPath, const std::string& backup,
                 const model::TFileChange& change, const std::string& oldHash,
                 const std::string& newHash, const platform::TFileIdentity& identity) {
+        if (result.KeepFailed) {
+            request_.Journal->KeepFailed(platform::TIoResult{result.Error}.Reason());
+        }
         if (result.BackupFailed) {
             Message("Unable to create backup file " + folderPath + text::ExtractFileName(backup));
         }
@@ -125,10 +125,8 @@ public:
                    false);
             return;
         }
-        std::unique_ptr<TKeptContent> keep;
-        if (request_.Journal != nullptr) {
-            keep = request_.Journal->KeepContent();
-        }
+        // Kept as it is written, once its content proves to be what the preview saw.
+        const std::string keep = KeepPath(change.OldHash);
         std::string newHash;
         bool changedSincePreview = false;
         const auto make = [&](const platform::TReadBytes& read,
@@ -163,9 +161,6 @@ public:
                 const std::string_view bytes(piece.data(), static_cast<size_t>(got));
                 const std::uint64_t end = at + bytes.size();
                 oldHasher.Update(bytes);
-                if (keep) {
-                    keep->Append(bytes);
-                }
                 for (;;) {
                     const std::uint64_t pos = std::min(std::max(copied, at), end);
                     const model::TEdit* e = nextEdit();
@@ -198,9 +193,6 @@ public:
                 changedSincePreview = true;
                 return platform::kContentChanged;
             }
-            if (keep) {
-                keep->Finish(oldHash);
-            }
             newHash = newHasher.Finish();
             return 0;
         };
@@ -209,8 +201,9 @@ public:
         platform::TReplaceCheck check;
         check.Expected = &identity;
         check.Within = request_.StartFolder;
-        const platform::TReplaceOutcome result = platform::ReplaceFileContent(
-            through, make, request_.MakeBackups ? &backup : nullptr, check);
+        const platform::TReplaceOutcome result =
+            platform::ReplaceFileContent(through, make, request_.MakeBackups ? &backup : nullptr,
+                                         check, keep.empty() ? nullptr : &keep);
         if (!result.Written && changedSincePreview) {
             Refuse(path, ChangedSincePreview(path), "", true);
             return;
@@ -234,6 +227,11 @@ public:
     }
 
 private:
+    // Where the journal keeps the old content of hash `hash`; empty without a journal.
+    std::string KeepPath(const std::string& hash) const {
+        return request_.Journal != nullptr ? request_.Journal->KeepPath(hash) : std::string();
+    }
+
     void Message(const std::string& text) {
         if (hooks_.ShowMessage) {
             hooks_.ShowMessage(text);

@@ -184,15 +184,8 @@ void TFileSearcher::Record(const TSearchRequest& request, const TFileTask& task,
     if (!request.DoReplace || (!request.Preview && request.Journal == nullptr)) {
         return;
     }
-    std::unique_ptr<TKeptContent> keep;
-    if (!request.Preview) {
-        keep = request.Journal->KeepContent();
-    }
     if (reader == nullptr) {
         facts.OldHash = text::ContentHash(Bytes());
-        if (keep) {
-            keep->Append(Bytes());
-        }
     } else {
         // Read again a window at a time, so the file is never held whole.
         text::TContentHasher hasher;
@@ -200,11 +193,7 @@ void TFileSearcher::Record(const TSearchRequest& request, const TFileTask& task,
         for (;;) {
             chunk_.resize(std::max(chunk_.size(), StreamWindow()));
             const size_t got = reader->ReadAt(at, chunk_.data(), StreamWindow());
-            const std::string_view piece(chunk_.data(), got);
-            hasher.Update(piece);
-            if (keep) {
-                keep->Append(piece);
-            }
+            hasher.Update(std::string_view(chunk_.data(), got));
             at += static_cast<std::int64_t>(got);
             if (got < StreamWindow()) {
                 break;
@@ -212,8 +201,9 @@ void TFileSearcher::Record(const TSearchRequest& request, const TFileTask& task,
         }
         facts.OldHash = hasher.Finish();
     }
-    if (keep) {
-        keep->Finish(facts.OldHash);
+    if (!request.Preview) {
+        // Kept by the replacement itself, from the file it has checked: nothing is copied here.
+        facts.KeepPath = request.Journal->KeepPath(facts.OldHash);
         if (!facts.Streamed) {
             facts.NewHash = text::ContentHash(facts.NewContent);
         }

@@ -41,10 +41,11 @@ struct TFileFacts {
     // be put in place (PrepareWriteBack).
     std::unique_ptr<platform::TPreparedReplace> Prepared;
     // A preview's: the file's changes. A journalled replacement's: the hashes of the old and
-    // the new content.
+    // the new content, and where the old content is kept as the file is written.
     std::unique_ptr<model::TFileChange> Change;
     std::string OldHash;
     std::string NewHash;
+    std::string KeepPath;
     std::exception_ptr Error; // the failure that ends the run, raised when committed
     // Searched, or why the file was left out after all (unreadable, binary, not regular);
     // for an unreadable file the message naming it with the system's reason.
@@ -110,7 +111,8 @@ private:
     void PreparePlain(const TSearchRequest& request);
     void PrepareRegex(const TSearchRequest& request);
     // For a preview or a journalled replacement, once a file has finds: hashes the content
-    // searched (and hands it to the journal), from the buffer or, for a big file, read again.
+    // searched, from the buffer or, for a big file, read again, and asks the journal where the
+    // replacement is to keep it.
     void Record(const TSearchRequest& request, const TFileTask& task, platform::TFileReader* reader,
                 TFileFacts& facts);
     // Searches a big file a window at a time; false when the search needs the whole text.

@@ -232,11 +232,12 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
     }
     const platform::TReplaceCheck check = WriteBackCheck(request, facts);
     const std::string* const backup = request.MakeBackups ? &backupThrough : nullptr;
+    const std::string* const keep = facts.KeepPath.empty() ? nullptr : &facts.KeepPath;
     const std::string path = WriteBackPath(task);
     platform::TReplaceOutcome result;
     std::string newHash = facts.NewHash;
     if (facts.Prepared) {
-        result = platform::PlaceReplacement(*facts.Prepared, backup);
+        result = platform::PlaceReplacement(*facts.Prepared, backup, keep);
     } else if (facts.Streamed) {
         // A big file: its new content is made from the original while it is written.
         const auto make = [&](const platform::TReadBytes& read,
@@ -254,12 +255,15 @@ bool TSearchEngine::WriteBack(const TSearchRequest& request, const TFileTask& ta
                 return write(data);
             });
         };
-        result = platform::ReplaceFileContent(path, makeHashed, backup, check);
+        result = platform::ReplaceFileContent(path, makeHashed, backup, check, keep);
         if (result.Written && hasher) {
             newHash = hasher->Finish();
         }
     } else {
-        result = platform::ReplaceFileContent(path, facts.NewContent, backup, check);
+        result = platform::ReplaceFileContent(path, facts.NewContent, backup, check, keep);
+    }
+    if (result.KeepFailed) {
+        request.Journal->KeepFailed(platform::TIoResult{result.Error}.Reason());
     }
     if (result.BackupFailed) {
         Message("Unable to create backup file " + folderPath +

@@ -8,10 +8,13 @@
 #include "text/UTextHelpers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <set>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 namespace operations {
 
@@ -131,6 +134,31 @@ std::string NewId() {
     return std::string(buf) + "-" + std::to_string(++counter);
 }
 
+// Deletes the files `names` of `folder`. A file that loses its last name has its blocks freed,
+// which on some file systems waits for the device: a run's many files go a few at a time.
+void DeleteAll(const std::string& folder, const std::vector<std::string>& names) {
+    constexpr size_t kHelpers = 4;
+    constexpr size_t kFilesEach = 32; // fewer are not worth a thread
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next++) < names.size();) {
+            platform::DeleteFile(folder + names[i]);
+        }
+    };
+    std::vector<std::thread> helpers;
+    try {
+        while (helpers.size() < std::min(kHelpers, names.size() / kFilesEach)) {
+            helpers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // those started and this thread do it
+    }
+    work();
+    for (std::thread& t : helpers) {
+        t.join();
+    }
+}
+
 // Deletes a run's folder: its entry first, so it is never seen half gone.
 void RemoveRun(const std::string& runFolder) {
     platform::DeleteFile(runFolder + kEntryName);
@@ -140,9 +168,7 @@ void RemoveRun(const std::string& runFolder) {
             names.push_back(en.Name());
         }
     }
-    for (const std::string& n : names) {
-        platform::DeleteFile(runFolder + n);
-    }
+    DeleteAll(runFolder, names);
     platform::RemoveFolder(runFolder.substr(0, runFolder.size() - 1));
 }
 
@@ -229,28 +255,6 @@ void UndoFile(const TJournalFile& f, const std::string& objectPath, TUndoResult&
     }
 }
 
-class TKeptFile : public engine::TKeptContent {
-public:
-    explicit TKeptFile(const std::string& folder) : file_(folder) {}
-    void Append(std::string_view data) override { Check(file_.Append(data)); }
-    void Finish(const std::string& hash) override {
-        // Flushed together before the entry that names it is written.
-        const platform::TIoResult r = file_.Place(hash, false, false);
-        if (r.Error != EEXIST) { // the same content kept twice in one run
-            Check(r);
-        }
-    }
-
-private:
-    static void Check(const platform::TIoResult& r) {
-        if (!r) {
-            throw EJournalError("Cannot keep the content for undoing the replacement. " +
-                                r.Reason());
-        }
-    }
-    platform::TNewFile file_;
-};
-
 } // namespace
 
 TUndoJournal::TUndoJournal(std::string folder)
@@ -304,7 +308,11 @@ std::string TUndoJournal::BeginRun() {
         throw EJournalError("Cannot keep the content for undoing the replacement: no home folder");
     }
     const std::string id = NewId();
-    if (!platform::ForceDirectories(RunFolder(id))) {
+    // The contents kept there may be replaced files themselves, with their own permissions:
+    // the folder keeps them to its owner.
+    const std::string runs = folder_ + "runs";
+    if (!platform::ForceDirectories(runs) ||
+        !platform::CreatePrivateFolder(RunFolder(id).substr(0, RunFolder(id).size() - 1))) {
         throw EJournalError("Cannot create the folder " + RunFolder(id) + ". " +
                             platform::LastErrorText());
     }
@@ -405,17 +413,20 @@ TJournalRecorder::~TJournalRecorder() {
     }
 }
 
-std::unique_ptr<engine::TKeptContent> TJournalRecorder::KeepContent() {
-    {
-        const std::lock_guard<std::mutex> guard(mutex_);
-        if (entry_.Id.empty()) {
-            entry_.Id = journal_.BeginRun();
-            // Held while the run lives: its folder is not taken for a dead run's.
-            writerLock_ =
-                std::make_unique<platform::TFileLock>(journal_.RunFolder(entry_.Id) + kLockName);
-        }
+std::string TJournalRecorder::KeepPath(const std::string& hash) {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    if (entry_.Id.empty()) {
+        entry_.Id = journal_.BeginRun();
+        // Held while the run lives: its folder is not taken for a dead run's.
+        writerLock_ =
+            std::make_unique<platform::TFileLock>(journal_.RunFolder(entry_.Id) + kLockName);
     }
-    return std::make_unique<TKeptFile>(journal_.RunFolder(entry_.Id));
+    // Flushed together before the entry that names it is written.
+    return journal_.ObjectPath(entry_.Id, hash);
+}
+
+void TJournalRecorder::KeepFailed(const std::string& reason) {
+    throw EJournalError("Cannot keep the content for undoing the replacement. " + reason);
 }
 
 void TJournalRecorder::Written(const engine::TWrittenFile& file) {

@@ -96,7 +96,8 @@ public:
     TJournalRecorder(TUndoJournal& journal, std::string request);
     ~TJournalRecorder() override;
 
-    std::unique_ptr<engine::TKeptContent> KeepContent() override;
+    std::string KeepPath(const std::string& hash) override;
+    [[noreturn]] void KeepFailed(const std::string& reason) override;
     void Written(const engine::TWrittenFile& file) override;
 
     // Writes the entry when some file was written; gives its id, or empty.

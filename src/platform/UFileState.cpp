@@ -57,43 +57,12 @@ TIoResult FlushFileSystem(const std::string& folder) {
     return {};
 }
 
+bool CreatePrivateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0700) == 0;
+}
+
 bool RemoveFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0;
-}
-
-struct TNewFile::Impl {
-    posix::TFd Folder;
-    std::unique_ptr<posix::TSiblingTemp> Temp;
-    int Error = 0;
-};
-
-TNewFile::TNewFile(const std::string& folder) : impl_(std::make_unique<Impl>()) {
-    impl_->Folder.Reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!impl_->Folder.Valid()) {
-        impl_->Error = errno;
-        return;
-    }
-    impl_->Temp = std::make_unique<posix::TSiblingTemp>(impl_->Folder.Get(), "kept");
-    impl_->Error = impl_->Temp->Create(0600);
-}
-
-TNewFile::~TNewFile() = default;
-
-TIoResult TNewFile::Append(std::string_view data) {
-    if (impl_->Error == 0) {
-        impl_->Error = impl_->Temp->Append(data);
-    }
-    return {impl_->Error};
-}
-
-TIoResult TNewFile::Place(const std::string& name, bool replace, bool flush) {
-    if (impl_->Error != 0) {
-        return {impl_->Error};
-    }
-    if (const int err = flush ? impl_->Temp->Sync() : 0; err != 0) {
-        return {err};
-    }
-    return {replace ? impl_->Temp->PlaceOver(name) : impl_->Temp->PlaceNew(name)};
 }
 
 TFileLock::TFileLock(const std::string& path, bool wait) {

@@ -6,9 +6,7 @@
 #include "platform/UPlatform.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <string_view>
 
 namespace platform {
 
@@ -25,29 +23,11 @@ std::string StateFolder();
 // instead of a flush per file, for many files written together. A no-op on Windows.
 TIoResult FlushFileSystem(const std::string& folder);
 
+// Creates the folder `path` (its parent must exist) that only its owner may enter.
+bool CreatePrivateFolder(const std::string& path);
+
 // Removes an empty folder.
 bool RemoveFolder(const std::string& path);
-
-// A new file written in pieces into a temporary file in `folder`, and put at its name only when
-// whole and flushed; dropped unplaced, it leaves nothing behind.
-class TNewFile {
-public:
-    explicit TNewFile(const std::string& folder);
-    ~TNewFile();
-    TNewFile(const TNewFile&) = delete;
-    TNewFile& operator=(const TNewFile&) = delete;
-
-    TIoResult Append(std::string_view data);
-    // Gives the file the name `name` in the folder, flushed to disk first unless `flush` is
-    // false (then FlushFileSystem must come before anything that counts on it; Windows
-    // flushes each file regardless). With `replace` false an existing file of that name is
-    // kept and EEXIST given.
-    TIoResult Place(const std::string& name, bool replace, bool flush = true);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};
 
 // An exclusive lock on the file `path` (created when missing), held until destruction. With
 // `wait` it waits for another holder to let go; without, Held() tells whether it was free.

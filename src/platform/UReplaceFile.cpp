@@ -3,6 +3,7 @@
 
 #include "platform/UPosixIo.h"
 #include "platform/UTempFile.h"
+#include "platform/UWriteBehind.h"
 
 #include <cerrno>
 #include <chrono>
@@ -21,6 +22,7 @@ namespace platform {
 using posix::IdentityOf;
 using posix::Injected;
 using posix::TFd;
+using posix::TPendingFlush;
 using posix::TSiblingTemp;
 
 namespace {
@@ -194,6 +196,44 @@ void UndoBackup(TBackup backup, int backupDirfd, const std::string* backupName) 
     }
 }
 
+// Where the old content goes besides the file: the backup and the kept copy, each a name in a
+// folder open as a descriptor (names not asked for are null).
+struct TOldContent {
+    int BackupDir = -1;
+    const std::string* Backup = nullptr;
+    int KeepDir = -1;
+    const std::string* Keep = nullptr;
+};
+
+enum class TKept { None, Linked, Copied, There };
+
+// Keeps the content of the file open as `fd` under the keep name: the file itself, linked
+// there, when `mayLink` and it has no other name (it is about to lose its own, so nothing can
+// change it any more), else a copy, left for the caller to flush with its folder's file system.
+// A file already under that name holds the same content. Gives 0 or the errno of the failure.
+int KeepOld(int fd, const struct stat& st, int dirfd, const std::string& name, bool mayLink,
+            TKept& kept) {
+    if (mayLink && st.st_nlink == 1) {
+        // Through the descriptor: what is linked is the file that was checked.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            kept = TKept::Linked;
+            return 0;
+        }
+        if (errno == EEXIST) {
+            kept = TKept::There;
+            return 0;
+        }
+        // Another file system, or links refused: a copy.
+    }
+    TSiblingTemp copy(dirfd, name);
+    int err = copy.Create(0600);
+    err = err != 0 ? err : copy.CopyFrom(fd);
+    err = err != 0 ? err : copy.PlaceNew(name);
+    kept = err == 0 ? TKept::Copied : err == EEXIST ? TKept::There : TKept::None;
+    return kept != TKept::None ? 0 : err;
+}
+
 } // namespace
 
 struct TPreparedReplace::TPrepared {
@@ -204,9 +244,24 @@ struct TPreparedReplace::TPrepared {
     struct stat St {};
     TFileIdentity Read;
     std::unique_ptr<TSiblingTemp> Temp;
+    // The temporary file's flush, when it was left to a background thread; it ends before the
+    // temporary file is placed or dropped.
+    std::unique_ptr<TPendingFlush> Flushing;
     bool OwnerKept = true;
     bool Ready = false;
+    bool Freed = false; // the original lost its last name to the new content
     TReplaceOutcome Out;
+
+    TPrepared() = default;
+    TPrepared(const TPrepared&) = delete;
+    TPrepared& operator=(const TPrepared&) = delete;
+    ~TPrepared() {
+        Flushing.reset();
+        // Its last close frees the old content's blocks: that wait is not the caller's.
+        if (Freed && Original.Valid()) {
+            posix::CloseLater(Original.Release());
+        }
+    }
 };
 
 namespace {
@@ -214,8 +269,10 @@ namespace {
 using TPrepared = TPreparedReplace::TPrepared;
 
 // The first half of a replacement: the file opened and checked, its new content written and
-// flushed to a temporary file beside it. Fills `p`; false with p.Out set when it failed.
-bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expected) {
+// flushed to a temporary file beside it; with `flushBehind` the flush is only started, and
+// PlaceAt waits for it. Fills `p`; false with p.Out set when it failed.
+bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expected,
+               bool flushBehind) {
     const int dirfd = p.Dir;
     const std::string& name = p.Name;
     TReplaceOutcome& out = p.Out;
@@ -279,7 +336,13 @@ bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expe
         }
     }
     err = err != 0 ? err : temp.CopyMetadata(st, original.Get(), true, &p.OwnerKept, false);
-    err = err != 0 ? err : temp.Sync();
+    if (err == 0 && flushBehind) {
+        // The data starts for the disk now; the background flush then mostly waits for it.
+        ::sync_file_range(temp.Fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        p.Flushing = std::make_unique<TPendingFlush>([&temp] { return temp.Sync(); });
+    } else {
+        err = err != 0 ? err : temp.Sync();
+    }
     if (err != 0) {
         return fail(err);
     }
@@ -287,8 +350,9 @@ bool PrepareAt(TPrepared& p, const TMakeContent& make, const TFileIdentity* expe
     return true;
 }
 
-// The second half: under the lock, checked again, backed up and put in place.
-TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backupName) {
+// The second half: under the lock, checked again, backed up, the old content kept, and put in
+// place.
+TReplaceOutcome PlaceAt(TPrepared& p, const TOldContent& old) {
     const int dirfd = p.Dir;
     const std::string& name = p.Name;
     TReplaceOutcome out = p.Out;
@@ -303,6 +367,14 @@ TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backup
     const bool inPlace = !p.OwnerKept;
     int err = 0;
 
+    // The new content is on disk before anything else happens.
+    if (p.Flushing) {
+        err = p.Flushing->Wait();
+        p.Flushing.reset();
+        if (err != 0) {
+            return fail(err);
+        }
+    }
     Injected(TReplaceStep::CheckUnchanged);
     // Another replacement of this file waits here until this one has placed its content, and
     // then finds the file changed.
@@ -315,16 +387,32 @@ TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backup
         return fail(EAGAIN);
     }
 
+    const int backupDirfd = old.BackupDir;
+    const std::string* const backupName = old.Backup;
     TBackup backup = TBackup::None;
     if (backupName != nullptr) {
         backup = MakeBackup(dirfd, name, original.Get(), st, backupDirfd, *backupName, !inPlace);
         out.BackupFailed = backup == TBackup::None;
     }
+    TKept kept = TKept::None;
+    const auto undo = [&] {
+        UndoBackup(backup, backupDirfd, backupName);
+        if (kept == TKept::Linked || kept == TKept::Copied) {
+            ::unlinkat(old.KeepDir, old.Keep->c_str(), 0);
+        }
+    };
+    // Not a link where the file goes on being the user's: rewritten in place, or as the backup.
+    if (old.Keep != nullptr && (err = KeepOld(original.Get(), st, old.KeepDir, *old.Keep,
+                                              !inPlace && backup != TBackup::Linked, kept)) != 0) {
+        undo();
+        out.KeepFailed = true;
+        return fail(err);
+    }
     // A new link changed the file's change time; nothing else may have changed.
     TFileIdentity now;
     if (!FdIdentity(original.Get(), now) || now.Device != read.Device || now.Inode != read.Inode ||
         now.Size != read.Size || now.ModifiedNs != read.ModifiedNs) {
-        UndoBackup(backup, backupDirfd, backupName);
+        undo();
         out.Changed = true;
         return fail(EAGAIN);
     }
@@ -332,33 +420,33 @@ TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backup
     if (inPlace) {
         // The temporary file keeps the new content until the file itself holds it.
         temp.SetRole(posix::TTempRole::Recovery);
-        std::string old;
+        std::string was;
         const TFd writer(::openat(dirfd, name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
         TFileIdentity target;
-        if ((err = temp.Name()) != 0 || !ReadAllOf(original.Get(), old) || !writer.Valid() ||
+        if ((err = temp.Name()) != 0 || !ReadAllOf(original.Get(), was) || !writer.Valid() ||
             !FdIdentity(writer.Get(), target) || target.Inode != now.Inode ||
             target.Device != now.Device) {
-            UndoBackup(backup, backupDirfd, backupName);
+            undo();
             return fail(err != 0 ? err : errno);
         }
         if (!StillTheSame(dirfd, name, original.Get(), now)) {
-            UndoBackup(backup, backupDirfd, backupName);
+            undo();
             out.Changed = true;
             return fail(EAGAIN);
         }
         const std::int64_t newSize = FileSize(temp.Fd());
-        if (newSize > static_cast<std::int64_t>(old.size()) &&
+        if (newSize > static_cast<std::int64_t>(was.size()) &&
             ::fallocate(writer.Get(), 0, 0, static_cast<off_t>(newSize)) != 0 &&
             errno != EOPNOTSUPP) {
-            UndoBackup(backup, backupDirfd, backupName);
+            undo();
             return fail(errno);
         }
         if (Injected(TReplaceStep::WriteInPlace) != 0 ||
             (err = OverwriteFrom(writer.Get(), temp.Fd())) != 0) {
             err = err != 0 ? err : errno;
             // Put the old content back; should that fail too, the new one waits beside it.
-            if (Overwrite(writer.Get(), old) == 0) {
-                UndoBackup(backup, backupDirfd, backupName);
+            if (Overwrite(writer.Get(), was) == 0) {
+                undo();
                 temp.Discard();
             } else {
                 temp.Keep();
@@ -372,28 +460,28 @@ TReplaceOutcome PlaceAt(TPrepared& p, int backupDirfd, const std::string* backup
     }
 
     if (!StillTheSame(dirfd, name, original.Get(), now)) {
-        UndoBackup(backup, backupDirfd, backupName);
+        undo();
         out.Changed = true;
         return fail(EAGAIN);
     }
     if ((err = temp.PlaceOver(name)) != 0) {
-        UndoBackup(backup, backupDirfd, backupName);
+        undo();
         return fail(err);
     }
+    p.Freed = st.st_nlink == 1 && kept != TKept::Linked;
     out.Written = true;
     return out;
 }
 
 TReplaceOutcome ReplaceAt(int dirfd, const std::string& name, const TMakeContent& make,
-                          int backupDirfd, const std::string* backupName,
-                          const TFileIdentity* expected) {
+                          const TOldContent& old, const TFileIdentity* expected) {
     TPrepared p;
     p.Dir = dirfd;
     p.Name = name;
-    if (!PrepareAt(p, make, expected)) {
+    if (!PrepareAt(p, make, expected, false)) {
         return p.Out;
     }
-    return PlaceAt(p, backupDirfd, backupName);
+    return PlaceAt(p, old);
 }
 
 // Whether `target` (an absolute path without "." or "..") lies in the folder `root`.
@@ -464,8 +552,9 @@ TMakeContent Whole(std::string_view content) {
 } // namespace
 
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
-                                   const std::string* backupPath, const TReplaceCheck& check) {
-    return ReplaceFileContent(path, Whole(content), backupPath, check);
+                                   const std::string* backupPath, const TReplaceCheck& check,
+                                   const std::string* keepPath) {
+    return ReplaceFileContent(path, Whole(content), backupPath, check, keepPath);
 }
 
 namespace {
@@ -505,26 +594,47 @@ bool OpenTarget(const std::string& path, const TReplaceCheck& check, TFd& folder
     return true;
 }
 
+// Opens the folders of the backup and the kept copy that were asked for; false with `out` set
+// when one cannot be opened.
+struct TOldContentFolders {
+    TFd Backup, Keep;
+    std::string BackupName, KeepName;
+    TOldContent To;
+};
+bool OpenOldContent(const std::string* backupPath, const std::string* keepPath,
+                    TOldContentFolders& f, TReplaceOutcome& out) {
+    if (backupPath != nullptr) {
+        f.Backup.Reset(posix::OpenFolderOf(*backupPath, f.BackupName));
+        f.To.BackupDir = f.Backup.Get();
+        f.To.Backup = &f.BackupName;
+    }
+    if (keepPath != nullptr) {
+        f.Keep.Reset(posix::OpenFolderOf(*keepPath, f.KeepName));
+        f.To.KeepDir = f.Keep.Get();
+        f.To.Keep = &f.KeepName;
+    }
+    if ((backupPath != nullptr && !f.Backup.Valid()) || (keepPath != nullptr && !f.Keep.Valid())) {
+        out.Error = errno;
+        out.KeepFailed = keepPath != nullptr && !f.Keep.Valid();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
-                                   const std::string* backupPath, const TReplaceCheck& check) {
+                                   const std::string* backupPath, const TReplaceCheck& check,
+                                   const std::string* keepPath) {
     TReplaceOutcome out;
     TFd folder;
     std::string name;
-    if (!OpenTarget(path, check, folder, name, out)) {
+    TOldContentFolders old;
+    if (!OpenTarget(path, check, folder, name, out) ||
+        !OpenOldContent(backupPath, keepPath, old, out)) {
         return out;
     }
-    if (backupPath == nullptr) {
-        return ReplaceAt(folder.Get(), name, make, -1, nullptr, check.Expected);
-    }
-    std::string backupName;
-    const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
-    if (!backupFolder.Valid()) {
-        out.Error = errno;
-        return out;
-    }
-    return ReplaceAt(folder.Get(), name, make, backupFolder.Get(), &backupName, check.Expected);
+    return ReplaceAt(folder.Get(), name, make, old.To, check.Expected);
 }
 
 TPreparedReplace::TPreparedReplace() : p_(std::make_unique<TPrepared>()) {}
@@ -536,36 +646,34 @@ std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::s
     TPrepared& p = *prepared->p_;
     if (OpenTarget(path, check, p.OwnedDir, p.Name, p.Out)) {
         p.Dir = p.OwnedDir.Get();
-        if (!PrepareAt(p, Whole(content), check.Expected)) {
+        if (!PrepareAt(p, Whole(content), check.Expected, true)) {
             p.Temp.reset(); // nothing of a failed preparation stays behind
         }
     }
     return prepared;
 }
 
-TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath) {
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath,
+                                 const std::string* keepPath) {
     TPrepared& p = *prepared.p_;
     if (!p.Ready) {
         return p.Out;
     }
     p.Ready = false; // placed at most once
-    if (backupPath == nullptr) {
-        return PlaceAt(p, -1, nullptr);
+    TOldContentFolders old;
+    if (!OpenOldContent(backupPath, keepPath, old, p.Out)) {
+        return p.Out;
     }
-    std::string backupName;
-    const TFd backupFolder(posix::OpenFolderOf(*backupPath, backupName));
-    if (!backupFolder.Valid()) {
-        TReplaceOutcome out = p.Out;
-        out.Error = errno;
-        return out;
-    }
-    return PlaceAt(p, backupFolder.Get(), &backupName);
+    return PlaceAt(p, old.To);
 }
 
 TReplaceOutcome ReplaceFileContentAt(int folderFd, const std::string& name,
                                      std::string_view content, const std::string* backupName,
                                      const TFileIdentity* expected) {
-    return ReplaceAt(folderFd, name, Whole(content), folderFd, backupName, expected);
+    TOldContent old;
+    old.BackupDir = folderFd;
+    old.Backup = backupName;
+    return ReplaceAt(folderFd, name, Whole(content), old, expected);
 }
 
 } // namespace platform

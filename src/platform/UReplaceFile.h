@@ -45,6 +45,7 @@ struct TReplaceOutcome {
     bool OutsideLink = false;  // a link leading out of the allowed folder: not written
     bool InPlace = false;      // written through the file's own descriptor, keeping its owner
     bool SplitLinks = false;   // the file has other names, which keep the old content
+    bool KeepFailed = false;   // the old content could not be kept as asked: not written
     int Error = 0;             // the system's reason when not written
 };
 
@@ -69,13 +70,20 @@ constexpr int kContentChanged = -1;
 // content is also kept under that name (which must be free). A file that could not be written
 // in place (no write permission for this process, a read-only file system, an immutable file)
 // is refused. On failure the original is left exactly as it was and no temporary file stays.
+// With `keepPath` set, the old content is kept there as well, for undoing the replacement,
+// once the file is checked and before it is written (a file that cannot be kept is not
+// written): where it can be, that is the replaced file itself, linked there as it loses its
+// name, else a copy; neither is flushed (FlushFileSystem on the keep folder does that). A file
+// already under that name is taken to hold the same content.
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
-                                   const std::string* backupPath, const TReplaceCheck& check = {});
+                                   const std::string* backupPath, const TReplaceCheck& check = {},
+                                   const std::string* keepPath = nullptr);
 
 // The same with the new content made from the original while it is written. The original is
 // read through the descriptor that the checks are made on, so it is the file that was checked.
 TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
-                                   const std::string* backupPath, const TReplaceCheck& check = {});
+                                   const std::string* backupPath, const TReplaceCheck& check = {},
+                                   const std::string* keepPath = nullptr);
 
 // A replacement in two halves, for a caller that makes new content ahead of its turn to be
 // written: first the new content is written and flushed to the temporary file beside the file
@@ -97,11 +105,13 @@ private:
     friend std::unique_ptr<TPreparedReplace>
     PrepareReplace(const std::string& path, std::string_view content, const TReplaceCheck& check);
     friend TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared,
-                                            const std::string* backupPath);
+                                            const std::string* backupPath,
+                                            const std::string* keepPath);
 };
 std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::string_view content,
                                                  const TReplaceCheck& check);
-TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath);
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath,
+                                 const std::string* keepPath = nullptr);
 
 #ifndef _WIN32
 // The same for a walk that holds its folders open: the regular file `name` (a link there is

@@ -2,6 +2,7 @@
 #include "platform/UTempFile.h"
 
 #include "platform/UPosixIo.h"
+#include "platform/UWriteBehind.h"
 
 #include <algorithm>
 #include <atomic>
@@ -160,6 +161,37 @@ std::string OwnMarker(TTempRole role) {
 }
 
 std::atomic<unsigned> gSerial{0};
+
+// Where a file's small extended attributes take a block of their own (ext4 with small inodes),
+// marking a file allocates that block and unmarking it frees it again, and a file system that
+// discards freed blocks at once then waits for the device each time. Identical attribute
+// blocks are shared there: an unnamed file of this process that carries the same marker keeps
+// the one block alive between files, so that marking and unmarking a file only count its
+// users. One per file system, for as long as files are marked on it.
+void KeepAnchor(int fd, int dirfd, const std::string& marker) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        return;
+    }
+    HoldWhileUsed(static_cast<std::uint64_t>(st.st_dev), [dirfd, &marker] {
+        std::function<int()> open;
+        // A descriptor of its own for the folder: the caller's may be closed before it is used.
+        const int folder = ::fcntl(dirfd, F_DUPFD_CLOEXEC, 0);
+        if (folder >= 0) {
+            open = [folder, marker] {
+                const int anchor = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+                ::close(folder);
+                if (anchor >= 0 &&
+                    ::fsetxattr(anchor, kMarkerAttr, marker.data(), marker.size(), 0) != 0) {
+                    ::close(anchor);
+                    return -1;
+                }
+                return anchor;
+            };
+        }
+        return open;
+    });
+}
 
 } // namespace
 
@@ -350,6 +382,9 @@ int TSiblingTemp::Name() {
     }
     if (anonymous_ && !marked_) {
         const std::string marker = OwnMarker(role_);
+        if (role_ == TTempRole::NewContent) {
+            KeepAnchor(fd_, dirfd_, marker);
+        }
         ::fsetxattr(fd_, kMarkerAttr, marker.data(), marker.size(), 0);
         marked_ = true;
     }

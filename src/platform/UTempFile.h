@@ -93,6 +93,12 @@ public:
     bool Valid() const { return fd_ >= 0; }
     void Reset(int fd = -1);
     bool Close(); // false when closing reported an error
+    // Gives the descriptor up without closing it.
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;

@@ -1,6 +1,7 @@
 // The undo record: a replacement taken back by another process gives every untouched file its
 // bytes, mode and times back and leaves an edited one alone; the oldest runs go past the limit;
-// a kill at any point of an apply or an undo leaves every file and the record old or new.
+// a kill at any point of a replacement, an apply or an undo leaves every file and the record old
+// or new.
 #include "FileBytes.h"
 #include "ScratchFolder.h"
 #include "engine/UApplyChanges.h"
@@ -21,6 +22,7 @@
 #include <map>
 #include <sstream>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -48,9 +50,11 @@ engine::TSearchRequest Request(const std::string& root, settings::TSearchOptions
 
 // A replacement run (or, with `preview`, a preview and an apply of all it found) recorded in
 // `journal` as the window records it; gives the entry's id.
-std::string Replace(const std::string& root, operations::TUndoJournal& journal, bool preview) {
+std::string Replace(const std::string& root, operations::TUndoJournal& journal, bool preview,
+                    bool backups = false) {
     settings::TSearchOptions options;
     engine::TSearchRequest request = Request(root, options);
+    request.MakeBackups = backups;
     model::TResultTree tree;
     engine::TSearchHooks hooks;
     engine::TSearchEngine engine(hooks, tree);
@@ -68,13 +72,17 @@ std::string Replace(const std::string& root, operations::TUndoJournal& journal, 
         engine::ApplyChanges(request, tree, hooks);
     } else {
         request.Journal = &recorder;
+#ifndef _WIN32
+        [[maybe_unused]] const pid_t marker = ::getppid();
+#endif
         engine.StartRun(request);
     }
     return recorder.Commit();
 }
 
 #ifndef _WIN32
-// The program started again by the kill sweep: applies or undoes in FS_SWEEP_DIR, then ends.
+// The program started again by the kill sweep: replaces, applies or undoes in FS_SWEEP_DIR, then
+// ends.
 [[maybe_unused]] const bool kHelper = [] {
     const char* dir = std::getenv("FS_SWEEP_DIR");
     if (dir == nullptr) {
@@ -82,8 +90,9 @@ std::string Replace(const std::string& root, operations::TUndoJournal& journal, 
     }
     {
         operations::TUndoJournal journal(std::string(dir) + "/state");
-        if (std::string(std::getenv("FS_SWEEP_MODE")) == "apply") {
-            Replace(std::string(dir) + "/tree", journal, true);
+        const std::string mode = std::getenv("FS_SWEEP_MODE");
+        if (mode == "apply" || mode == "replace") {
+            Replace(std::string(dir) + "/tree", journal, mode == "apply");
         } else if (const auto last = journal.Last()) {
             [[maybe_unused]] const pid_t marker = ::getppid();
             journal.Undo(last->Id);
@@ -203,6 +212,43 @@ TEST_F(UndoJournal, AnotherProcessUndoesEveryUntouchedFileAndLeavesAnEditedOneAl
 #endif
 }
 
+#ifndef _WIN32
+// The record keeps a replaced file itself where nothing else can change it any more, and a copy
+// where something can: its other name, or its backup.
+TEST_F(UndoJournal, WhatIsKeptOutlivesChangesThroughTheOldFilesOtherNames) {
+    for (const bool backups : {false, true}) {
+        SCOPED_TRACE(backups ? "with backups" : "without");
+        Lay();
+        fs::remove(dir_ / "other-name");
+        fs::create_hard_link(Tree() + "/a.txt", dir_ / "other-name");
+        const auto before = States();
+        const auto inodeOf = [](const fs::path& p) {
+            struct stat st {};
+            return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+        };
+        const ino_t c = inodeOf(Tree() + "/c.txt");
+        operations::TUndoJournal journal(State());
+        const std::string id = Replace(Tree(), journal, false, backups);
+        ASSERT_FALSE(id.empty());
+        bool linked = false;
+        for (const auto& e : fs::directory_iterator(journal.RunFolder(id))) {
+            linked = linked || inodeOf(e.path()) == c;
+        }
+        EXPECT_EQ(linked, !backups);
+        WriteAll((dir_ / "other-name").string(), "changed through the other name");
+        if (backups) {
+            WriteAll(Tree() + "/sub/b.~txt", "changed backup");
+        }
+        const operations::TUndoResult undone = journal.Undo(id);
+        EXPECT_EQ(undone.Restored.size(), 3u);
+        const auto after = States();
+        for (const char* name : {"a.txt", "sub/b.txt", "c.txt"}) {
+            EXPECT_EQ(after.at(name).Content, before.at(name).Content) << name;
+        }
+    }
+}
+#endif
+
 TEST_F(UndoJournal, TheOldestRunsGoPastTheLimits) {
     operations::TUndoJournal journal(State());
     journal.MaxRuns = 3;
@@ -265,10 +311,11 @@ TEST_F(UndoJournal, KilledAtAnyPointOfApplyOrUndoEveryFileAndTheRecordAreOldOrNe
                                 self + "' >/dev/null 2>&1";
         return std::system(cmd.c_str());
     };
-    const std::vector<std::string> syscalls = {"openat",    "write",  "fdatasync", "linkat",
-                                               "renameat2", "rename", "unlinkat",  "fsetxattr"};
+    const std::vector<std::string> syscalls = {"openat",    "write",    "fdatasync",
+                                               "linkat",    "rename",   "renameat",
+                                               "renameat2", "unlinkat", "fsetxattr"};
     int points = 0;
-    for (const std::string mode : {"apply", "undo"}) {
+    for (const std::string mode : {"replace", "apply", "undo"}) {
         // The calls of one whole run, counted before and after the marker.
         const auto lay = [&] {
             Lay();

@@ -68,73 +68,13 @@ TIoResult FlushFileSystem(const std::string& /*folder*/) {
     return {}; // each file was flushed as it was placed
 }
 
+// The folders under the local application data are the user's own already.
+bool CreatePrivateFolder(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
 bool RemoveFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
-}
-
-struct TNewFile::Impl {
-    std::string Folder;
-    std::string TempPath;
-    HANDLE File = INVALID_HANDLE_VALUE;
-    int Error = 0;
-    bool Placed = false;
-    ~Impl() {
-        if (File != INVALID_HANDLE_VALUE) {
-            CloseHandle(File);
-        }
-        if (!Placed && !TempPath.empty()) {
-            DeleteFileA(TempPath.c_str());
-        }
-    }
-};
-
-TNewFile::TNewFile(const std::string& folder) : impl_(std::make_unique<Impl>()) {
-    impl_->Folder = folder;
-    if (!impl_->Folder.empty() && impl_->Folder.back() != '\\' && impl_->Folder.back() != '/') {
-        impl_->Folder += '\\';
-    }
-    static unsigned counter = 0;
-    impl_->TempPath = impl_->Folder + ".kept-" + std::to_string(GetCurrentProcessId()) + "-" +
-                      std::to_string(GetTickCount64()) + "-" + std::to_string(++counter) + ".tmp";
-    impl_->File = CreateFileA(impl_->TempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (impl_->File == INVALID_HANDLE_VALUE) {
-        impl_->Error = win32::ErrnoOf(GetLastError());
-        impl_->TempPath.clear();
-    }
-}
-
-TNewFile::~TNewFile() = default;
-
-TIoResult TNewFile::Append(std::string_view data) {
-    while (impl_->Error == 0 && !data.empty()) {
-        const DWORD n = data.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(data.size());
-        DWORD written = 0;
-        if (!WriteFile(impl_->File, data.data(), n, &written, nullptr)) {
-            impl_->Error = win32::ErrnoOf(GetLastError());
-        }
-        data.remove_prefix(written);
-    }
-    return {impl_->Error};
-}
-
-TIoResult TNewFile::Place(const std::string& name, bool replace, bool /*flush*/) {
-    if (impl_->Error != 0) {
-        return {impl_->Error};
-    }
-    if (!FlushFileBuffers(impl_->File)) {
-        return {win32::ErrnoOf(GetLastError())};
-    }
-    CloseHandle(impl_->File);
-    impl_->File = INVALID_HANDLE_VALUE;
-    SetFileAttributesA(impl_->TempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    const std::string target = impl_->Folder + name;
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExA(impl_->TempPath.c_str(), target.c_str(), flags)) {
-        return {win32::ErrnoOf(GetLastError())};
-    }
-    impl_->Placed = true;
-    return {};
 }
 
 TFileLock::TFileLock(const std::string& path, bool wait) {

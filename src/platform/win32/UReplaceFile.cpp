@@ -83,6 +83,29 @@ void UndoBackup(TBackup backup, const std::string* backupPath) {
     }
 }
 
+// Keeps a copy of the old content under `keepPath` (the replaced file itself does not outlive
+// its name here); a file already there holds the same content. Gives 0 or an errno; `made`
+// tells whether this call put the copy there.
+int KeepOld(const std::string& path, const std::string& keepPath, bool& made) {
+    made = false;
+    if (::GetFileAttributesA(keepPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return 0;
+    }
+    std::string folder;
+    std::string name;
+    win32::SplitPath(keepPath, folder, name);
+    TSiblingTemp copy(folder, name);
+    int err = copy.Create();
+    err = err != 0 ? err : copy.CopyFrom(path);
+    err = err != 0 ? err : copy.Sync();
+    err = err != 0 ? err : copy.Place(name, FILE_ATTRIBUTE_NORMAL, false);
+    if (err != 0 && ::GetFileAttributesA(keepPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return 0; // taken meanwhile, with the same content
+    }
+    made = err == 0;
+    return err;
+}
+
 } // namespace
 
 // A writer keeps its temporary file open without delete sharing until it places it, so a file
@@ -139,7 +162,8 @@ int CleanStaleReplaceTemps(const std::string& folder, std::int64_t minAgeSeconds
 }
 
 TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view content,
-                                   const std::string* backupPath, const TReplaceCheck& check) {
+                                   const std::string* backupPath, const TReplaceCheck& check,
+                                   const std::string* keepPath) {
     TReplaceOutcome out;
     const auto fail = [&out](int err) {
         out.Error = err != 0 ? err : EIO;
@@ -203,16 +227,28 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
         backup = MakeBackup(path, *backupPath);
         out.BackupFailed = backup == TBackup::None;
     }
+    bool keptMade = false;
+    const auto undo = [&] {
+        UndoBackup(backup, backupPath);
+        if (keptMade) {
+            ::DeleteFileA(keepPath->c_str());
+        }
+    };
+    if (keepPath != nullptr && (err = KeepOld(path, *keepPath, keptMade)) != 0) {
+        undo();
+        out.KeepFailed = true;
+        return fail(err);
+    }
     // A new link changed the file's change time; nothing else may have changed.
     if (!win32::IdentityOf(locked.Get(), now) || !SameContent(now, read)) {
-        UndoBackup(backup, backupPath);
+        undo();
         out.Changed = true;
         return fail(EAGAIN);
     }
     const DWORD kept = ::GetFileAttributesA(path.c_str());
     locked.Reset();
     if ((err = temp.Place(name, kept != INVALID_FILE_ATTRIBUTES ? kept : attributes, true)) != 0) {
-        UndoBackup(backup, backupPath);
+        undo();
         return fail(err);
     }
     out.Written = true;
@@ -223,7 +259,8 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view con
 // whole-content replacement then checks the file against the identity it was searched with, so a
 // file changed since then is still refused.
 TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& make,
-                                   const std::string* backupPath, const TReplaceCheck& check) {
+                                   const std::string* backupPath, const TReplaceCheck& check,
+                                   const std::string* keepPath) {
     TReplaceOutcome out;
     std::string original;
     try {
@@ -256,7 +293,7 @@ TReplaceOutcome ReplaceFileContent(const std::string& path, const TMakeContent& 
         out.Error = err;
         return out;
     }
-    return ReplaceFileContent(path, made, backupPath, check);
+    return ReplaceFileContent(path, made, backupPath, check, keepPath);
 }
 
 // Preparing ahead only keeps the content here; the whole replacement runs when it is placed.
@@ -286,13 +323,14 @@ std::unique_ptr<TPreparedReplace> PrepareReplace(const std::string& path, std::s
     return prepared;
 }
 
-TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath) {
+TReplaceOutcome PlaceReplacement(TPreparedReplace& prepared, const std::string* backupPath,
+                                 const std::string* keepPath) {
     TPreparedReplace::TPrepared& p = *prepared.p_;
     if (!p.Ready) {
         return {};
     }
     p.Ready = false; // placed at most once
-    return ReplaceFileContent(p.Path, p.Content, backupPath, p.Check);
+    return ReplaceFileContent(p.Path, p.Content, backupPath, p.Check, keepPath);
 }
 
 } // namespace platform
