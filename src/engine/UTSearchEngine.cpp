@@ -123,7 +123,8 @@ void TSearchEngine::Remember(const platform::TFileIdentity& id, const TFileTask*
     } else {
         // Kept as folder and name, so that a folder's path is kept once for all its files.
         const std::string_view path = found->FullPath;
-        const std::string_view name = path.ends_with(*found->Name) ? *found->Name : "";
+        const std::string_view name =
+            path.ends_with(*found->Name) ? std::string_view(*found->Name) : std::string_view();
         seen_.SetFound(id, path.substr(0, path.size() - name.size()), name);
     }
 }
