@@ -1,25 +1,64 @@
 #include "engine/USeenFiles.h"
 
+#include <stdexcept>
 #include <utility>
 
 namespace engine {
 
-size_t TSeenFiles::Home(const platform::TFileId& id) const {
-    std::uint64_t h = id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device;
+std::uint64_t TSeenFiles::StampOf(std::int64_t size, std::int64_t modifiedNs) {
+    // splitmix64's finaliser over both: any change of either changes the stamp.
+    std::uint64_t h = static_cast<std::uint64_t>(size) * 0x9E3779B97F4A7C15ull ^
+                      static_cast<std::uint64_t>(modifiedNs);
+    h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
+    h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+    return h ^ (h >> 31);
+}
+
+std::uint64_t TSeenFiles::DeviceKey(std::uint64_t device) const {
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i] == device) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+std::uint64_t TSeenFiles::AddDevice(std::uint64_t device) {
+    if (const std::uint64_t key = DeviceKey(device); key != 0) {
+        return key;
+    }
+    if (devices_.size() + 1 >= (std::uint64_t{1} << kDeviceBits)) {
+        throw std::length_error("Too many file systems in one search");
+    }
+    devices_.push_back(device);
+    return devices_.size();
+}
+
+size_t TSeenFiles::Home(std::uint64_t inode, std::uint64_t deviceKey) const {
+    std::uint64_t h = (inode ^ deviceKey << 48) * 0x9E3779B97F4A7C15ull;
     h ^= h >> 29;
     return static_cast<size_t>(h) & (slots_.size() - 1);
+}
+
+size_t TSeenFiles::Slot(const TEntry& e) const {
+    return Home(e.Inode, e.DeviceAndFound & ((std::uint64_t{1} << kDeviceBits) - 1));
 }
 
 const TSeenFiles::TEntry* TSeenFiles::Find(const platform::TFileId& id) const {
     if (count_ == 0) {
         return nullptr;
     }
-    for (size_t i = Home(id);; i = (i + 1) & (slots_.size() - 1)) {
+    const std::uint64_t key = DeviceKey(id.Device);
+    if (key == 0) {
+        return nullptr;
+    }
+    const std::uint64_t deviceMask = (std::uint64_t{1} << kDeviceBits) - 1;
+    for (size_t i = Home(id.Inode, key);; i = (i + 1) & (slots_.size() - 1)) {
         const TEntry& e = slots_[i];
-        if (!e.Used) {
+        if (!e.Used()) {
             return nullptr;
         }
-        if (e.Id == id) {
+        if (e.Inode == id.Inode && (e.DeviceAndFound & deviceMask) == key) {
             return &e;
         }
     }
@@ -29,9 +68,9 @@ void TSeenFiles::Grow() {
     std::vector<TEntry> old = std::move(slots_);
     slots_.assign(old.empty() ? 1024 : old.size() * 2, TEntry());
     for (const TEntry& e : old) {
-        if (e.Used) {
-            size_t i = Home(e.Id);
-            while (slots_[i].Used) {
+        if (e.Used()) {
+            size_t i = Slot(e);
+            while (slots_[i].Used()) {
                 i = (i + 1) & (slots_.size() - 1);
             }
             slots_[i] = e;
@@ -44,13 +83,19 @@ void TSeenFiles::Put(const platform::TFileIdentity& identity, std::uint64_t foun
     if (2 * (count_ + 1) > slots_.size()) {
         Grow();
     }
-    const platform::TFileId id{identity.Device, identity.Inode};
-    size_t i = Home(id);
-    while (slots_[i].Used && !(slots_[i].Id == id)) {
+    const std::uint64_t key = AddDevice(identity.Device);
+    if (found >= (std::uint64_t{1} << (64 - kDeviceBits))) {
+        throw std::length_error("Too many found files in one search");
+    }
+    const std::uint64_t deviceMask = (std::uint64_t{1} << kDeviceBits) - 1;
+    size_t i = Home(identity.Inode, key);
+    while (slots_[i].Used() &&
+           !(slots_[i].Inode == identity.Inode && (slots_[i].DeviceAndFound & deviceMask) == key)) {
         i = (i + 1) & (slots_.size() - 1);
     }
-    count_ += slots_[i].Used ? 0 : 1;
-    slots_[i] = TEntry{id, identity.Size, identity.ModifiedNs, found, true};
+    count_ += slots_[i].Used() ? 0 : 1;
+    slots_[i] = TEntry{identity.Inode, StampOf(identity.Size, identity.ModifiedNs),
+                       key | found << kDeviceBits};
 }
 
 namespace {
@@ -110,10 +155,10 @@ std::uint64_t TSeenFiles::KeepPath(std::string_view folder, std::string_view nam
 }
 
 std::string TSeenFiles::FoundPath(const TEntry& entry) const {
-    if (entry.Found == 0) {
+    if (!entry.HasFound()) {
         return {};
     }
-    size_t at = static_cast<size_t>(entry.Found - 1);
+    size_t at = static_cast<size_t>(entry.Found() - 1);
     const size_t folderAt = FolderOf(paths_, at);
     std::string path(GetText(paths_, folderAt));
     path += GetText(paths_, at);
@@ -121,20 +166,15 @@ std::string TSeenFiles::FoundPath(const TEntry& entry) const {
 }
 
 void TSeenFiles::Erase(const platform::TFileId& id) {
-    if (count_ == 0) {
+    const TEntry* const at = Find(id);
+    if (at == nullptr) {
         return;
     }
     const size_t mask = slots_.size() - 1;
-    size_t i = Home(id);
-    while (slots_[i].Used && !(slots_[i].Id == id)) {
-        i = (i + 1) & mask;
-    }
-    if (!slots_[i].Used) {
-        return;
-    }
+    size_t i = static_cast<size_t>(at - slots_.data());
     // Later entries of the same probe run move back into the gap, so no search stops short.
-    for (size_t j = (i + 1) & mask; slots_[j].Used; j = (j + 1) & mask) {
-        const size_t home = Home(slots_[j].Id);
+    for (size_t j = (i + 1) & mask; slots_[j].Used(); j = (j + 1) & mask) {
+        const size_t home = Slot(slots_[j]);
         // Whether `home` lies cyclically in (i, j]: then the entry may stay where it is.
         const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
         if (!stays) {
@@ -152,6 +192,7 @@ void TSeenFiles::Clear() {
         count_ = 0;
     }
     std::string().swap(paths_);
+    devices_.clear();
     lastFolder_ = 0;
     lastPath_ = 0;
 }

@@ -15,13 +15,22 @@ namespace engine {
 
 class TSeenFiles {
 public:
+    // 24 bytes: the table holds one for every file a run searches, at most half full.
     struct TEntry {
-        platform::TFileId Id;
-        std::int64_t Size = 0;
-        std::int64_t ModifiedNs = 0;
-        // Where the name the file had finds under is kept, plus one; 0 for a file without.
-        std::uint64_t Found = 0;
-        bool Used = false;
+        std::uint64_t Inode = 0;
+        // The size and modification time, mixed: tells the same file from a new one given a
+        // number freed during the run.
+        std::uint64_t Stamp = 0;
+        // The device's number in the run plus one (0 marks a free slot), then where the name
+        // the file had finds under is kept, plus one (0 for a file without).
+        std::uint64_t DeviceAndFound = 0;
+        bool Used() const { return DeviceAndFound != 0; }
+        bool HasFound() const { return Found() != 0; }
+        std::uint64_t Found() const { return DeviceAndFound >> kDeviceBits; }
+        // Whether the entry was recorded with this size and modification time.
+        bool SameState(std::int64_t size, std::int64_t modifiedNs) const {
+            return Stamp == StampOf(size, modifiedNs);
+        }
     };
     // The entry of the file `id`, or nullptr.
     const TEntry* Find(const platform::TFileId& id) const;
@@ -38,12 +47,20 @@ public:
     void Clear();
 
 private:
-    size_t Home(const platform::TFileId& id) const;
+    static constexpr int kDeviceBits = 20;
+    static std::uint64_t StampOf(std::int64_t size, std::int64_t modifiedNs);
+    // The device's number in the run plus one; 0 for a device not met.
+    std::uint64_t DeviceKey(std::uint64_t device) const;
+    std::uint64_t AddDevice(std::uint64_t device);
+    size_t Home(std::uint64_t inode, std::uint64_t deviceKey) const;
+    size_t Slot(const TEntry& e) const;
     void Grow();
     void Put(const platform::TFileIdentity& identity, std::uint64_t found);
     std::uint64_t KeepPath(std::string_view folder, std::string_view name);
     std::vector<TEntry> slots_;
     size_t count_ = 0;
+    // The devices met, in the order met; few, so looked up in order.
+    std::vector<std::uint64_t> devices_;
     // The paths of files with finds, kept by the run rather than by the result tree, whose
     // nodes a front end may let go of. Each folder's path is kept once, followed by the names
     // of its files, each after its distance back to the folder: a few bytes beyond the name.

@@ -113,8 +113,7 @@ int TSearchEngine::SearchFile(const TSearchRequest& request, const std::string& 
 // is left out: making a backup as a hard link changes it.
 const TSeenFiles::TEntry* TSearchEngine::SeenBefore(const platform::TFileIdentity& id) const {
     const TSeenFiles::TEntry* was = seen_.Find(IdOf(id));
-    return was != nullptr && was->Size == id.Size && was->ModifiedNs == id.ModifiedNs ? was
-                                                                                      : nullptr;
+    return was != nullptr && was->SameState(id.Size, id.ModifiedNs) ? was : nullptr;
 }
 
 void TSearchEngine::Remember(const platform::TFileIdentity& id, const TFileTask* found) {
@@ -162,7 +161,7 @@ int TSearchEngine::CommitFile(const TSearchRequest& request, const TFileTask& ta
     }
     if (const TSeenFiles::TEntry* seen = SeenBefore(facts.Identity)) {
         // Another name of a file already searched in this run.
-        if (seen->Found != 0) {
+        if (seen->HasFound()) {
             file->SameFileAs = seen_.FoundPath(*seen);
             FileDone(*tree_.AddFile(folderNode, std::move(file)));
         }
