@@ -19,6 +19,19 @@ constexpr size_t kMaxListed = 256 * 1024; // entries of those listings
 constexpr size_t kMaxDepth = 256;
 // Files classified at a time before they are queued together.
 constexpr size_t kQueueBatch = 64;
+// How many files a worker may run ahead of the caller: enough to cover a few scheduler time
+// slices of tiny files (the thread holding the caller's next file may lose its core for that
+// long); fewer when each one ready holds a prepared file open, two descriptors apiece.
+constexpr size_t kAheadPerWorker = 512;
+constexpr size_t kAheadPerWorkerWriting = 64;
+// What results ready ahead may hold: their files' sizes, their occurrences.
+constexpr size_t kMaxHeld = 32u << 20;
+
+size_t Weight(const TFileFacts& facts) {
+    const auto size =
+        facts.Streamed ? 0 : static_cast<size_t>(std::max<std::int64_t>(facts.Identity.Size, 0));
+    return size + facts.NewContent.size() + 96 * facts.Occurences.size();
+}
 
 bool SameFile(const TFileTask& a, const TFileTask& b) {
     return a.Folder->Id() == b.Folder->Id() && *a.Name == *b.Name;
@@ -28,7 +41,7 @@ bool SameFile(const TFileTask& a, const TFileTask& b) {
 
 TFileWorkers::TFileWorkers(int threads) {
     const size_t n = static_cast<size_t>(std::max(threads, 1));
-    ahead_ = 64 * n;
+    ahead_ = kAheadPerWorker * n;
     for (size_t i = 0; i < n; ++i) {
         searchers_.push_back(std::make_unique<TFileSearcher>());
     }
@@ -56,17 +69,24 @@ void TFileWorkers::BeginRun() {
 }
 
 bool TFileWorkers::CanStart() const {
-    return next_ < front_ + slots_.size() && next_ < front_ + ahead_;
+    return next_ < front_ + slots_.size() && next_ < front_ + ahead_ &&
+           (held_ < kMaxHeld || next_ == front_);
+}
+
+void TFileWorkers::SetRequest(const TSearchRequest& request) {
+    request_ = &request;
+    const bool writes = request.DoReplace && !request.Preview;
+    ahead_ = (writes ? kAheadPerWorkerWriting : kAheadPerWorker) * searchers_.size();
 }
 
 void TFileWorkers::WakeWorker() {
-    // A sleeping worker is woken for half a window of files at once, not for each one, unless
+    // A sleeping worker is woken for a few files at once, not for each one, unless
     // the caller is waiting or no more files are coming soon.
     if (idle_ == 0 || !CanStart()) {
         return;
     }
     const size_t startable = std::min(front_ + slots_.size(), front_ + ahead_) - next_;
-    if (startable >= ahead_ / 2 || callerWaiting_ || !walking_ || scoutDone_) {
+    if (startable >= std::min<size_t>(ahead_ / 2, 32) || callerWaiting_ || !walking_ || scoutDone_) {
         wake_.notify_one();
     }
 }
@@ -96,6 +116,8 @@ void TFileWorkers::RunNext(TFileSearcher& searcher, std::unique_lock<std::mutex>
     auto facts = std::make_unique<TFileFacts>(searcher.Examine(request, slot.Task));
     PrepareWriteBack(request, slot.Task, *facts);
     lock.lock();
+    slot.Weight = Weight(*facts);
+    held_ += slot.Weight;
     slot.Facts = std::move(facts);
     slot.State = TSlot::Ready;
     --busy_;
@@ -120,9 +142,9 @@ void TFileWorkers::Work(TFileSearcher& searcher) {
 void TFileWorkers::Queue(const TSearchRequest& request, const std::vector<TFileTask>& tasks,
                          size_t first) {
     std::unique_lock<std::mutex> lock(mutex_);
-    request_ = &request;
+    SetRequest(request);
     for (size_t i = first; i < tasks.size(); ++i) {
-        Push(lock, TSlot{nullptr, std::string(), tasks[i], nullptr});
+        Push(lock, TSlot{nullptr, std::string(), tasks[i], nullptr, 0});
     }
 }
 
@@ -131,7 +153,7 @@ void TFileWorkers::WalkAhead(const TSearchRequest& request, const std::string& s
     Stop();
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        request_ = &request;
+        SetRequest(request);
         walking_ = true;
         scoutDone_ = false;
         scoutStop_ = false;
@@ -232,7 +254,7 @@ void TFileWorkers::Scout(const TSearchRequest& request, std::string startPath,
                     batch.push_back(TSlot{listing->Folder, e.Name,
                                           TFileTask{listing->Folder.get(), nullptr, path + e.Name,
                                                     e.Kind == platform::TEntryKind::PlainFile},
-                                          nullptr});
+                                          nullptr, 0});
                 }
             }
             std::unique_lock<std::mutex> lock(mutex_);
@@ -301,6 +323,7 @@ std::unique_ptr<TFileFacts> TFileWorkers::Take(const TFileTask& task, TFileSearc
             }
             if (slot.State == TSlot::Ready) {
                 std::unique_ptr<TFileFacts> facts = std::move(slot.Facts);
+                held_ -= slot.Weight;
                 slots_.pop_front();
                 ++front_;
                 WakeWorker();
@@ -349,6 +372,7 @@ void TFileWorkers::Drop(std::unique_lock<std::mutex>& lock) {
         lock.lock();
     }
     slots_.clear();
+    held_ = 0;
     listings_.clear();
     listed_ = 0;
     front_ = next_ = 0;

@@ -77,12 +77,14 @@ private:
         std::string Name;                 // the task's name, when the slot holds it itself
         TFileTask Task;
         std::unique_ptr<TFileFacts> Facts;
+        size_t Weight = 0; // what the facts hold, while they wait to be taken
         enum : unsigned char { Queued, Busy, Ready } State = Queued;
     };
     void Work(TFileSearcher& searcher);
     // Examines the slot `next_` with the lock released meanwhile.
     void RunNext(TFileSearcher& searcher, std::unique_lock<std::mutex>& lock);
     bool CanStart() const;
+    void SetRequest(const TSearchRequest& request);
     void WakeWorker();
     // Whether the walk ahead, once it waited for room, may go on.
     bool Roomy() const;
@@ -110,6 +112,7 @@ private:
     size_t busy_ = 0;  // slots being examined
     size_t ahead_ = 0; // how far beyond the front slots may start
     size_t idle_ = 0;  // workers waiting for a slot
+    size_t held_ = 0;  // the weight of the facts ready
     bool callerWaiting_ = false;
     // The walk ahead: its listings in the walk's order, whether it runs, and whether it is done
     // or asked to stop.
