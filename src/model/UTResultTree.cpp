@@ -121,6 +121,8 @@ void TResultTree::Clear() {
     count_ = 0;
     flat_.clear();
     flatValid_ = true;
+    pruneFromRoots_ = true;
+    shallowestAdded_ = nullptr;
 }
 
 void TResultTree::Delete(std::vector<std::unique_ptr<TTreeNode>> nodes) {
@@ -148,6 +150,8 @@ TTreeNode* TResultTree::AddBranch(TTreeNode* parent, TNodeKind kind,
     node->branch_ = std::make_unique<TNodeBranch>();
     node->branch_->Object = std::move(obj);
     node->parent_ = parent;
+    node->branch_->Level = parent != nullptr ? parent->branch_->Level + 1 : 0;
+    Added(parent);
     auto& list = parent ? parent->branch_->Children : roots_;
     node->index_ = static_cast<std::int32_t>(list.size());
     list.push_back(std::move(node));
@@ -248,11 +252,29 @@ void TResultTree::DropChildren(TTreeNode* node) {
     std::string().swap(b.Lines);
     Delete(std::move(b.Children));
     b.Children.clear();
+    pruneFromRoots_ = true;
+    shallowestAdded_ = nullptr;
+}
+
+void TResultTree::Added(TTreeNode* parent) {
+    if (parent == nullptr) {
+        pruneFromRoots_ = true;
+    } else if (shallowestAdded_ == nullptr ||
+               parent->branch_->Level < shallowestAdded_->branch_->Level) {
+        shallowestAdded_ = parent;
+    }
 }
 
 void TResultTree::KeepOnlyWalkPath() {
+    if (shallowestAdded_ == nullptr && !pruneFromRoots_) {
+        return;
+    }
+    // Above the shallowest folder that got a node, each level holds only the walk's folder.
+    std::vector<std::unique_ptr<TTreeNode>>* list =
+        pruneFromRoots_ ? &roots_ : &shallowestAdded_->branch_->Children;
+    pruneFromRoots_ = false;
+    shallowestAdded_ = nullptr;
     // Once a folder's node has a later sibling, or a file after it, its walk is over.
-    std::vector<std::unique_ptr<TTreeNode>>* list = &roots_;
     while (!list->empty()) {
         const bool descend = list->back()->IsFolder();
         const auto done = list->end() - (descend ? 1 : 0);

@@ -47,6 +47,7 @@ struct TNodeBranch {
     std::vector<std::unique_ptr<TTreeNode>> Children; // a folder's sub-folders and files
     std::vector<TTreeNode> Occurences;                // a file's occurrences
     std::string Lines;                                // their line texts, each line once
+    std::int32_t Level = 0;                           // of the node: 0 for a root
 };
 
 class TTreeNode {
@@ -155,11 +156,17 @@ private:
     TTreeNode* AddBranch(TTreeNode* parent, TNodeKind kind, std::unique_ptr<TResultObject> obj);
     static void AppendOccurence(TTreeNode* file, std::string_view text, bool sameLine,
                                 const TOccurence& occurence);
+    // Notes a node added below `parent`, for KeepOnlyWalkPath.
+    void Added(TTreeNode* parent);
 
     std::vector<std::unique_ptr<TTreeNode>> roots_;
     int count_ = 0;
     mutable std::vector<TTreeNode*> flat_;
     mutable bool flatValid_ = true;
+    // What KeepOnlyWalkPath has to look at: nothing above the shallowest folder that got a node
+    // since it last ran changed, so a deep walk costs it no more than a shallow one.
+    bool pruneFromRoots_ = true;
+    TTreeNode* shallowestAdded_ = nullptr;
 };
 
 } // namespace model

@@ -4,6 +4,8 @@
 #include "model/UTResultTree.h"
 
 #include <gtest/gtest.h>
+#include <random>
+#include <vector>
 
 using namespace model;
 
@@ -77,6 +79,57 @@ TEST(ResultTree, DeepTreeClearsWithoutRecursion) {
     }
     t.Clear();
     EXPECT_EQ(t.Count(), 0);
+}
+
+// A random depth-first walk that prunes after some of its additions keeps exactly the chain of
+// folders it is in, however deep the chain and wherever the last addition was.
+TEST(ResultTree, KeepOnlyWalkPathLeavesTheFoldersTheWalkIsIn) {
+    std::mt19937 rng(3);
+    TResultTree t;
+    std::vector<TTreeNode*> path;
+    for (int step = 0; step < 20000; ++step) {
+        const unsigned what = rng() % 10;
+        if (path.empty() || what < 3) {
+            path.push_back(AddFolder(t, path.empty() ? nullptr : path.back(), "d"));
+        } else if (what < 6) {
+            AddFile(t, path.back(), "f");
+        } else {
+            path.pop_back();
+            continue; // the walk prunes as it adds a node, never between
+        }
+        if (rng() % 3 != 0) {
+            continue;
+        }
+        t.KeepOnlyWalkPath();
+        ASSERT_EQ(t.RootCount(), 1) << "step " << step;
+        const TTreeNode* n = t.Root(0);
+        for (size_t level = 0; level < path.size(); ++level) {
+            ASSERT_EQ(n, path[level]) << "step " << step << " level " << level;
+            ASSERT_EQ(n->Count(), level + 1 < path.size() ? 1 : 0) << "step " << step;
+            n = n->Count() > 0 ? n->Item(0) : nullptr;
+        }
+        ASSERT_EQ(t.Count(), static_cast<int>(path.size())) << "step " << step;
+    }
+}
+
+// Paths that share their text down a chain of first sub-folders stay each folder's own when
+// siblings follow at any level.
+TEST(Folder, DirectoriesBelowSharedPathsStayApart) {
+    TFolder root;
+    root.SetDirectory("/w/");
+    TFolder a, ax, axy, b, ay;
+    a.SetDirectoryBelow(root, "a");
+    ax.SetDirectoryBelow(a, "x");
+    axy.SetDirectoryBelow(ax, "y");
+    ay.SetDirectoryBelow(a, "y");
+    b.SetDirectoryBelow(root, "b");
+    EXPECT_EQ(root.Directory(), "/w/");
+    EXPECT_EQ(a.Directory(), "/w/a/");
+    EXPECT_EQ(ax.Directory(), "/w/a/x/");
+    EXPECT_EQ(axy.Directory(), "/w/a/x/y/");
+    EXPECT_EQ(ay.Directory(), "/w/a/y/");
+    EXPECT_EQ(b.Directory(), "/w/b/");
+    EXPECT_EQ(TFolder().Directory(), "");
 }
 
 // Pictures and captions follow from a node's kind and object alone.
