@@ -55,7 +55,7 @@ std::vector<std::string> ReadList(const std::string& root) {
 void BuildTree(model::TResultTree& tree, const std::string& base,
                const std::vector<std::string>& list) {
     auto rootObj = std::make_unique<model::TFolder>();
-    rootObj->Directory = base + "/";
+    rootObj->SetDirectory(base + "/");
     rootObj->FolderName = base;
     model::TTreeNode* root = tree.AddFolder(nullptr, std::move(rootObj));
     tree.MarkFound(root);
@@ -66,7 +66,7 @@ void BuildTree(model::TResultTree& tree, const std::string& base,
         if (folder == nullptr || dir != current) {
             current = dir;
             auto d = std::make_unique<model::TFolder>();
-            d->Directory = base + "/" + dir + "/";
+            d->SetDirectory(base + "/" + dir + "/");
             d->FolderName = dir;
             folder = tree.AddFolder(root, std::move(d));
             tree.MarkFound(folder);
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
         const std::string out = argv[3];
         model::TResultTree tree;
         auto rootObj = std::make_unique<model::TFolder>();
-        rootObj->Directory = "/srv/corpus/";
+        rootObj->SetDirectory("/srv/corpus/");
         rootObj->FolderName = "/srv/corpus";
         model::TTreeNode* root = tree.AddFolder(nullptr, std::move(rootObj));
         tree.MarkFound(root);

@@ -118,22 +118,24 @@ TSearchTotals TSearchEngine::SearchFolder(const TSearchRequest& request,
         workers_->WalkAhead(request, folderName, directory);
         stopAhead.Workers = workers_.get();
     }
-    return WalkFolder(request, dir, folderName, directory, parent, share);
+    auto start = std::make_unique<model::TFolder>();
+    start->FolderName = folderName;
+    start->SetDirectory(directory);
+    return WalkFolder(request, dir, std::move(start), parent, share);
 }
 
 TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
                                         const platform::TFolderHandle& dir,
-                                        const std::string& folderName, const std::string& directory,
+                                        std::unique_ptr<model::TFolder> folder,
                                         model::TTreeNode* parent, double share) {
-    auto folder = std::make_unique<model::TFolder>();
-    folder->FolderName = folderName;
-    folder->Directory = directory;
+    // No copy of the folder's path is held while the walk is below it: a walk thousands of
+    // folders deep would hold them all.
     model::TFolder* const folderObj = folder.get();
     folder->FilesOnly = !request.DoSearch;
     model::TTreeNode* const node = tree_.AddFolder(parent, std::move(folder));
 
     if (hooks_.ShowStatus) {
-        hooks_.ShowStatus(" " + directory + "*.*");
+        hooks_.ShowStatus(" " + folderObj->Directory() + "*.*");
     }
     // The one point of a run where the user's input, Abort among it, is handled.
     if (hooks_.PumpMessages) {
@@ -168,7 +170,7 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
     // --- accounting: the folder itself, and a listing that failed, reported once
     account_.Add(TEntryOutcome::FolderWalked);
     if (!listError.empty() && !StopsOnError(request)) {
-        NoteFailure("Cannot list directory: " + directory + " (" + listError + ")");
+        NoteFailure("Cannot list directory: " + folderObj->Directory() + " (" + listError + ")");
     }
     const TFileSelection selection(request);
     TSearchTotals totals;
@@ -179,7 +181,6 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
             subCount += e.Kind == platform::TEntryKind::Folder && !selection.ExcludesFolder(e.Name);
         }
         ownShare = share / static_cast<double>(subCount + 1);
-        std::string subDirectory;
         for (const platform::TFolderEntry& e : entries) {
             if (e.Kind != platform::TEntryKind::Folder) {
                 continue;
@@ -196,22 +197,25 @@ TSearchTotals TSearchEngine::WalkFolder(const TSearchRequest& request,
                 }
                 continue;
             }
-            subDirectory = directory + e.Name;
             if (OnEnterFolder) {
-                OnEnterFolder(subDirectory);
+                OnEnterFolder(folderObj->Directory() + e.Name);
             }
             // A folder moved, or swapped for a link or another folder, since the listing is
             // not entered: it is no longer where the walk was.
             const platform::TFolderHandle sub = dir.OpenSub(e.Name, e.Id);
             if (!sub.Valid()) {
-                CannotEnter(request, e.Name, subDirectory, platform::LastErrorText());
+                CannotEnter(request, e.Name, folderObj->Directory() + e.Name,
+                            platform::LastErrorText());
                 continue;
             }
-            subDirectory += platform::PathDelim;
-            Add(totals, WalkFolder(request, sub, e.Name, subDirectory, node, ownShare));
+            auto subFolder = std::make_unique<model::TFolder>();
+            subFolder->FolderName = e.Name;
+            subFolder->SetDirectoryBelow(*folderObj, e.Name);
+            Add(totals, WalkFolder(request, sub, std::move(subFolder), node, ownShare));
         }
     }
 
+    const std::string directory = folderObj->Directory();
     std::vector<TFileTask> files;
     size_t looked = 0;
     for (const platform::TFolderEntry& e : entries) {

@@ -14,6 +14,7 @@
 
 namespace model {
 class TFile;
+class TFolder;
 class TResultTree;
 class TTreeNode;
 } // namespace model
@@ -80,9 +81,10 @@ public:
 private:
     // Calls the KeepResponsive hook when its interval has passed since the last call.
     void Breathe();
+    // Walks the folder open as `dir`, whose node gets `folder` (its name and path set).
     TSearchTotals WalkFolder(const TSearchRequest& request, const platform::TFolderHandle& dir,
-                             const std::string& folderName, const std::string& directory,
-                             model::TTreeNode* parent, double share);
+                             std::unique_ptr<model::TFolder> folder, model::TTreeNode* parent,
+                             double share);
     // Searches the selected files of one folder in order; gives their totals.
     TSearchTotals SearchFiles(const TSearchRequest& request, std::vector<TFileTask>& tasks,
                               model::TTreeNode* node, double share);

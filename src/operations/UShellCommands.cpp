@@ -47,7 +47,7 @@ bool ExploreTarget(const model::TTreeNode* node, std::string& folder, std::strin
         return false;
     }
     if (const model::TFolder* d = node->Folder()) {
-        folder = d->Directory;
+        folder = d->Directory();
         return !folder.empty();
     }
     if (const model::TFile* f = FileOf(node)) {

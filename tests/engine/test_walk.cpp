@@ -88,14 +88,14 @@ TEST_F(WalkTest, FolderObjectsRecordNameAndDirectory) {
 
     const model::TFolder* start = FolderOf(tree.First());
     EXPECT_EQ(start->FolderName, root_);
-    EXPECT_EQ(start->Directory, root_ + "/");
+    EXPECT_EQ(start->Directory(), root_ + "/");
     const model::TTreeNode* sub = Child(tree.First(), "sub");
     ASSERT_NE(sub, nullptr);
     EXPECT_EQ(FolderOf(sub)->FolderName, "sub");
-    EXPECT_EQ(FolderOf(sub)->Directory, root_ + "/sub/");
+    EXPECT_EQ(FolderOf(sub)->Directory(), root_ + "/sub/");
     const model::TTreeNode* deeper = Child(sub, "deeper");
     ASSERT_NE(deeper, nullptr);
-    EXPECT_EQ(FolderOf(deeper)->Directory, root_ + "/sub/deeper/");
+    EXPECT_EQ(FolderOf(deeper)->Directory(), root_ + "/sub/deeper/");
 }
 
 // --- order ------------------------------------------------------------------------------

@@ -129,7 +129,7 @@ public:
                              const std::string& directory, bool found = true) {
         auto f = std::make_unique<model::TFolder>();
         f->FolderName = name;
-        f->Directory = directory;
+        f->SetDirectory(directory);
         model::TTreeNode* n = tree_.AddFolder(parent, std::move(f));
         if (found) {
             tree_.MarkFound(n);
