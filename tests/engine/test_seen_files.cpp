@@ -17,7 +17,7 @@ TEST(SeenFiles, AgreesWithAMapOverRandomChanges) {
     for (int round = 0; round < 200000; ++round) {
         const std::uint64_t inode = rng() % 3000;
         // Devices far apart, as real device numbers are.
-        const std::uint64_t device = (rng() % 2) << 40;
+        const std::uint64_t device = std::uint64_t{rng() % 2} << 40;
         const platform::TFileId id{device, inode};
         switch (rng() % 4) {
         case 0:
@@ -46,7 +46,7 @@ TEST(SeenFiles, AgreesWithAMapOverRandomChanges) {
             table.Clear();
             reference.clear();
         }
-        const platform::TFileId probe{(rng() % 2) << 40, rng() % 3000};
+        const platform::TFileId probe{std::uint64_t{rng() % 2} << 40, rng() % 3000};
         const auto it = reference.find({probe.Device, probe.Inode});
         const engine::TSeenFiles::TEntry* found = table.Find(probe);
         ASSERT_EQ(found != nullptr, it != reference.end()) << "round " << round;
