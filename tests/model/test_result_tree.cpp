@@ -2,6 +2,7 @@
 #include "model/UTFolder.h"
 #include "model/UTOccurence.h"
 #include "model/UTResultTree.h"
+#include "platform/UPlatform.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -115,20 +116,21 @@ TEST(ResultTree, KeepOnlyWalkPathLeavesTheFoldersTheWalkIsIn) {
 // Paths that share their text down a chain of first sub-folders stay each folder's own when
 // siblings follow at any level.
 TEST(Folder, DirectoriesBelowSharedPathsStayApart) {
+    const std::string d(1, platform::PathDelim);
     TFolder root;
-    root.SetDirectory("/w/");
+    root.SetDirectory("w" + d);
     TFolder a, ax, axy, b, ay;
     a.SetDirectoryBelow(root, "a");
     ax.SetDirectoryBelow(a, "x");
     axy.SetDirectoryBelow(ax, "y");
     ay.SetDirectoryBelow(a, "y");
     b.SetDirectoryBelow(root, "b");
-    EXPECT_EQ(root.Directory(), "/w/");
-    EXPECT_EQ(a.Directory(), "/w/a/");
-    EXPECT_EQ(ax.Directory(), "/w/a/x/");
-    EXPECT_EQ(axy.Directory(), "/w/a/x/y/");
-    EXPECT_EQ(ay.Directory(), "/w/a/y/");
-    EXPECT_EQ(b.Directory(), "/w/b/");
+    EXPECT_EQ(root.Directory(), "w" + d);
+    EXPECT_EQ(a.Directory(), "w" + d + "a" + d);
+    EXPECT_EQ(ax.Directory(), "w" + d + "a" + d + "x" + d);
+    EXPECT_EQ(axy.Directory(), "w" + d + "a" + d + "x" + d + "y" + d);
+    EXPECT_EQ(ay.Directory(), "w" + d + "a" + d + "y" + d);
+    EXPECT_EQ(b.Directory(), "w" + d + "b" + d);
     EXPECT_EQ(TFolder().Directory(), "");
 }
 
