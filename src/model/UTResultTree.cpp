@@ -78,7 +78,9 @@ std::string_view TTreeNode::LineText() const {
     if (!IsOccurence()) {
         return {};
     }
-    return std::string_view(parent_->branch_->Lines).substr(textStart_, textLength_);
+    const TNodeBranch& b = *parent_->branch_;
+    const std::string_view lines = b.SharedLine ? *b.SharedLine : std::string_view(b.Lines);
+    return lines.substr(textStart_, textLength_);
 }
 
 std::string TTreeNode::ReportLine() const {
@@ -185,6 +187,11 @@ void TResultTree::AppendOccurence(TTreeNode* file, std::string_view text, bool s
         n.textStart_ = last.textStart_;
         n.textLength_ = last.textLength_;
     } else {
+        if (b.SharedLine) {
+            // A line after the one kept as it was: from now on the file's lines are copied.
+            b.Lines.assign(*b.SharedLine);
+            b.SharedLine.reset();
+        }
         n.textStart_ = b.Lines.size();
         n.textLength_ = static_cast<std::uint32_t>(text.size());
         b.Lines.append(text);
@@ -212,8 +219,37 @@ void TResultTree::AddOccurences(TTreeNode* file,
         previous = text;
     }
     b.Occurences.reserve(b.Occurences.size() + list.size());
-    b.Lines.reserve(b.Lines.size() + textBytes);
     previous = nullptr;
+    // A file whose finds are all on one long line keeps that line as it is.
+    constexpr size_t kLongLine = 1u << 20;
+    std::shared_ptr<const std::string> first;
+    if (!list.empty() && b.Occurences.empty() && b.Lines.empty() && !b.SharedLine) {
+        first = list.front()->SharedText();
+        for (const auto& o : list) {
+            if (o->SharedText() != first) {
+                first.reset();
+                break;
+            }
+        }
+    }
+    if (first && first->size() >= kLongLine) {
+        b.SharedLine = first;
+        TTreeNode n(TNodeKind::Occurence);
+        n.parent_ = file;
+        n.textLength_ = static_cast<std::uint32_t>(first->size());
+        n.line_ = list.front()->Line;
+        n.column_ = list.front()->Column;
+        n.length_ = list.front()->Length;
+        b.Occurences.push_back(std::move(n));
+        previous = first.get();
+        for (size_t i = 1; i < list.size(); ++i) {
+            AppendOccurence(file, *first, true, *list[i]);
+        }
+        count_ += static_cast<int>(list.size());
+        flatValid_ = false;
+        return;
+    }
+    b.Lines.reserve(b.Lines.size() + textBytes);
     for (const auto& o : list) {
         const std::string* text = &o->Text();
         AppendOccurence(file, *text, text == previous && !b.Occurences.empty(), *o);
@@ -250,6 +286,7 @@ void TResultTree::DropChildren(TTreeNode* node) {
     count_ -= static_cast<int>(b.Occurences.size());
     std::vector<TTreeNode>().swap(b.Occurences);
     std::string().swap(b.Lines);
+    b.SharedLine.reset();
     Delete(std::move(b.Children));
     b.Children.clear();
     pruneFromRoots_ = true;

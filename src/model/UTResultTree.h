@@ -47,7 +47,10 @@ struct TNodeBranch {
     std::vector<std::unique_ptr<TTreeNode>> Children; // a folder's sub-folders and files
     std::vector<TTreeNode> Occurences;                // a file's occurrences
     std::string Lines;                                // their line texts, each line once
-    std::int32_t Level = 0;                           // of the node: 0 for a root
+    // Instead of Lines: a file's one long line, kept as the search handed it over rather than
+    // copied, so that a line of a gigabyte is not held twice.
+    std::shared_ptr<const std::string> SharedLine;
+    std::int32_t Level = 0; // of the node: 0 for a root
 };
 
 class TTreeNode {

@@ -207,6 +207,26 @@ TEST(Occurence, OccurrencesOfOneLineShareOneCopy) {
     EXPECT_EQ(empty.Line, 0);
 }
 
+// A file's one long line is kept as the search handed it over, not copied; a line added after
+// it turns the file back to copied lines, the long one still read right.
+TEST(ResultTree, OneLongLineIsKeptNotCopied) {
+    auto line = std::make_shared<const std::string>(std::string(1 << 20, 'a') + "PM");
+    std::vector<std::unique_ptr<TOccurence>> list;
+    list.push_back(std::make_unique<TOccurence>(line, 0, 3, 2));
+    list.push_back(std::make_unique<TOccurence>(line, 0, 1 << 20, 2));
+    TResultTree t;
+    TTreeNode* file = AddFile(t, AddFolder(t, nullptr, "w"), "f");
+    t.AddOccurences(file, list);
+    ASSERT_EQ(file->Count(), 2);
+    EXPECT_EQ(file->Item(0)->LineText().data(), line->data());
+    EXPECT_EQ(file->Item(1)->LineText().data(), line->data());
+    EXPECT_EQ(t.Count(), 4);
+    t.AddOccurence(file, TOccurence(std::make_shared<const std::string>("next"), 1, 1, 4));
+    EXPECT_EQ(file->Item(0)->LineText(), *line);
+    EXPECT_EQ(file->Item(1)->LineText(), *line);
+    EXPECT_EQ(file->Item(2)->LineText(), "next");
+}
+
 TEST(File, AttributeQueries) {
     TFile f;
     EXPECT_FALSE(f.IsHidden());
