@@ -41,7 +41,7 @@ size_t TSeenFiles::Home(std::uint64_t inode, std::uint64_t deviceKey) const {
 }
 
 size_t TSeenFiles::Slot(const TEntry& e) const {
-    return Home(e.Inode, e.DeviceAndFound & ((std::uint64_t{1} << kDeviceBits) - 1));
+    return Home(e.Inode, e.DeviceKey());
 }
 
 const TSeenFiles::TEntry* TSeenFiles::Find(const platform::TFileId& id) const {
@@ -52,13 +52,12 @@ const TSeenFiles::TEntry* TSeenFiles::Find(const platform::TFileId& id) const {
     if (key == 0) {
         return nullptr;
     }
-    const std::uint64_t deviceMask = (std::uint64_t{1} << kDeviceBits) - 1;
     for (size_t i = Home(id.Inode, key);; i = (i + 1) & (slots_.size() - 1)) {
         const TEntry& e = slots_[i];
         if (!e.Used()) {
             return nullptr;
         }
-        if (e.Inode == id.Inode && (e.DeviceAndFound & deviceMask) == key) {
+        if (e.Inode == id.Inode && e.DeviceKey() == key) {
             return &e;
         }
     }
@@ -87,10 +86,9 @@ void TSeenFiles::Put(const platform::TFileIdentity& identity, std::uint64_t foun
     if (found >= (std::uint64_t{1} << (64 - kDeviceBits))) {
         throw std::length_error("Too many found files in one search");
     }
-    const std::uint64_t deviceMask = (std::uint64_t{1} << kDeviceBits) - 1;
     size_t i = Home(identity.Inode, key);
     while (slots_[i].Used() &&
-           !(slots_[i].Inode == identity.Inode && (slots_[i].DeviceAndFound & deviceMask) == key)) {
+           !(slots_[i].Inode == identity.Inode && slots_[i].DeviceKey() == key)) {
         i = (i + 1) & (slots_.size() - 1);
     }
     count_ += slots_[i].Used() ? 0 : 1;

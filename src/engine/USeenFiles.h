@@ -14,6 +14,9 @@
 namespace engine {
 
 class TSeenFiles {
+    static constexpr int kDeviceBits = 20;
+    static constexpr std::uint64_t kDeviceMask = (std::uint64_t{1} << kDeviceBits) - 1;
+
 public:
     // 24 bytes: the table holds one for every file a run searches, at most half full.
     struct TEntry {
@@ -25,6 +28,7 @@ public:
         // the file had finds under is kept, plus one (0 for a file without).
         std::uint64_t DeviceAndFound = 0;
         bool Used() const { return DeviceAndFound != 0; }
+        std::uint64_t DeviceKey() const { return DeviceAndFound & kDeviceMask; }
         bool HasFound() const { return Found() != 0; }
         std::uint64_t Found() const { return DeviceAndFound >> kDeviceBits; }
         // Whether the entry was recorded with this size and modification time.
@@ -47,7 +51,6 @@ public:
     void Clear();
 
 private:
-    static constexpr int kDeviceBits = 20;
     static std::uint64_t StampOf(std::int64_t size, std::int64_t modifiedNs);
     // The device's number in the run plus one; 0 for a device not met.
     std::uint64_t DeviceKey(std::uint64_t device) const;

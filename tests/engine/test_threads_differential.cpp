@@ -192,6 +192,20 @@ TEST(ThreadsDifferential, WindowedAndWholeReadingShowAndWriteTheSame) {
     fs::remove_all(base);
 }
 
+namespace {
+
+// A search for "foo" in every file of a tree.
+TScenario FooEverywhere() {
+    TScenario s;
+    s.Request.Masks = {"*.*"};
+    s.Request.DoSearch = true;
+    s.Request.SearchText = "foo";
+    s.Request.Recurse = true;
+    return s;
+}
+
+} // namespace
+
 // A tree deeper than the threads walk ahead: the walk goes on below by itself.
 TEST(ThreadsDifferential, ATreeDeeperThanTheWalkAheadIsWalkedWhole) {
 #ifdef _WIN32
@@ -208,11 +222,7 @@ TEST(ThreadsDifferential, ATreeDeeperThanTheWalkAheadIsWalkedWhole) {
         dir /= "d";
     }
     fs::copy(base / "one", base / "four", fs::copy_options::recursive);
-    TScenario s;
-    s.Request.Masks = {"*.*"};
-    s.Request.DoSearch = true;
-    s.Request.SearchText = "foo";
-    s.Request.Recurse = true;
+    TScenario s = FooEverywhere();
     const std::string one = RunAndDump(s, base / "one", 1);
     EXPECT_EQ(one, RunAndDump(s, base / "four", 4));
     EXPECT_NE(one.find("totals 43 43"), std::string::npos) << one.substr(0, 300);
@@ -229,11 +239,7 @@ TEST(ThreadsDifferential, AnAbortPassingOverManyListedFoldersEnds) {
     }
     std::ofstream(base / "one" / "x" / "a.txt") << "foo\n";
     fs::copy(base / "one", base / "four", fs::copy_options::recursive);
-    TScenario s;
-    s.Request.Masks = {"*.*"};
-    s.Request.DoSearch = true;
-    s.Request.SearchText = "foo";
-    s.Request.Recurse = true;
+    TScenario s = FooEverywhere();
     s.AbortAtPump = 2; // on entering x
     const std::string one = RunAndDump(s, base / "one", 1);
     EXPECT_EQ(one, RunAndDump(s, base / "four", 4));

@@ -55,6 +55,22 @@ bool SameContent(const TFileIdentity& a, const TFileIdentity& b) {
 
 enum class TBackup { None, Linked, Copied };
 
+// Puts a flushed copy of the file at `from` under `to` with `attributes`, never over a file
+// there; `placeStep`, when given, is the test step that can fail the placing. Gives 0 or an
+// errno.
+int PlaceCopy(const std::string& from, const std::string& to, DWORD attributes,
+              const TReplaceStep* placeStep) {
+    std::string folder;
+    std::string name;
+    win32::SplitPath(to, folder, name);
+    TSiblingTemp copy(folder, name);
+    int err = copy.Create();
+    err = err != 0 ? err : copy.CopyFrom(from);
+    err = err != 0 ? err : copy.Sync();
+    err = err != 0 || placeStep == nullptr ? err : Injected(*placeStep);
+    return err != 0 ? err : copy.Place(name, attributes, false);
+}
+
 TBackup MakeBackup(const std::string& path, const std::string& backupPath) {
     if (Injected(TReplaceStep::LinkBackup) == 0 &&
         ::CreateHardLinkA(backupPath.c_str(), path.c_str(), nullptr)) {
@@ -63,18 +79,10 @@ TBackup MakeBackup(const std::string& path, const std::string& backupPath) {
     if (::GetFileAttributesA(backupPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return TBackup::None;
     }
-    std::string folder;
-    std::string name;
-    win32::SplitPath(backupPath, folder, name);
-    TSiblingTemp copy(folder, name);
-    int err = copy.Create();
-    err = err != 0 ? err : copy.CopyFrom(path);
-    err = err != 0 ? err : copy.Sync();
-    if (err == 0 && Injected(TReplaceStep::RenameBackup) == 0 &&
-        copy.Place(name, ::GetFileAttributesA(path.c_str()), false) == 0) {
-        return TBackup::Copied;
-    }
-    return TBackup::None;
+    const TReplaceStep step = TReplaceStep::RenameBackup;
+    return PlaceCopy(path, backupPath, ::GetFileAttributesA(path.c_str()), &step) == 0
+               ? TBackup::Copied
+               : TBackup::None;
 }
 
 void UndoBackup(TBackup backup, const std::string* backupPath) {
@@ -91,14 +99,7 @@ int KeepOld(const std::string& path, const std::string& keepPath, bool& made) {
     if (::GetFileAttributesA(keepPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return 0;
     }
-    std::string folder;
-    std::string name;
-    win32::SplitPath(keepPath, folder, name);
-    TSiblingTemp copy(folder, name);
-    int err = copy.Create();
-    err = err != 0 ? err : copy.CopyFrom(path);
-    err = err != 0 ? err : copy.Sync();
-    err = err != 0 ? err : copy.Place(name, FILE_ATTRIBUTE_NORMAL, false);
+    const int err = PlaceCopy(path, keepPath, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (err != 0 && ::GetFileAttributesA(keepPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return 0; // taken meanwhile, with the same content
     }
